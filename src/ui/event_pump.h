@@ -1,0 +1,27 @@
+// The "process pending events" hook. Long work on the user-interface thread calls
+// `process_pending_events()` once per step so that the window stays responsive; the window
+// installs the real pump at start-up. Until then, and on every thread but the one that
+// installed it, the call does nothing.
+#pragma once
+
+#include <functional>
+
+namespace trasslo {
+
+// Installs `pump` for the calling thread (the user-interface thread). An empty function
+// removes it. Calls closer together than about 2 ms return at once: a pump costs about a
+// microsecond, and callers such as the URL encoder ask for one per byte.
+void install_event_pump(std::function<void()> pump);
+
+// Lets the window handle its pending events, if a pump is installed on this thread.
+void process_pending_events();
+
+// Waits `milliseconds` in steps of 10 ms, pumping events after each step, until the time is
+// counted off or `stop` becomes true. The counted time grows by 10 a step whatever the real
+// time taken; 0 or less, or a flag already set, returns at once.
+void pause(long milliseconds, const bool& stop);
+
+// Same with a flag that is never set.
+void pause(long milliseconds);
+
+}  // namespace trasslo
