@@ -1,0 +1,33 @@
+// One complete HTTP or HTTPS request returning the raw body: the request path of every
+// "https://" address the program visits.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "text/local_text.h"
+
+namespace trasslo {
+
+// The optional arguments of page_request. A pointer that is null means "left out"; where an
+// argument is in/out the call writes back through the pointer.
+struct PageRequestOptions {
+    long method = 0;                        // 1 = POST, other = GET; non-zero sends a body
+    LocalText post_text;                    // body when *post_bytes is empty
+    std::optional<long> timeout_seconds;    // left out: 30 s per connect/send/receive step
+    ByteBuffer* post_bytes = nullptr;       // in/out: receives post_text's bytes when empty
+    std::optional<LocalText> proxy;         // given: every request goes through this proxy
+    LocalText* cookies = nullptr;           // in/out; given: sent, then merged with the reply's
+    LocalText* returned_cookies = nullptr;  // out: "name=value; name=value"
+    LocalText* headers = nullptr;           // in/out: extra lines, CR LF separated; the
+                                            // completed request header block is written back
+    LocalText* returned_headers = nullptr;  // out: the raw response header block, CR LF lines
+    bool no_redirect = false;               // true: a redirect is returned, not followed
+};
+
+// Requests `url` (absolute or scheme-less) and returns the response body; empty when the host
+// cannot be reached, the exchange fails or runs past its deadline, or the body is over the
+// size cap. Never throws; pumps pending events while waiting on the user-interface thread.
+ByteBuffer page_request(std::string_view url, const PageRequestOptions& options = {});
+
+}  // namespace trasslo
