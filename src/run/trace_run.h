@@ -1,0 +1,59 @@
+// The trace run: the start button's click logic. For every round, keyword and ticked engine it
+// visits the engine's address with the keyword filled in (fetch_title), shows each page title,
+// pauses the interval, and ends with a summary of the time used and the traces left.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "run/run_view.h"
+#include "text/local_text.h"
+
+namespace trasslo {
+
+// The process-wide stop flag: set by a stop click, cleared when a run starts. The pause after
+// each visit is ended by it. It stays set after a stopped run until the next start.
+bool& trace_stop_flag();
+// Counts stop requests since the process started, so that other long operations (the export)
+// can tell a stop asked for while they run from a flag left over from an earlier run.
+std::uint64_t trace_stop_requests();
+
+// The outside world of a run, replaceable for measurements and tests. Empty members mean the
+// real ones: fetch_title for a visit and pause(ms, stop) for the wait after each visit.
+struct RunServices {
+    std::function<LocalText(std::string_view address_template, std::string_view keyword,
+                            int encoding)>
+        visit;
+    std::function<void(long milliseconds, const bool& stop)> wait;
+};
+
+// What a click did, for front ends that report more than the window does.
+struct RunReport {
+    bool started = false;     // false: the click asked a running run to stop
+    std::uint32_t total = 0;  // visits made (traces left)
+    bool stopped = false;     // ended by a stop request
+    bool cancelled = false;   // ended by Cancel in the no-engine question
+    std::int64_t elapsed_ms = 0;
+};
+
+// The click handler of "按钮开始留痕". With the caption "开始留痕" it runs a whole trace run and
+// returns when it is over; otherwise (a run is active further up the stack, reached through the
+// event pump) it sets the caption "停止中..." and the stop flag and returns at once.
+RunReport on_start_button_clicked(RunView& view, const RunServices& services = {});
+
+// The texts of the run, for views that need to recognise them.
+LocalText idle_start_caption();  // "开始留痕"
+LocalText no_engine_question_text();  // "请打勾至少一个留痕引擎再继续！点击【取消】停止运行"
+
+// The status line of one visit: "(" K ":" j ") 【" name "】" title.
+LocalText visit_status_text(int keyword_count, int keyword_number, std::string_view name,
+                            std::string_view title);
+
+// The loop count as the run reads it: atoi rules, at least 1.
+int read_loop_count(std::string_view text);
+// The pause after a visit in milliseconds: the text read by atof rules as a float, times 1000,
+// truncated toward zero; negative, empty or non-numeric text gives 0.
+long read_interval_ms(std::string_view text);
+
+}  // namespace trasslo
