@@ -1,0 +1,153 @@
+#include "engines/engine_list_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <string>
+
+#include "text/charset.h"
+
+namespace trasslo {
+namespace {
+
+const LocalText& ticked_flag() {
+    static const LocalText flag = local("真");
+    return flag;
+}
+
+const LocalText& unticked_flag() {
+    static const LocalText flag = local("假");
+    return flag;
+}
+
+// Reads a decimal number the way atoi does: leading white space, an optional sign, digits; text
+// that does not begin with a number gives 0. Out-of-range values are clamped rather than
+// left undefined.
+std::int32_t read_code(std::string_view field) {
+    size_t i = 0;
+    while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
+    long long value = 0;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+        value = value * 10 + (field[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) break;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+TraceEngine parse_line(std::string_view line) {
+    std::vector<LocalText> fields = split_text(line, "|");
+    fields.resize(4);
+    TraceEngine engine;
+    engine.enabled = fields[0] == ticked_flag();
+    engine.encoding = read_code(fields[1]);
+    engine.name = std::move(fields[2]);
+    engine.address = std::move(fields[3]);
+    return engine;
+}
+
+// Writes all of `bytes` to `fd`, riding out short writes and interruptions.
+bool write_all(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+// Flushes the folder's entry for a renamed file, so the new name survives a power cut.
+void sync_folder(const std::filesystem::path& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+std::filesystem::path engine_list_file_path(const std::filesystem::path& program_folder) {
+    return program_folder / std::filesystem::path(to_utf8(local("留痕引擎列表.txt")));
+}
+
+LocalText default_engine_list_text() {
+    static const LocalText text = local(
+        "真|0|阿里巴巴产品搜索|http://s.1688.com/selloffer/offer_search.htm?keywords={*}\r\n"
+        "真|0|霏凡软件站|http://www.crsky.com/search.aspx?keyword={*}&sType=all\r\n"
+        "真|1|搜索|http://www.sofeng.com/sofeng/search.action?q={*}&c=1\r\n"
+        "真|0|新浪搜索|http://search.sina.com.cn/?q={*}&c=news&from=channel\r\n"
+        "真|1|华军软件园|http://www.onlinedown.net/search_list.php?searchsid=1&searchname={*}"
+        "&button=\r\n"
+        "真|1|天空下载站|http://search.skycn.com/s.php?q={*}&st=0\r\n"
+        "真|1|风行网 |http://www.fun.tv/search/media/?word={*}&rec=&sall=&kt=\r\n"
+        "真|1|YY直播|http://www.yy.com/index/s?wd={*}");
+    return text;
+}
+
+std::vector<TraceEngine> parse_engine_list_text(std::string_view text) {
+    std::vector<TraceEngine> engines;
+    const std::vector<LocalText> lines = split_text(text, "\r\n");
+    engines.reserve(lines.size());
+    for (const LocalText& line : lines) engines.push_back(parse_line(line));
+    return engines;
+}
+
+LocalText format_engine_list_text(const std::vector<TraceEngine>& engines) {
+    size_t size = 0;
+    for (const TraceEngine& e : engines) size += e.name.size() + e.address.size() + 20;
+    LocalText text;
+    text.reserve(size);
+    for (const TraceEngine& e : engines) {
+        text += e.enabled ? ticked_flag() : unticked_flag();
+        text += '|';
+        text += std::to_string(e.encoding);
+        text += '|';
+        text += e.name;
+        text += '|';
+        text += e.address;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::vector<TraceEngine> read_engine_list_file(const std::filesystem::path& program_folder) {
+    const DecodedText decoded = decode_file_to_local_text(engine_list_file_path(program_folder), 0);
+    std::vector<TraceEngine> engines = parse_engine_list_text(decoded.text);
+    if (engines.empty()) engines = parse_engine_list_text(default_engine_list_text());
+    return engines;
+}
+
+bool write_engine_list_file(const std::filesystem::path& program_folder,
+                            const std::vector<TraceEngine>& engines) {
+    const std::filesystem::path target = engine_list_file_path(program_folder);
+    const LocalText text = format_engine_list_text(engines);
+
+    std::string temp = (program_folder / ".trasslo-engines-XXXXXX").string();
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+
+    // Keep the old file's permissions; a new file gets the usual rw-r--r--.
+    struct stat old_state {};
+    mode_t mode = ::stat(target.c_str(), &old_state) == 0 ? (old_state.st_mode & 07777) : 0644;
+    bool ok = ::fchmod(fd, mode) == 0 && write_all(fd, text) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    sync_folder(program_folder);
+    return true;
+}
+
+}  // namespace trasslo
