@@ -16,8 +16,9 @@ struct DispatchState {
 };
 
 DispatchState& state() {
-    static DispatchState s;
-    return s;
+    // Never destroyed: a worker thread may post while the process ends.
+    static auto* s = new DispatchState;
+    return *s;
 }
 
 }  // namespace

@@ -1,0 +1,67 @@
+// Site icons of the engine tree: giving every item its picture from the icon cache, and the
+// download worker that fills the cache from the sites' "/favicon.ico".
+//
+// The window calls, at start-up and after each added engine:
+//   apply_site_icons(list.engines, tree, folder);
+//   start_icon_download(list.engines, folder, [this] { apply_site_icons(...); });
+// The worker works on a copy of the engines' addresses taken by start_icon_download on the
+// calling (user-interface) thread, never touches the tree, and hands its closing refresh to
+// post_to_ui() (ui/ui_dispatch.h), so the refresh runs on the user-interface thread and is
+// dropped once the window's dispatcher is gone.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "engines/trace_engine.h"
+#include "text/local_text.h"
+#include "ui/engine_tree.h"
+#include "ui/ui_dispatch.h"
+
+namespace trasslo {
+
+// Gives tree item i the cached icon of engines[i]'s host, or the default icon when the file is
+// missing or empty. Items beyond the engine list get the default icon. User-interface thread.
+void apply_site_icons(const std::vector<TraceEngine>& engines, EngineTree& tree,
+                      const std::filesystem::path& program_folder);
+
+// Fetches one icon address: through page_request when `https`, else through `client`'s
+// request_bytes, every optional argument left out. Returns the body.
+class HttpClient;
+using IconFetch = std::function<ByteBuffer(std::string_view icon_address, bool https)>;
+
+// One pass of the worker over `addresses` (engine address templates, in list order), under the
+// icon lock: every host without a cached file is fetched at its icon addresses until an answer
+// that is not HTML, and a non-empty answer is saved. Hosts already tried in this pass are not
+// tried again. Stops early when `cancel` becomes true. Returns how many icon files were saved.
+// `fetch` replaces the network for callers that bring their own; left empty, a fresh
+// HttpClient of this pass is used.
+std::size_t download_site_icons(const std::vector<LocalText>& addresses,
+                                const std::filesystem::path& program_folder,
+                                const std::atomic<bool>& cancel, const IconFetch& fetch = {});
+
+// Starts a worker thread running download_site_icons on a copy of the engines' addresses and
+// returns at once. When it saved at least one icon and was not stopped, it posts `on_new_icons`
+// to the user-interface thread.
+void start_icon_download(const std::vector<TraceEngine>& engines,
+                         const std::filesystem::path& program_folder, UiTask on_new_icons);
+
+// Workers started and not yet finished.
+std::size_t running_icon_downloads();
+
+// Waits up to `bound` for every worker to finish on its own; true when none is left running.
+bool wait_icon_downloads(std::chrono::milliseconds bound);
+
+// Shut-down: asks every worker to stop (a worker waiting for the icon lock gives up, a request
+// in flight over HttpClient is aborted), waits up to `bound`, and lets go of any worker still
+// blocked in a request: it ends by itself later without touching anything but its own state.
+// True when every worker has ended. A false answer means a worker still sits in a request, so
+// the caller should end the process without running static destructors (std::quick_exit).
+bool stop_icon_downloads(std::chrono::milliseconds bound);
+
+}  // namespace trasslo
