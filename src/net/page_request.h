@@ -31,3 +31,20 @@ struct PageRequestOptions {
 ByteBuffer page_request(std::string_view url, const PageRequestOptions& options = {});
 
 }  // namespace trasslo
+
+namespace trasslo {
+
+// The pieces of the request, for callers and tests that need them on their own.
+
+// The agent name: the MSIE 9.0 name without a "User-Agent:" line (any case); else that
+// line's value up to CR LF (case-sensitive), else everything after the first ':' of `headers`.
+LocalText page_request_agent_name(std::string_view headers);
+
+// The request header block: `headers` completed with Accept, Accept-Language, Content-Type
+// (each unless present, case-sensitive) and the Cookie line, joined by CR LF.
+LocalText page_request_header_block(std::string_view headers, std::string_view cookies);
+
+// "name=value" of every Set-Cookie line of a raw header block, joined by "; ".
+LocalText cookies_from_headers(std::string_view raw_headers);
+
+}  // namespace trasslo
