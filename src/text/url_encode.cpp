@@ -1,0 +1,106 @@
+#include "text/url_encode.h"
+
+#include <array>
+#include <cstdint>
+
+#include "text/code_page.h"
+#include "ui/event_pump.h"
+
+namespace trasslo {
+namespace {
+
+constexpr char hex_digits[] = "0123456789ABCDEF";
+
+bool is_pass_through(unsigned char b) {
+    return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
+
+// What one byte becomes: 0 = dropped, 1 = itself, 2 = %XX. The encoder escapes every byte but
+// the pass-through set and then restores some escapes with replacements over the whole result;
+// since every '%' in the result starts the escape of exactly one byte, those replacements only
+// ever meet the byte they stand for, so deciding per byte gives the same text in one pass.
+enum Action : std::uint8_t { drop = 0, keep = 1, escape = 2 };
+
+std::array<std::uint8_t, 256> make_actions(bool utf8, bool keep_amp_eq, bool encode_all) {
+    std::array<std::uint8_t, 256> actions{};
+    for (int b = 0; b < 256; ++b) {
+        auto c = static_cast<unsigned char>(b);
+        std::uint8_t a = escape;
+        if (!encode_all && is_pass_through(c)) a = keep;
+        if (keep_amp_eq && (c == '&' || c == '=')) a = keep;
+        if (!encode_all && (c == '.' || c == '_' || c == '-')) a = keep;
+        // With utf8 every "%00" is taken out again: that is the converted terminator.
+        if (utf8 && c == 0) a = drop;
+        actions[b] = a;
+    }
+    return actions;
+}
+
+LocalText encode_bytes(std::string_view bytes, const std::array<std::uint8_t, 256>& actions) {
+    LocalText out;
+    out.resize(bytes.size() * 3);
+    char* w = out.data();
+    for (char ch : bytes) {
+        auto b = static_cast<unsigned char>(ch);
+        switch (actions[b]) {
+            case keep:
+                *w++ = ch;
+                break;
+            case escape:
+                w[0] = '%';
+                w[1] = hex_digits[b >> 4];
+                w[2] = hex_digits[b & 0x0F];
+                w += 3;
+                // The window stays responsive while long keywords are encoded.
+                process_pending_events();
+                break;
+            default:
+                break;
+        }
+    }
+    out.resize(static_cast<size_t>(w - out.data()));
+    return out;
+}
+
+}  // namespace
+
+ByteBuffer local_to_utf8(std::string_view text) {
+    std::string_view visible = until_zero(text);
+    std::string utf8 =
+        utf16_to_code_page(code_page_to_utf16(visible, CodePage::gbk), CodePage::utf8, '?');
+    if (utf8.empty() && !visible.empty()) return {};
+    ByteBuffer out(utf8.begin(), utf8.end());
+    out.push_back(0);  // the converted terminator
+    return out;
+}
+
+LocalText url_encode(std::string_view text, bool utf8, bool keep_amp_eq, bool encode_all) {
+    const auto actions = make_actions(utf8, keep_amp_eq, encode_all);
+    if (!utf8) return encode_bytes(until_zero(text), actions);
+    ByteBuffer bytes = local_to_utf8(text);
+    if (bytes.empty()) return {};
+    return encode_bytes(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                        actions);
+}
+
+LocalText list_replace(std::string_view text, std::string_view find_list,
+                       std::string_view replace_list, bool case_sensitive, bool fill_empty,
+                       std::string_view separator, long count) {
+    if (separator.empty()) separator = "|";
+    std::vector<LocalText> finds = split_text(find_list, separator);
+    std::vector<LocalText> replacements = split_text(replace_list, separator);
+    replacements.resize(finds.size());
+    LocalText result(text);
+    for (size_t i = 0; i < finds.size(); ++i) {
+        if (fill_empty && replacements[i].empty()) replacements[i] = replacements[0];
+        if (finds[i].empty()) continue;
+        result = replace_text(result, finds[i], replacements[i], !case_sensitive, count);
+    }
+    return result;
+}
+
+LocalText fill_template(std::string_view address_template, std::string_view keyword, bool utf8) {
+    return replace_text(address_template, "{*}", url_encode(keyword, utf8), false, 0);
+}
+
+}  // namespace trasslo
