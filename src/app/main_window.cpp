@@ -1,0 +1,420 @@
+#include "app/main_window.h"
+
+#include <sched.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+
+#include "app/add_engine_dialog.h"
+#include "app/busy_scope.h"
+#include "app/clickable_label.h"
+#include "app/help_window.h"
+#include "app/tray_icon.h"
+#include "engines/engine_list.h"
+#include "icons/default_icon.h"
+#include "icons/icon_lock.h"
+#include "icons/site_icons.h"
+#include "run/trace_run.h"
+#include "settings/settings_store.h"
+#include "ui/message_box.h"
+#include "ui/qt/qt_clipboard.h"
+#include "ui/qt/qt_control_walk.h"
+#include "ui/qt/qt_engine_tree.h"
+#include "ui/qt/qt_message_box.h"
+#include "ui/qt/qt_text.h"
+
+namespace trasslo {
+namespace {
+
+const char* const kMainSection = "主界面";
+
+// Keeps the process on the first processor, as the tool always has.
+void restrict_to_first_processor() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(0, &set);
+    (void)sched_setaffinity(0, sizeof(set), &set);
+}
+
+QString to_edit_text(std::string_view local_text) {
+    QString text = to_qstring(local_text);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+LocalText from_edit_text(const QString& text) {
+    QString crlf = text;
+    crlf.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return from_qstring(crlf);
+}
+
+// "文本文件(*.txt)|*.txt|全部文件(*.*)|*.*" as a Qt filter: the names already carry their
+// patterns in brackets.
+QString qt_filter(std::string_view filter) {
+    const std::vector<LocalText> parts = split_text(filter, "|");
+    QStringList names;
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+        QString name = to_qstring(parts[i]);
+        const QString pattern = to_qstring(parts[i + 1]);
+        if (!name.contains(QLatin1Char('('))) name += QStringLiteral(" (") + pattern + ")";
+        names << name;
+    }
+    return names.join(QStringLiteral(";;"));
+}
+
+QIcon window_icon() {
+    const ByteBuffer& bytes = default_icon_bytes();
+    QPixmap picture;
+    picture.loadFromData(bytes.data(), static_cast<uint>(bytes.size()));
+    return QIcon(picture);
+}
+
+}  // namespace
+
+BusyScope::BusyScope(MainWindow& window) : window_(window) {
+    ++window_.busy_;
+}
+BusyScope::~BusyScope() {
+    --window_.busy_;
+}
+
+QString main_window_title() {
+    return QStringLiteral("Tandel·Trasslo v1.0.3.0 - 在各大门户网站搜索留下您的关键词或网址信息");
+}
+
+LocalText application_title() {
+    return local("Tandel·Trasslo");
+}
+
+LocalText default_keyword_text() {
+    return local(
+        "关键词1\r\n关键词2\r\n关键词3\r\n网址1\r\n网址2\r\nwww.example.com\r\nwww.example.net\r\n"
+        "2012\r\n丧尸");
+}
+
+MainWindow::MainWindow(std::filesystem::path program_folder, QWidget* parent)
+    : QWidget(parent), folder_(std::move(program_folder)) {
+    setWindowTitle(main_window_title());
+    setWindowIcon(window_icon());
+    setGeometry(50, 50, 740, 577);
+    build_controls();
+    on_created();
+}
+
+MainWindow::~MainWindow() {
+    if (tray_ != nullptr) tray_->hide();
+}
+
+void MainWindow::build_controls() {
+    auto name = [](QWidget* w, const char* object_name) {
+        w->setObjectName(QString::fromUtf8(object_name));
+        return w;
+    };
+    auto label = [&](const char* object_name, const char* caption, QRect where) {
+        auto* l = new QLabel(QString::fromUtf8(caption), this);
+        name(l, object_name);
+        l->setGeometry(where);
+        return l;
+    };
+    auto button = [&](const char* object_name, const char* caption, QRect where) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), this);
+        name(b, object_name);
+        b->setGeometry(where);
+        b->setAutoDefault(false);
+        return b;
+    };
+
+    // In the order the window defines them: the settings walk keeps this order.
+    tree_ = new QtEngineTree(this);
+    name(tree_, "树型框");
+    tree_->setGeometry(10, 34, 340, 452);
+    label("标签1", "留痕引擎列表：", QRect(10, 10, 200, 20));
+    QPushButton* add = button("按钮添加", "添加..", QRect(10, 494, 80, 30));
+    QPushButton* remove = button("按钮删除", "删除", QRect(96, 494, 80, 30));
+    QPushButton* all = button("按钮全选", "全选", QRect(182, 494, 80, 30));
+    QPushButton* none = button("按钮不选", "不选", QRect(268, 494, 80, 30));
+    label("标签2", "留痕关键词列表：", QRect(366, 10, 200, 20));
+    QPushButton* paste = button("按钮粘贴", "粘贴", QRect(650, 6, 80, 26));
+
+    keywords_ = new QPlainTextEdit(this);
+    name(keywords_, "编辑框关键词列表");
+    keywords_->setProperty(kTagProperty, QStringLiteral("字节集方式"));
+    keywords_->setGeometry(366, 36, 364, 330);
+    keywords_->setPlainText(to_edit_text(default_keyword_text()));
+
+    label("标签3", "留痕间隔秒：", QRect(366, 378, 90, 26));
+    interval_ = new QLineEdit(QStringLiteral("0"), this);
+    name(interval_, "编辑框留痕间隔秒");
+    interval_->setGeometry(456, 378, 90, 26);
+    label("标签4", "循环次数：", QRect(560, 378, 80, 26));
+    loops_ = new QLineEdit(QStringLiteral("1"), this);
+    name(loops_, "编辑框留痕次数");
+    loops_->setGeometry(640, 378, 90, 26);
+
+    start_ = button("按钮开始留痕", "开始留痕", QRect(366, 414, 364, 40));
+
+    progress_ = new QProgressBar(this);
+    name(progress_, "进度条");
+    progress_->setGeometry(10, 536, 720, 30);
+    progress_->setTextVisible(false);
+    progress_->setRange(0, 1);
+    progress_->setValue(0);
+    status_ = new QLabel(this);
+    name(status_, "透明标签");
+    status_->setAttribute(Qt::WA_TranslucentBackground);
+
+    export_ = button("按钮导出外链地址", "导出外链地址", QRect(366, 464, 150, 30));
+
+    auto link = [&](const char* object_name, const char* caption, QRect where) {
+        auto* l = new ClickableLabel(this);
+        name(l, object_name);
+        l->setText(QString::fromUtf8(caption));
+        l->setStyleSheet(QStringLiteral("color: #0645ad; text-decoration: underline;"));
+        l->setGeometry(where);
+        return l;
+    };
+    auto picture = [&](const char* object_name, QStyle::StandardPixmap which, QRect where) {
+        auto* l = new ClickableLabel(this);
+        name(l, object_name);
+        l->setPixmap(style()->standardIcon(which).pixmap(16, 16));
+        l->setGeometry(where);
+        return l;
+    };
+    ClickableLabel* save_picture =
+        picture("图片全局保存", QStyle::SP_DialogSaveButton, QRect(540, 470, 18, 18));
+    save_link_ = link("链接保存配置", "保存配置", QRect(560, 468, 70, 22));
+    ClickableLabel* help_picture =
+        picture("图片疑点说明", QStyle::SP_MessageBoxQuestion, QRect(640, 470, 18, 18));
+    help_link_ = link("链接疑点说明", "疑点说明", QRect(660, 468, 70, 22));
+
+    connect(add, &QPushButton::clicked, this, &MainWindow::open_add_engine_dialog);
+    connect(remove, &QPushButton::clicked, this,
+            [this] { delete_current_engine(engine_list(), *tree_); });
+    connect(all, &QPushButton::clicked, this,
+            [this] { tick_all_engines(engine_list(), *tree_, true); });
+    connect(none, &QPushButton::clicked, this,
+            [this] { tick_all_engines(engine_list(), *tree_, false); });
+    connect(paste, &QPushButton::clicked, this, &MainWindow::on_paste_clicked);
+    connect(start_, &QPushButton::clicked, this, &MainWindow::on_start_clicked);
+    connect(export_, &QPushButton::clicked, this, &MainWindow::on_export_clicked);
+    connect(save_link_, &ClickableLabel::clicked, this, &MainWindow::on_save_config_clicked);
+    connect(save_picture, &ClickableLabel::clicked, this, &MainWindow::on_save_config_clicked);
+    connect(help_link_, &ClickableLabel::clicked, this, &MainWindow::open_help_window);
+    connect(help_picture, &ClickableLabel::clicked, this, &MainWindow::open_help_window);
+    connect(tree_, &QtEngineTree::user_current_changed, this, &MainWindow::on_tree_current_changed);
+    connect(tree_, &QtEngineTree::user_check_changed, this,
+            [this](int item) { on_engine_checkbox_changed(engine_list(), *tree_, item); });
+}
+
+void MainWindow::on_created() {
+    restrict_to_first_processor();
+    create_icon_lock();
+    {
+        BusyScope busy(*this);
+        QtControlWalk walk(this);
+        settings_store().restore_controls(walk, local(kMainSection));
+    }
+    load_engine_list(engine_list(), *tree_, folder_);
+    refresh_site_icons();
+    lay_status_over_progress();
+    progress_->hide();
+    tray_ = new TrayIcon(
+        this, windowIcon(), to_qstring(application_title()), [this] { quit_from_tray(); }, this);
+}
+
+void MainWindow::lay_status_over_progress() {
+    // A layout on the bar itself keeps the label over it when the bar resizes: 10 pixels in
+    // from either side, the bar's full height.
+    status_->setParent(progress_);
+    auto* layout = new QHBoxLayout(progress_);
+    layout->setContentsMargins(10, 0, 10, 0);
+    layout->setSpacing(0);
+    layout->addWidget(status_);
+    status_->setGeometry(10, 0, progress_->width() - 20, progress_->height());
+    status_->show();
+}
+
+void MainWindow::refresh_site_icons() {
+    apply_site_icons(engine_list().engines, *tree_, folder_);
+    QPointer<MainWindow> self(this);
+    start_icon_download(engine_list().engines, folder_, [self] {
+        if (self) apply_site_icons(engine_list().engines, *self->tree_, self->folder_);
+    });
+}
+
+void MainWindow::save_main_window() {
+    BusyScope busy(*this);
+    QtControlWalk walk(this);
+    settings_store().save_controls(walk, local(kMainSection));
+    save_engine_list(engine_list(), folder_);
+}
+
+void MainWindow::on_tree_current_changed(int index) {
+    EngineSelectedSink sink;
+    if (add_engine_dialog_open()) {
+        QPointer<AddEngineDialog> dialog = add_dialog_;
+        sink = [dialog](const TraceEngine& engine) {
+            if (dialog) dialog->show_engine(engine);
+        };
+    }
+    on_current_engine_changed(engine_list(), *tree_, index, sink);
+}
+
+void MainWindow::on_start_clicked() {
+    BusyScope busy(*this);
+    on_start_button_clicked(*this);
+}
+
+void MainWindow::on_export_clicked() {
+    BusyScope busy(*this);
+    export_link_addresses(*this);
+}
+
+void MainWindow::on_paste_clicked() {
+    keywords_->setPlainText(to_edit_text(clipboard_text()));
+}
+
+void MainWindow::on_save_config_clicked() {
+    save_link_->setText(QStringLiteral("保存中.."));
+    save_link_->repaint();
+    save_main_window();
+    if (closing_) return;
+    save_link_->setText(QStringLiteral("保存配置"));
+    MessageRequest request;
+    request.text = local("已保存！");
+    show_message(request);
+}
+
+void MainWindow::open_help_window() {
+    if (help_) {
+        help_->raise();
+        return;
+    }
+    help_ = new HelpWindow(this);
+    help_->setAttribute(Qt::WA_DeleteOnClose);
+    help_->open();
+}
+
+void MainWindow::open_add_engine_dialog() {
+    if (add_engine_dialog_open()) {
+        add_dialog_->raise();
+        add_dialog_->activateWindow();
+        return;
+    }
+    add_dialog_ = new AddEngineDialog(this);
+    add_dialog_->show();
+}
+
+void MainWindow::quit_from_tray() {
+    if (closing_) return;
+    if (add_engine_dialog_open()) add_dialog_->close();
+    save_main_window();
+    shut_down();
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!closing_) {
+        if (add_engine_dialog_open()) add_dialog_->close();
+        save_main_window();
+        shut_down();
+    }
+    event->accept();
+}
+
+void MainWindow::shut_down() {
+    closing_ = true;
+    // Whatever still runs further up the stack winds down without asking anything.
+    install_message_box_handler({});
+    trace_stop_flag() = true;
+    if (tray_ != nullptr) tray_->hide();
+    if (busy_ > 0 && ender_) {
+        ender_(0);
+    } else {
+        QCoreApplication::exit(0);
+    }
+}
+
+LocalText MainWindow::start_caption() {
+    return from_qstring(start_->text());
+}
+
+void MainWindow::set_start_caption(const LocalText& caption) {
+    start_->setText(to_qstring(caption));
+}
+
+LocalText MainWindow::keyword_list_text() {
+    return from_edit_text(keywords_->toPlainText());
+}
+
+LocalText MainWindow::loop_count_text() {
+    return from_qstring(loops_->text());
+}
+
+LocalText MainWindow::interval_text() {
+    return from_qstring(interval_->text());
+}
+
+std::vector<TraceEngine> MainWindow::engine_snapshot() {
+    return engine_list().engines;
+}
+
+bool MainWindow::add_engine_dialog_open() {
+    return add_dialog_ && add_dialog_->isVisible() && !add_dialog_->closed();
+}
+
+void MainWindow::set_current_engine(int index) {
+    tree_->set_current_item(index);
+}
+
+void MainWindow::set_progress_maximum(int maximum) {
+    progress_->setMaximum(maximum);
+}
+
+void MainWindow::set_progress_position(int position) {
+    progress_->setValue(position);
+}
+
+void MainWindow::set_status_text(const LocalText& text) {
+    status_->setText(to_qstring(text));
+}
+
+void MainWindow::set_progress_visible(bool visible) {
+    progress_->setVisible(visible);
+    status_->setVisible(visible);
+}
+
+MessageAnswer MainWindow::show_run_message(const MessageRequest& request) {
+    if (request.buttons == MessageButtons::ok_cancel) {
+        // The no-engine question leaves the window usable, so engines can be ticked meanwhile.
+        ModelessMessageScope modeless;
+        return show_message(request);
+    }
+    return show_message(request);
+}
+
+std::optional<std::filesystem::path> MainWindow::choose_export_file(
+    const SaveFileRequest& request) {
+    if (chooser_) return chooser_(request);
+    QFileDialog dialog(this, to_qstring(request.title), QString(), qt_filter(request.filter));
+    dialog.setObjectName(QStringLiteral("通用对话框"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(to_qstring(request.default_extension));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
+}
+
+MessageAnswer MainWindow::show_export_message(const MessageRequest& request) {
+    return show_message(request);
+}
+
+}  // namespace trasslo

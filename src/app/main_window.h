@@ -1,0 +1,131 @@
+// The main window: the engine tree on the left, the keyword list and the run settings on the
+// right, the progress bar with its status line at the bottom. It is the view of the trace run
+// and of the link-address export, and owns the add-engine dialog, the help window and the tray
+// icon.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+#include "app/add_engine_dialog.h"
+#include "app/help_window.h"
+#include "run/export_link_addresses.h"
+#include "run/run_view.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace trasslo {
+
+class QtEngineTree;
+class ClickableLabel;
+class TrayIcon;
+
+// The window's title and the application title it starts with.
+QString main_window_title();
+LocalText application_title();  // "Tandel·Trasslo"
+
+// The keyword list's designed default: nine sample lines joined by CR LF.
+LocalText default_keyword_text();
+
+class MainWindow : public QWidget, public RunView, public ExportView {
+    Q_OBJECT
+  public:
+    // Builds every control and runs the created steps: processor affinity, restoring the
+    // controls from "主界面", loading the engine list of `program_folder`, the site icons, the
+    // status label over the progress bar and the tray icon. Show it afterwards.
+    explicit MainWindow(std::filesystem::path program_folder, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Saves the controls under "主界面" and then the engine list file.
+    void save_main_window();
+
+    // The handlers of the window's commands.
+    void on_start_clicked();
+    void on_export_clicked();
+    void on_paste_clicked();
+    void on_save_config_clicked();
+    void open_help_window();
+    void open_add_engine_dialog();
+    // The tray's quit command after its question was answered OK.
+    void quit_from_tray();
+
+    // Gives the tree its site icons and starts their download (after loading and after adds).
+    void refresh_site_icons();
+
+    QtEngineTree* engine_tree() const { return tree_; }
+    AddEngineDialog* add_engine_dialog() const { return add_dialog_.data(); }
+    HelpWindow* help_window() const { return help_.data(); }
+    TrayIcon* tray_icon() const { return tray_; }
+    ClickableLabel* save_link() const { return save_link_; }
+    const std::filesystem::path& program_folder() const { return folder_; }
+
+    // Ends the process once the window has been saved on its way out: by default the event
+    // loop's exit with `status`; while a run, an export or a save is still under way further
+    // up the stack, whatever the program installed (main() ends the process at once there).
+    void set_process_ender(std::function<void(int status)> ender) { ender_ = std::move(ender); }
+    // The save dialog of the export; tests answer it without a window.
+    using FileChooser =
+        std::function<std::optional<std::filesystem::path>(const SaveFileRequest& request)>;
+    void set_file_chooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+
+    // Whether a run, an export or a save is running on the stack (reached through the pump).
+    bool busy() const { return busy_ > 0; }
+
+    // RunView and ExportView.
+    LocalText start_caption() override;
+    void set_start_caption(const LocalText& caption) override;
+    LocalText keyword_list_text() override;
+    LocalText loop_count_text() override;
+    LocalText interval_text() override;
+    std::vector<TraceEngine> engine_snapshot() override;
+    bool add_engine_dialog_open() override;
+    void set_current_engine(int index) override;
+    void set_progress_maximum(int maximum) override;
+    void set_progress_position(int position) override;
+    void set_status_text(const LocalText& text) override;
+    void set_progress_visible(bool visible) override;
+    MessageAnswer show_run_message(const MessageRequest& request) override;
+    std::optional<std::filesystem::path> choose_export_file(
+        const SaveFileRequest& request) override;
+    MessageAnswer show_export_message(const MessageRequest& request) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    friend class BusyScope;
+    void build_controls();
+    void on_created();
+    void lay_status_over_progress();
+    void shut_down();
+    void on_tree_current_changed(int index);
+
+    std::filesystem::path folder_;
+    QtEngineTree* tree_ = nullptr;
+    QPlainTextEdit* keywords_ = nullptr;
+    QLineEdit* interval_ = nullptr;
+    QLineEdit* loops_ = nullptr;
+    QPushButton* start_ = nullptr;
+    QPushButton* export_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* status_ = nullptr;
+    ClickableLabel* save_link_ = nullptr;
+    ClickableLabel* help_link_ = nullptr;
+    QPointer<AddEngineDialog> add_dialog_;
+    QPointer<HelpWindow> help_;
+    TrayIcon* tray_ = nullptr;
+    int busy_ = 0;
+    bool closing_ = false;
+    std::function<void(int)> ender_;
+    FileChooser chooser_;
+};
+
+}  // namespace trasslo

@@ -1,0 +1,45 @@
+// The engine tree "树型框" as a QTreeWidget with checkable top-level items, implementing the
+// core's EngineTree. The user's own selection and checkbox changes are reported through the
+// two signals; changes the program makes through EngineTree are not.
+#pragma once
+
+#include <QTreeWidget>
+
+#include "ui/engine_tree.h"
+
+namespace trasslo {
+
+class QtEngineTree : public QTreeWidget, public EngineTree {
+    Q_OBJECT
+  public:
+    explicit QtEngineTree(QWidget* parent = nullptr);
+
+    int add_item(std::string_view text) override;
+    void remove_item(int index) override;
+    void clear_items() override;
+    int item_count() const override;
+    LocalText item_text(int index) const override;
+    int check_state(int index) const override;
+    void set_check_state(int index, int state) override;
+    int current_item() const override;
+    void set_current_item(int index) override;
+    void set_item_icon(int index, const ByteBuffer& icon_file) override;
+    void add_items(std::span<const EngineTreeItem> items) override;
+
+    // Whether item `index` shows a picture (tests and the screenshot check look at it).
+    bool item_has_icon(int index) const;
+
+  signals:
+    // The user made item `index` current (-1: none).
+    void user_current_changed(int index);
+    // The user changed the checkbox of item `index`.
+    void user_check_changed(int index);
+
+  private:
+    QTreeWidgetItem* make_item(std::string_view text, bool ticked) const;
+
+    // Above zero while the program itself changes the tree.
+    int quiet_ = 0;
+};
+
+}  // namespace trasslo
