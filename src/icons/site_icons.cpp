@@ -90,6 +90,7 @@ std::size_t download_site_icons(const std::vector<LocalText>& addresses,
             if (!is_html_answer(body)) break;
             body.clear();
         }
+        if (cancel.load()) break;
         if (!body.empty() && write_icon_file(file, body)) ++saved;
     }
     return saved;

@@ -38,7 +38,8 @@ using IconFetch = std::function<ByteBuffer(std::string_view icon_address, bool h
 // One pass of the worker over `addresses` (engine address templates, in list order), under the
 // icon lock: every host without a cached file is fetched at its icon addresses until an answer
 // that is not HTML, and a non-empty answer is saved. Hosts already tried in this pass are not
-// tried again. Stops early when `cancel` becomes true. Returns how many icon files were saved.
+// tried again. Stops early when `cancel` becomes true, and saves nothing once it is. Returns how
+// many icon files were saved.
 // `fetch` replaces the network for callers that bring their own; left empty, a fresh
 // HttpClient of this pass is used.
 std::size_t download_site_icons(const std::vector<LocalText>& addresses,
@@ -57,11 +58,13 @@ std::size_t running_icon_downloads();
 // Waits up to `bound` for every worker to finish on its own; true when none is left running.
 bool wait_icon_downloads(std::chrono::milliseconds bound);
 
-// Shut-down: asks every worker to stop (a worker waiting for the icon lock gives up, a request
-// in flight over HttpClient is aborted), waits up to `bound`, and lets go of any worker still
-// blocked in a request: it ends by itself later without touching anything but its own state.
-// True when every worker has ended. A false answer means a worker still sits in a request, so
-// the caller should end the process without running static destructors (std::quick_exit).
+// Shut-down: asks every worker to stop and waits up to `bound` for them. A worker waiting for
+// the icon lock gives up at once; one inside a request notices at the request's end (the
+// request layer cannot be interrupted from another thread) and saves nothing more. Workers still
+// running when `bound` runs out are let go: they end by themselves later, touching nothing but
+// their own state, the icon lock and the cache folder. True when every worker had ended; false
+// means one still sits in a request, so the caller should end the process without running
+// static destructors (std::quick_exit or _exit) rather than return from main.
 bool stop_icon_downloads(std::chrono::milliseconds bound);
 
 }  // namespace trasslo
