@@ -42,14 +42,40 @@ std::int32_t read_code(std::string_view field) {
     return static_cast<std::int32_t>(value);
 }
 
+// Calls `piece` with each element of `text` cut at `separator` by the splitting rule (every
+// separator ends an element, an empty rest is dropped), stepping over double-byte characters
+// whole as split_text does. Views into `text`, no copies: a 500,000-line file passes through
+// here twice, once for the lines and once for their fields.
+template <typename Piece>
+void for_each_piece(std::string_view text, std::string_view separator, Piece&& piece) {
+    size_t begin = 0;
+    size_t at = 0;
+    const size_t size = text.size();
+    while (at < size) {
+        const char c = text[at];
+        if (c == separator[0] && text.compare(at, separator.size(), separator) == 0) {
+            if (!piece(text.substr(begin, at - begin))) return;
+            at += separator.size();
+            begin = at;
+        } else {
+            at += (is_gbk_lead_byte(static_cast<unsigned char>(c)) && at + 1 < size) ? 2 : 1;
+        }
+    }
+    if (begin < size) piece(text.substr(begin));
+}
+
 TraceEngine parse_line(std::string_view line) {
-    std::vector<LocalText> fields = split_text(line, "|");
-    fields.resize(4);
+    std::string_view fields[4];
+    int count = 0;
+    for_each_piece(line, "|", [&](std::string_view field) {
+        fields[count++] = field;
+        return count < 4;  // fields beyond the fourth are ignored
+    });
     TraceEngine engine;
     engine.enabled = fields[0] == ticked_flag();
     engine.encoding = read_code(fields[1]);
-    engine.name = std::move(fields[2]);
-    engine.address = std::move(fields[3]);
+    engine.name = LocalText(fields[2]);
+    engine.address = LocalText(fields[3]);
     return engine;
 }
 
@@ -96,9 +122,10 @@ LocalText default_engine_list_text() {
 
 std::vector<TraceEngine> parse_engine_list_text(std::string_view text) {
     std::vector<TraceEngine> engines;
-    const std::vector<LocalText> lines = split_text(text, "\r\n");
-    engines.reserve(lines.size());
-    for (const LocalText& line : lines) engines.push_back(parse_line(line));
+    for_each_piece(text, "\r\n", [&](std::string_view line) {
+        engines.push_back(parse_line(line));
+        return true;
+    });
     return engines;
 }
 

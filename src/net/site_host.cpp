@@ -5,6 +5,19 @@
 namespace trasslo {
 namespace {
 
+// Finds `pattern` from 0-based `from` (a character boundary), letting a match begin only at a
+// character boundary of the GBK text, like find_text; npos when absent. A tight loop of its own:
+// the engine tree asks for the host of every engine when a long list loads.
+size_t find_at_boundary(std::string_view text, std::string_view pattern, size_t from) {
+    const size_t size = text.size();
+    for (size_t at = from; at < size;) {
+        const char c = text[at];
+        if (c == pattern[0] && text.compare(at, pattern.size(), pattern) == 0) return at;
+        at += (is_gbk_lead_byte(static_cast<unsigned char>(c)) && at + 1 < size) ? 2 : 1;
+    }
+    return std::string_view::npos;
+}
+
 // The last '.' at or before 0-based `limit`, or npos.
 size_t last_dot_at_or_before(std::string_view host, long limit) {
     if (limit < 0) return std::string_view::npos;
@@ -39,10 +52,11 @@ bool has_compound_suffix(std::string_view host) {
 }
 
 LocalText site_host(std::string_view address, bool main_domain, bool with_scheme) {
-    const long slashes = find_text(address, "//");
-    size_t begin = slashes > 0 ? static_cast<size_t>(slashes - 1) + 2 : 0;
-    const long slash = find_text(address, "/", static_cast<long>(begin) + 1);
-    size_t end = slash > 0 ? static_cast<size_t>(slash - 1) : address.size();
+    constexpr size_t npos = std::string_view::npos;
+    const size_t slashes = find_at_boundary(address, "//", 0);
+    const size_t begin = slashes != npos ? slashes + 2 : 0;
+    const size_t slash = find_at_boundary(address, "/", begin);
+    const size_t end = slash != npos ? slash : address.size();
     LocalText host(address.substr(begin, end - begin));
 
     if (!host.empty() && main_domain) {
@@ -54,10 +68,8 @@ LocalText site_host(std::string_view address, bool main_domain, bool with_scheme
     }
 
     if (with_scheme) {
-        const long scheme_end = find_text(address, "://");
-        if (scheme_end > 0) {
-            host.insert(0, address.substr(0, static_cast<size_t>(scheme_end - 1) + 3));
-        }
+        const size_t scheme_end = find_at_boundary(address, "://", 0);
+        if (scheme_end != npos) host.insert(0, address.substr(0, scheme_end + 3));
     }
     return host;
 }

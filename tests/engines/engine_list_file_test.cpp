@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -174,6 +175,28 @@ TEST(EngineListFile, UnicodeFilesLoadAsLocalText) {
     }
     write_list_file(dir, le);
     EXPECT_EQ(read_engine_list_file(dir.path()), expected);
+}
+
+// The reader's lines and fields, cut the slow way with the shared splitter.
+std::vector<TraceEngine> parse_with_split_text(std::string_view text) {
+    std::vector<TraceEngine> engines;
+    for (const LocalText& line : split_text(text, "\r\n")) {
+        std::vector<LocalText> fields = split_text(line, "|");
+        fields.resize(4);
+        engines.push_back(TraceEngine{fields[0] == local("真"), std::atoi(fields[1].c_str()),
+                                      fields[2], fields[3]});
+    }
+    return engines;
+}
+
+TEST(EngineListFileBadInput, ReaderCutsLikeTheSharedSplitter) {
+    std::mt19937 random(7);
+    const std::string alphabet = "|\r\n\x81\xB4\xA1\xD5\xE6\x7C ab1-9";
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(random() % 40, ' ');
+        for (char& c : text) c = alphabet[random() % alphabet.size()];
+        ASSERT_EQ(parse_engine_list_text(text), parse_with_split_text(text)) << round;
+    }
 }
 
 TEST(EngineListFileBadInput, RandomBytesLoadWithoutCrash) {

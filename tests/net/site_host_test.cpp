@@ -62,6 +62,13 @@ TEST(SiteHost, LocalTextHostsPassThrough) {
     EXPECT_EQ(site_host(address, true), "example.com");
 }
 
+TEST(SiteHost, SlashInsideDoubleByteCharacterIsNoSeparator) {
+    // "\x81/" is one (damaged) double-byte character: its second byte ends nothing.
+    EXPECT_EQ(site_host("http://a\x81/b/c"), "a\x81/b");
+    EXPECT_EQ(site_host("x\x81//y/z"), "x\x81/");
+    EXPECT_EQ(site_host("\x81://h/p", false, true), "h");
+}
+
 TEST(HasCompoundSuffix, NeedsDotsAroundTheWord) {
     EXPECT_TRUE(has_compound_suffix("a.b.gov.cn"));
     EXPECT_TRUE(has_compound_suffix("shop.EXAMPLE.NET.cn"));
