@@ -48,8 +48,4 @@ class QtControlWalk : public ControlWalk {
     std::vector<std::unique_ptr<WindowControl>> controls_;
 };
 
-// The local text of a Qt string and back, for the window's texts.
-LocalText qt_to_local_text(const QString& text);
-QString local_text_to_qt(std::string_view text);
-
 }  // namespace trasslo
