@@ -73,6 +73,10 @@ bool& trace_stop_flag() {
 std::uint64_t trace_stop_requests() {
     return stop_request_count;
 }
+void request_trace_stop() {
+    stop_flag = true;
+    ++stop_request_count;
+}
 
 LocalText idle_start_caption() {
     return local("开始留痕");
@@ -111,8 +115,7 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
     if (view.start_caption() != idle_start_caption()) {
         // A run is active further up the stack: ask it to stop at its next check.
         view.set_start_caption(local("停止中..."));
-        stop_flag = true;
-        ++stop_request_count;
+        request_trace_stop();
         return report;
     }
     report.started = true;

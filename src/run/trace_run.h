@@ -18,6 +18,9 @@ bool& trace_stop_flag();
 // Counts stop requests since the process started, so that other long operations (the export)
 // can tell a stop asked for while they run from a flag left over from an earlier run.
 std::uint64_t trace_stop_requests();
+// Asks the running run (and a running export) to stop: sets the flag and counts the request.
+// The stop click does this; the command-line front end calls it on SIGINT outside a run.
+void request_trace_stop();
 
 // The outside world of a run, replaceable for measurements and tests. Empty members mean the
 // real ones: fetch_title for a visit and pause(ms, stop) for the wait after each visit.

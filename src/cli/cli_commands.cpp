@@ -1,0 +1,155 @@
+#include "cli/cli_commands.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include "cli/cli_help.h"
+#include "cli/cli_inputs.h"
+#include "cli/cli_options.h"
+#include "cli/terminal_views.h"
+#include "net/fetch_title.h"
+#include "run/export_link_addresses.h"
+#include "run/trace_run.h"
+#include "run/window_defaults.h"
+#include "ui/event_pump.h"
+
+namespace trasslo::cli {
+namespace {
+
+volatile std::sig_atomic_t stop_signal = 0;
+
+extern "C" void on_stop_signal(int) {
+    stop_signal = 1;
+}
+
+// SIGINT and SIGTERM are the stop button. The handler only notes the signal; the event pump,
+// which the run calls between its steps and in its pauses, turns it into the stop request.
+// A second signal ends the program the usual way (SA_RESETHAND).
+class StopSignals {
+  public:
+    explicit StopSignals(std::function<void()> stop) {
+        stop_signal = 0;
+        struct sigaction action {};
+        action.sa_handler = on_stop_signal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(SIGINT, &action, &old_int_);
+        sigaction(SIGTERM, &action, &old_term_);
+        install_event_pump([this, stop = std::move(stop)] {
+            if (stop_signal && !delivered_) {
+                delivered_ = true;
+                stop();
+            }
+        });
+    }
+    ~StopSignals() {
+        install_event_pump({});
+        sigaction(SIGINT, &old_int_, nullptr);
+        sigaction(SIGTERM, &old_term_, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    bool received() const { return stop_signal != 0; }
+
+  private:
+    struct sigaction old_int_ {};
+    struct sigaction old_term_ {};
+    bool delivered_ = false;
+};
+
+Terminal terminal() {
+    Terminal t;
+    t.progress_bar = ::isatty(STDERR_FILENO) == 1;
+    return t;
+}
+
+int usage_error(const std::string& message) {
+    std::fprintf(stderr, "trasslo-cli：%s\n请用 trasslo-cli --help 查看用法。\n", message.c_str());
+    return exit_usage;
+}
+
+int input_error(const std::string& message) {
+    std::fprintf(stderr, "trasslo-cli：%s\n", message.c_str());
+    return exit_usage;
+}
+
+int run_command(const CliOptions& options, const std::filesystem::path& folder) {
+    std::string error;
+    auto engines = load_engines(options.engines, folder, error);
+    if (!engines) return input_error(error);
+    auto keywords = load_keywords(options.keywords, folder, stdin, error);
+    if (!keywords) return input_error(error);
+    // Rounds and interval are read exactly as the window reads its edit boxes.
+    TerminalRunView view(terminal(), std::move(*engines), std::move(*keywords),
+                         local(options.rounds.value_or("1")),
+                         local(options.interval.value_or("0")));
+    StopSignals signals([&view] { on_start_button_clicked(view); });
+    const RunReport report = on_start_button_clicked(view);
+    if (signals.received()) return exit_stopped;
+    if (report.cancelled || view.asked_for_engines()) return exit_failed;
+    return exit_ok;
+}
+
+int export_command(const CliOptions& options, const std::filesystem::path& folder) {
+    std::string error;
+    auto engines = load_engines(options.engines, folder, error);
+    if (!engines) return input_error(error);
+    auto keywords = load_keywords(options.keywords, folder, stdin, error);
+    if (!keywords) return input_error(error);
+    TerminalExportView view(terminal(), std::filesystem::path(*options.out), std::move(*engines),
+                            std::move(*keywords));
+    StopSignals signals([] { request_trace_stop(); });
+    const ExportReport report = export_link_addresses(view);
+    if (report.outcome == ExportOutcome::unwritable) return exit_failed;
+    if (signals.received()) return exit_stopped;
+    return exit_ok;
+}
+
+int test_command(const CliOptions& options) {
+    const LocalText title =
+        fetch_title(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0);
+    std::printf("%s\n", terminal_line(title).c_str());
+    return exit_ok;
+}
+
+int engines_command(const CliOptions& options, const std::filesystem::path& folder) {
+    std::string error;
+    auto engines = load_engines(options.engines, folder, error);
+    if (!engines) return input_error(error);
+    for (const TraceEngine& engine : *engines) {
+        std::printf("%s\t%d\t%s\t%s\n", to_utf8(local(engine.enabled ? "真" : "假")).c_str(),
+                    engine.encoding, terminal_line(engine_item_text(engine)).c_str(),
+                    terminal_line(engine.address).c_str());
+    }
+    return exit_ok;
+}
+
+}  // namespace
+
+int run_cli(const std::vector<std::string>& args, const std::filesystem::path& program_folder) {
+    const ParseResult parsed = parse_command_line(args);
+    if (!parsed.error.empty()) return usage_error(parsed.error);
+    const CliOptions& options = parsed.options;
+    if (options.help) {
+        std::fputs(help_text(options.command).c_str(), stdout);
+        return exit_ok;
+    }
+    switch (options.command) {
+        case Command::run:
+            return run_command(options, program_folder);
+        case Command::export_addresses:
+            return export_command(options, program_folder);
+        case Command::test:
+            return test_command(options);
+        case Command::engines:
+            return engines_command(options, program_folder);
+        case Command::none:
+            break;
+    }
+    return usage_error("缺少命令");
+}
+
+}  // namespace trasslo::cli

@@ -1,0 +1,114 @@
+#include "cli/cli_inputs.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#include "engines/engine_list_file.h"
+#include "run/window_defaults.h"
+#include "settings/settings_store.h"
+#include "text/charset.h"
+
+namespace trasslo::cli {
+namespace {
+
+std::string unreadable(const std::string& file, int error_number) {
+    return "无法读取文件 " + file + "：" + std::strerror(error_number);
+}
+
+// Reads a whole named file; errno tells why when it fails (a folder reads as an error too).
+std::optional<std::string> read_whole_file(const std::string& file, int& error_number) {
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) {
+        error_number = errno;
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, got);
+    const bool failed = std::ferror(f) != 0;
+    error_number = errno;
+    std::fclose(f);
+    if (failed) return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::string> read_stream(std::FILE* in, int& error_number) {
+    std::string bytes;
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) bytes.append(buffer, got);
+    if (std::ferror(in)) {
+        error_number = errno;
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+LocalText normalize_line_ends(std::string_view text) {
+    LocalText out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // LF never occurs inside a GBK character (trail bytes are 0x40 and above).
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
+std::optional<std::vector<TraceEngine>> load_engines(const std::optional<std::string>& file,
+                                                     const std::filesystem::path& program_folder,
+                                                     std::string& error) {
+    if (!file) {
+        // Like the window, but lines may also end with LF alone.
+        const DecodedText decoded =
+            decode_file_to_local_text(engine_list_file_path(program_folder));
+        std::vector<TraceEngine> engines =
+            parse_engine_list_text(normalize_line_ends(until_zero(decoded.text)));
+        if (engines.empty()) engines = parse_engine_list_text(default_engine_list_text());
+        return engines;
+    }
+    int error_number = 0;
+    const std::optional<std::string> bytes = read_whole_file(*file, error_number);
+    if (!bytes) {
+        error = unreadable(*file, error_number);
+        return std::nullopt;
+    }
+    const LocalText text = decode_bytes_to_local_text(std::string_view(*bytes));
+    return parse_engine_list_text(normalize_line_ends(until_zero(text)));
+}
+
+std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
+                                       const std::filesystem::path& program_folder, std::FILE* in,
+                                       std::string& error) {
+    if (file) {
+        int error_number = 0;
+        const std::optional<std::string> bytes =
+            *file == "-" ? read_stream(in, error_number) : read_whole_file(*file, error_number);
+        if (!bytes) {
+            error = *file == "-" ? std::string("无法读取标准输入：") + std::strerror(error_number)
+                                 : unreadable(*file, error_number);
+            return std::nullopt;
+        }
+        return normalize_line_ends(
+            until_zero(decode_bytes_to_local_text(std::string_view(*bytes))));
+    }
+    // The keyword list the main window saved: only look when its settings file exists, so that
+    // asking does not create one.
+    const std::filesystem::path ini = settings_file_path(program_folder);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(ini, ec)) {
+        SettingsStore store;
+        store.open(ini);
+        store.set_section(local("主界面"));
+        const ByteBuffer saved = store.read_bytes(local("编辑框关键词列表"));
+        store.close();
+        if (!saved.empty()) return normalize_line_ends(until_zero(bytes_to_text(saved)));
+    }
+    return default_keyword_list_text();
+}
+
+}  // namespace trasslo::cli

@@ -1,0 +1,35 @@
+// Where trasslo-cli takes its engines and keywords from: the files named on the command line,
+// standard input, or what the window would use (the program folder's engine list file, the
+// keyword list it saved).
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engines/trace_engine.h"
+#include "text/local_text.h"
+
+namespace trasslo::cli {
+
+// Lines may end with LF alone; the core splits at CR LF, so every lone LF becomes CR LF.
+LocalText normalize_line_ends(std::string_view text);
+
+// The engines of `file` (in any detected charset), or of the program folder's engine list file,
+// which like the window falls back to the eight defaults. Nothing, with `error` set, when the
+// named file cannot be read. An empty named file gives no engines.
+std::optional<std::vector<TraceEngine>> load_engines(const std::optional<std::string>& file,
+                                                     const std::filesystem::path& program_folder,
+                                                     std::string& error);
+
+// The keyword list text with CR LF line ends: of `file` ("-" reads `in`), else the keyword list
+// the main window saved under "inibin", else the designed default text. Nothing, with `error`
+// set, when the named file cannot be read.
+std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
+                                       const std::filesystem::path& program_folder, std::FILE* in,
+                                       std::string& error);
+
+}  // namespace trasslo::cli

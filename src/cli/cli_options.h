@@ -1,0 +1,39 @@
+// The command line of trasslo-cli: which command, and the options it was given. Parsing only;
+// nothing is read or run here.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trasslo::cli {
+
+enum class Command { none, run, export_addresses, test, engines };
+
+struct CliOptions {
+    Command command = Command::none;
+    bool help = false;                    // --help / -h, for the program or for `command`
+    std::optional<std::string> engines;   // --engines FILE
+    std::optional<std::string> keywords;  // --keywords FILE, "-" for standard input
+    std::optional<std::string> rounds;    // --rounds N, kept as text like the window's edit
+    std::optional<std::string> interval;  // --interval SECONDS, likewise
+    std::optional<std::string> out;       // --out FILE
+    std::string address;                  // test ADDRESS
+    bool utf8 = false;                    // test --utf8
+};
+
+struct ParseResult {
+    CliOptions options;
+    std::string error;  // empty when the command line is usable
+};
+
+// Parses the arguments after the program name. Options take their value as the next argument
+// or after "=" (--rounds=3). Unknown commands or options, a missing value, an option the
+// command does not take, or a missing --out / ADDRESS are errors.
+ParseResult parse_command_line(const std::vector<std::string>& args);
+
+// The name a command is typed as ("run", "export", ...).
+std::string_view command_name(Command command);
+
+}  // namespace trasslo::cli

@@ -1,0 +1,100 @@
+#include "cli/terminal_views.h"
+
+#include "run/trace_run.h"
+
+namespace trasslo::cli {
+
+std::string terminal_line(std::string_view local_text) {
+    std::string line = to_utf8(local_text);
+    for (char& c : line)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    return line;
+}
+
+TerminalRunView::TerminalRunView(Terminal terminal, std::vector<TraceEngine> engines,
+                                 LocalText keywords, LocalText rounds, LocalText interval)
+    : terminal_(terminal),
+      engines_(std::move(engines)),
+      keywords_(std::move(keywords)),
+      rounds_(std::move(rounds)),
+      interval_(std::move(interval)),
+      caption_(idle_start_caption()) {}
+
+void TerminalRunView::draw_bar() {
+    if (!terminal_.progress_bar || !bar_visible_ || maximum_ <= 0) return;
+    constexpr int width = 30;
+    const int filled = static_cast<int>(static_cast<long long>(width) * position_ / maximum_);
+    std::string bar = "\r[";
+    bar.append(static_cast<std::size_t>(filled), '#');
+    bar.append(static_cast<std::size_t>(width - filled), '.');
+    bar += "] " + std::to_string(position_) + "/" + std::to_string(maximum_) + "\x1b[K";
+    std::fputs(bar.c_str(), terminal_.err);
+    std::fflush(terminal_.err);
+    bar_drawn_ = true;
+}
+
+void TerminalRunView::clear_bar() {
+    if (!bar_drawn_) return;
+    std::fputs("\r\x1b[K", terminal_.err);
+    std::fflush(terminal_.err);
+    bar_drawn_ = false;
+}
+
+void TerminalRunView::set_progress_maximum(int maximum) {
+    maximum_ = maximum;
+}
+
+void TerminalRunView::set_progress_position(int position) {
+    position_ = position;
+    draw_bar();
+}
+
+void TerminalRunView::set_status_text(const LocalText& text) {
+    // The window's first status only says that the run is setting up; a terminal reader wants
+    // one line per visit.
+    if (text == local("留痕初始化中..")) return;
+    clear_bar();
+    std::fprintf(terminal_.out, "%s\n", terminal_line(text).c_str());
+    std::fflush(terminal_.out);
+    draw_bar();
+}
+
+void TerminalRunView::set_progress_visible(bool visible) {
+    bar_visible_ = visible;
+    if (visible)
+        draw_bar();
+    else
+        clear_bar();
+}
+
+MessageAnswer TerminalRunView::show_run_message(const MessageRequest& request) {
+    clear_bar();
+    if (request.buttons == MessageButtons::ok_cancel) {
+        // Nobody can tick an engine here: the question is answered Cancel.
+        asked_ = true;
+        std::fprintf(terminal_.err, "%s\n", terminal_line(request.text).c_str());
+        std::fflush(terminal_.err);
+        draw_bar();
+        return MessageAnswer::cancel;
+    }
+    std::fprintf(terminal_.out, "%s\n", terminal_line(request.text).c_str());
+    std::fflush(terminal_.out);
+    return MessageAnswer::ok;
+}
+
+TerminalExportView::TerminalExportView(Terminal terminal, std::filesystem::path out_file,
+                                       std::vector<TraceEngine> engines, LocalText keywords)
+    : terminal_(terminal),
+      out_file_(std::move(out_file)),
+      engines_(std::move(engines)),
+      keywords_(std::move(keywords)) {}
+
+MessageAnswer TerminalExportView::show_export_message(const MessageRequest& request) {
+    const bool failure = request.text == local("选择的文件路径无法写出，请更换！");
+    std::FILE* stream = failure ? terminal_.err : terminal_.out;
+    std::fprintf(stream, "%s\n", terminal_line(request.text).c_str());
+    std::fflush(stream);
+    return MessageAnswer::ok;
+}
+
+}  // namespace trasslo::cli

@@ -1,0 +1,16 @@
+// Texts the windows are designed with that the command-line front end needs as well: the keyword
+// list's sample lines and the engine test's keyword. Kept in the core so that every front end
+// shows the same ones.
+#pragma once
+
+#include "text/local_text.h"
+
+namespace trasslo {
+
+// The keyword list "编辑框关键词列表" as designed: nine sample lines joined by CR LF.
+LocalText default_keyword_list_text();
+
+// The fixed keyword the engine test ("留痕测试") visits an address with.
+LocalText trace_test_keyword();
+
+}  // namespace trasslo

@@ -1,0 +1,278 @@
+// The trace run against a local HTTP responder: which addresses are visited in which order, what
+// the view is told, how the interval, the stop click and the no-engine question steer the loops.
+#include "run/trace_run.h"
+
+#include <gtest/gtest.h>
+
+#include "run/fake_views.h"
+#include "run/local_http_responder.h"
+#include "ui/event_pump.h"
+
+namespace trasslo {
+namespace {
+
+using testing::engine;
+using testing::FakeRunView;
+using testing::LocalHttpResponder;
+
+// Removes the test's event pump whatever the test's outcome.
+struct PumpGuard {
+    explicit PumpGuard(std::function<void()> pump) { install_event_pump(std::move(pump)); }
+    ~PumpGuard() { install_event_pump({}); }
+};
+
+class TraceRunTest : public ::testing::Test {
+  protected:
+    LocalHttpResponder server;
+    FakeRunView view;
+
+    // Three ticked engines with an unticked one between the first and the second.
+    void three_ticked_engines() {
+        view.engines = {
+            engine(true, 0, "甲", server.url("/e1?q={*}")),
+            engine(false, 0, "关", server.url("/off?q={*}")),
+            engine(true, 1, "乙", server.url("/e2?q={*}")),
+            engine(true, 0, "丙", server.url("/e3?q={*}&again={*}")),
+        };
+    }
+    LocalText final_text() const {
+        return view.messages.empty() ? LocalText() : view.messages.back().text;
+    }
+};
+
+TEST_F(TraceRunTest, VisitsRoundsThenKeywordsThenTickedEnginesInOrder) {
+    three_ticked_engines();
+    view.keywords = "a\r\nb";
+    view.loop_count = "2";
+    const RunReport report = on_start_button_clicked(view);
+
+    std::vector<std::string> expected;
+    for (int round = 0; round < 2; ++round)
+        for (const std::string& k : {"a", "b"})
+            for (const std::string& e : {"/e1?q=" + k, "/e2?q=" + k, "/e3?q=" + k + "&again=" + k})
+                expected.push_back(e);
+    EXPECT_EQ(server.targets(), expected);
+    EXPECT_TRUE(report.started);
+    EXPECT_EQ(report.total, 12u);
+    EXPECT_FALSE(report.stopped);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_NE(final_text().find(local(" 在目标网站上留下了 12 个痕迹！")), std::string::npos);
+    EXPECT_EQ(final_text().rfind(local("留痕完成！本次使用 "), 0), 0u);
+    EXPECT_EQ(view.messages.back().icon, MessageIcon::information);
+    // The tree follows the visited engines, skipping the unticked one.
+    EXPECT_EQ(view.current_items.size(), 12u);
+    EXPECT_EQ(std::vector<int>(view.current_items.begin(), view.current_items.begin() + 3),
+              (std::vector<int>{0, 2, 3}));
+    // One snapshot per keyword and round.
+    EXPECT_EQ(view.snapshots, 4);
+}
+
+TEST_F(TraceRunTest, ShowsStatusProgressAndCaptionsOfTheRun) {
+    three_ticked_engines();
+    view.keywords = "a\r\nb\r\n";
+    on_start_button_clicked(view);
+
+    ASSERT_EQ(view.statuses.size(), 7u);
+    EXPECT_EQ(view.statuses[0], local("留痕初始化中.."));
+    EXPECT_EQ(view.statuses[1], local("(2:1) 【甲】page /e1?q=a"));
+    EXPECT_EQ(view.statuses[6], local("(2:2) 【丙】page /e3?q=b&again=b"));
+    EXPECT_EQ(view.maximum, 2);
+    EXPECT_EQ(view.positions, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(view.visibility, (std::vector<bool>{true, false}));
+    ASSERT_GE(view.captions.size(), 3u);
+    EXPECT_EQ(view.captions.front(), local("停止留痕"));
+    EXPECT_EQ(view.captions[1].rfind(local("停止留痕("), 0), 0u);
+    EXPECT_EQ(view.captions[1].back(), ')');
+    EXPECT_EQ(view.captions.back(), idle_start_caption());
+}
+
+TEST_F(TraceRunTest, LeavesTheTreeAloneWhileTheAddEngineDialogIsOpen) {
+    three_ticked_engines();
+    view.keywords = "a";
+    view.dialog_open = true;
+    EXPECT_EQ(on_start_button_clicked(view).total, 3u);
+    EXPECT_TRUE(view.current_items.empty());
+}
+
+TEST_F(TraceRunTest, EmptyKeywordListReportsZeroAtOnce) {
+    three_ticked_engines();
+    view.keywords = "";
+    view.loop_count = "3";
+    const RunReport report = on_start_button_clicked(view);
+    EXPECT_EQ(report.total, 0u);
+    EXPECT_TRUE(server.targets().empty());
+    ASSERT_EQ(view.messages.size(), 1u);  // no no-engine question either
+    EXPECT_NE(final_text().find(local("留下了 0 个痕迹")), std::string::npos);
+}
+
+TEST_F(TraceRunTest, EmptyLineInTheMiddleIsVisitedWithTheEmptyKeyword) {
+    view.engines = {engine(true, 0, "甲", server.url("/e1?q={*}"))};
+    view.keywords = "x\r\n\r\ny\r\n";
+    EXPECT_EQ(on_start_button_clicked(view).total, 3u);
+    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/e1?q=x", "/e1?q=", "/e1?q=y"}));
+    EXPECT_EQ(view.statuses[2], local("(3:2) 【甲】page /e1?q="));
+}
+
+TEST_F(TraceRunTest, KeywordsAreEncodedInTheEnginesEncoding) {
+    view.engines = {engine(true, 0, "G", server.url("/g?q={*}")),
+                    engine(true, 1, "U", server.url("/u?q={*}")),
+                    engine(true, 7, "O", server.url("/o?q={*}"))};
+    view.keywords = local("中 a");
+    on_start_button_clicked(view);
+    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/g?q=%D6%D0%20a", "/u?q=%E4%B8%AD%20a",
+                                                          "/o?q=%D6%D0%20a"}));
+}
+
+TEST_F(TraceRunTest, TakesAFreshEngineSnapshotForEveryKeyword) {
+    view.engines = {engine(true, 0, "甲", server.url("/e1?q={*}")),
+                    engine(false, 0, "乙", server.url("/e2?q={*}"))};
+    view.keywords = "a\r\nb";
+    // The user ticks the second engine while the first keyword runs.
+    view.on_interval = [this](int) { view.engines[1].enabled = true; };
+    EXPECT_EQ(on_start_button_clicked(view).total, 3u);
+    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/e1?q=a", "/e1?q=b", "/e2?q=b"}));
+}
+
+TEST_F(TraceRunTest, WaitsTheIntervalAfterEveryVisitReadingItAnew) {
+    view.engines = {engine(true, 0, "甲", server.url("/e1?q={*}")),
+                    engine(true, 0, "乙", server.url("/e2?q={*}"))};
+    view.keywords = "a\r\nb";
+    view.interval = "0.5";
+    int pumps = 0;
+    PumpGuard guard([&pumps] { ++pumps; });
+    std::vector<int> pumps_per_wait;
+    RunServices services;
+    services.wait = [&](long ms, const bool& stop) {
+        view.events.push_back("wait " + std::to_string(ms));
+        const int before = pumps;
+        pause(ms, stop);
+        pumps_per_wait.push_back(pumps - before);
+    };
+    // The user clears the interval during the third visit's pause reading: no pause after it.
+    view.on_interval = [this](int reading) {
+        if (reading == 3) view.interval = "abc";
+        if (reading == 4) view.interval = "0.5";
+    };
+    EXPECT_EQ(on_start_button_clicked(view, services).total, 4u);
+    EXPECT_EQ(view.events,
+              (std::vector<std::string>{"wait 500", "wait 500", "wait 0", "wait 500", "final"}));
+    // Each 500 ms pause is fifty 10 ms slices, each letting the window handle its events.
+    EXPECT_EQ(pumps_per_wait, (std::vector<int>{50, 50, 0, 50}));
+}
+
+TEST_F(TraceRunTest, StopClickDuringAPauseEndsItAtTheNextPump) {
+    view.engines = {engine(true, 0, "甲", server.url("/e1?q={*}")),
+                    engine(true, 0, "乙", server.url("/e2?q={*}"))};
+    view.keywords = "a\r\nb";
+    view.loop_count = "5";
+    view.interval = "100";
+    bool in_wait = false;
+    int pumps_in_wait = 0;
+    int pumps_after_stop = -1;
+    PumpGuard guard([&] {
+        if (pumps_after_stop >= 0) ++pumps_after_stop;
+        if (!in_wait) return;
+        if (++pumps_in_wait == 5) {
+            // The second click on the same button, handled inside the run's pause.
+            const RunReport inner = on_start_button_clicked(view);
+            EXPECT_FALSE(inner.started);
+            EXPECT_EQ(view.caption, local("停止中..."));
+            pumps_after_stop = 0;
+        }
+    });
+    RunServices services;
+    services.wait = [&](long ms, const bool& stop) {
+        in_wait = true;
+        pause(ms, stop);
+        in_wait = false;
+    };
+    const RunReport report = on_start_button_clicked(view, services);
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.total, 1u);
+    EXPECT_EQ(pumps_in_wait, 5);  // the pause returned right after the pump that stopped it
+    EXPECT_LE(pumps_after_stop, 2);
+    EXPECT_EQ(server.targets().size(), 1u);
+    EXPECT_EQ(view.caption, idle_start_caption());
+    EXPECT_NE(final_text().find(local("留下了 1 个痕迹")), std::string::npos);
+    // The flag stays set after the stopped run until the next start clears it.
+    EXPECT_TRUE(trace_stop_flag());
+    view.loop_count = "1";
+    view.interval = "0";
+    EXPECT_EQ(on_start_button_clicked(view).total, 4u);
+    EXPECT_FALSE(trace_stop_flag());
+}
+
+TEST_F(TraceRunTest, StopBeforeAKeywordsFirstVisitAsksOnceThenEnds) {
+    view.engines = {engine(true, 0, "甲", server.url("/e1?q={*}"))};
+    view.keywords = "a\r\nb\r\nc";
+    // The stop click lands while the second keyword's snapshot is being taken.
+    view.on_snapshot = [this](int number) {
+        if (number == 2) on_start_button_clicked(view);
+    };
+    const RunReport report = on_start_button_clicked(view);
+    EXPECT_EQ(report.total, 1u);
+    EXPECT_EQ(view.events, (std::vector<std::string>{"question", "final"}));
+    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/e1?q=a"}));
+}
+
+TEST_F(TraceRunTest, NoEngineQuestionOncePerKeywordWithoutAVisit) {
+    view.engines = {engine(false, 0, "甲", server.url("/e1?q={*}"))};
+    view.keywords = "a\r\nb\r\nc";
+    view.loop_count = "3";
+    const RunReport report = on_start_button_clicked(view);
+    EXPECT_EQ(report.total, 0u);
+    EXPECT_EQ(std::count(view.events.begin(), view.events.end(), "question"), 9);
+    EXPECT_EQ(view.messages.front().text, no_engine_question_text());
+    EXPECT_EQ(view.messages.front().buttons, MessageButtons::ok_cancel);
+    EXPECT_TRUE(server.targets().empty());
+}
+
+TEST_F(TraceRunTest, CancelInTheNoEngineQuestionEndsAllRounds) {
+    view.engines = {engine(false, 0, "甲", server.url("/e1?q={*}"))};
+    view.keywords = "a\r\nb\r\nc";
+    view.loop_count = "3";
+    view.answers = {MessageAnswer::ok, MessageAnswer::cancel};
+    const RunReport report = on_start_button_clicked(view);
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_EQ(view.events, (std::vector<std::string>{"question", "question", "final"}));
+    EXPECT_EQ(view.caption, idle_start_caption());
+}
+
+TEST_F(TraceRunTest, OkInTheQuestionGoesOnWithTheNextKeyword) {
+    view.engines = {engine(false, 0, "甲", server.url("/e1?q={*}"))};
+    view.keywords = "a\r\nb";
+    view.on_snapshot = [this](int number) { view.engines[0].enabled = number >= 2; };
+    const RunReport report = on_start_button_clicked(view);
+    EXPECT_EQ(report.total, 1u);
+    EXPECT_EQ(view.events, (std::vector<std::string>{"question", "final"}));
+    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/e1?q=b"}));  // "a" is not repeated
+}
+
+TEST(RunInputsTest, LoopCountReadsLikeAtoiAndRunsAtLeastOnce) {
+    EXPECT_EQ(read_loop_count(""), 1);
+    EXPECT_EQ(read_loop_count("0"), 1);
+    EXPECT_EQ(read_loop_count("-4"), 1);
+    EXPECT_EQ(read_loop_count("abc"), 1);
+    EXPECT_EQ(read_loop_count(" 3x"), 3);
+    EXPECT_EQ(read_loop_count("+7"), 7);
+    EXPECT_EQ(read_loop_count("99999999999999999999"), INT_MAX);
+}
+
+TEST(RunInputsTest, IntervalReadsLikeAtofTruncatedToMilliseconds) {
+    EXPECT_EQ(read_interval_ms("0.5"), 500);
+    EXPECT_EQ(read_interval_ms(" 2.5s"), 2500);
+    EXPECT_EQ(read_interval_ms("1"), 1000);
+    EXPECT_EQ(read_interval_ms("0.0019"), 1);
+    EXPECT_EQ(read_interval_ms(".25"), 250);
+    EXPECT_EQ(read_interval_ms("3e-1"), 300);
+    EXPECT_EQ(read_interval_ms("0x1p-1"), 500);
+    EXPECT_EQ(read_interval_ms(""), 0);
+    EXPECT_EQ(read_interval_ms("abc"), 0);
+    EXPECT_EQ(read_interval_ms("-1"), 0);
+    EXPECT_EQ(read_interval_ms("+-1"), 0);
+    EXPECT_EQ(read_interval_ms("nan"), 0);
+    EXPECT_EQ(read_interval_ms("1e300"), INT_MAX);
+}
+
+}  // namespace
+}  // namespace trasslo
