@@ -30,30 +30,30 @@ enum class RequestError {
 
 struct HttpRequest {
     std::string method = "GET";
-    std::string url;                   // absolute http:// or https:// address
-    std::vector<std::string> headers;  // "Name: value" lines, sent as they stand and in order;
-                                       // "Name;" sends an empty value
-    std::string user_agent;            // sent unless a User-Agent line is in `headers`
-    bool send_body = false;            // POST-like: send `body` (possibly empty)
-    ByteBuffer body;
+    std::string url{};                   // absolute http:// or https:// address
+    std::vector<std::string> headers{};  // "Name: value" lines, sent as they stand and in order;
+                                         // "Name;" sends an empty value
+    std::string user_agent{};            // sent unless a User-Agent line is in `headers`
+    bool send_body = false;              // POST-like: send `body` (possibly empty)
+    ByteBuffer body{};
     long connect_timeout_ms = 0;  // 0: library default
     long receive_timeout_ms = 0;  // a stall this long ends the transfer; 0: none
     long deadline_ms = 0;         // whole exchange; 0 or over the cap: the cap
     bool follow_redirects = true;
-    std::optional<std::string> proxy;  // left out: direct, whatever the environment says
-    std::string no_proxy;              // comma-separated hosts that bypass `proxy`
-    std::string user, password;        // server credentials, any scheme; empty: none
-    std::string proxy_user, proxy_password;
+    std::optional<std::string> proxy{};  // left out: direct, whatever the environment says
+    std::string no_proxy{};              // comma-separated hosts that bypass `proxy`
+    std::string user{}, password{};      // server credentials, any scheme; empty: none
+    std::string proxy_user{}, proxy_password{};
     const std::atomic<bool>* cancel = nullptr;  // set (from an event handler) to stop
 };
 
 struct HttpResponse {
     RequestError error = RequestError::other;
-    long status = 0;          // 0 when no response line arrived
-    std::string status_text;  // "OK", "Not Found" ...
-    std::string raw_headers;  // status line and header lines of the final response,
-                              // CR LF as sent, ending with the empty line
-    ByteBuffer body;          // empty unless error == none
+    long status = 0;            // 0 when no response line arrived
+    std::string status_text{};  // "OK", "Not Found" ...
+    std::string raw_headers{};  // status line and header lines of the final response,
+                                // CR LF as sent, ending with the empty line
+    ByteBuffer body{};          // empty unless error == none
     bool ok() const { return error == RequestError::none; }
 };
 

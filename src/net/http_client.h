@@ -14,20 +14,20 @@ namespace trasslo {
 
 // The optional arguments of request_text / request_bytes; defaults are "left out".
 struct ClientRequestOptions {
-    LocalText post_text;             // body as text; any body makes the verb POST
-    int result_encoding = 0;         // request_text only: -2 response text, -1 raw body up
-                                     // to its first zero byte, else the charset selector
-    double timeout_seconds = 0;      // -1: object's own timeouts, < 1: 10/10/60/120 s,
-                                     // else all four; request_bytes uses whole seconds
-    std::optional<LocalText> proxy;  // "-1": none; "IE": the http_proxy variable
+    LocalText post_text{};             // body as text; any body makes the verb POST
+    int result_encoding = 0;           // request_text only: -2 response text, -1 raw body up
+                                       // to its first zero byte, else the charset selector
+    double timeout_seconds = 0;        // -1: object's own timeouts, < 1: 10/10/60/120 s,
+                                       // else all four; request_bytes uses whole seconds
+    std::optional<LocalText> proxy{};  // "-1": none; "IE": the http_proxy variable
     bool synchronous = false;
-    ByteBuffer post_bytes;        // wins over post_text
-    LocalText referer;            // empty: the address as given
+    ByteBuffer post_bytes{};      // wins over post_text
+    LocalText referer{};          // empty: the address as given
     LocalText* cookie = nullptr;  // in/out; "-1" sends an empty Cookie header
     bool keep_cookies = false;    // keep the response's cookies for later requests
-    LocalText content_type;
-    LocalText user_agent;
-    LocalText extra_headers;  // "Name: value" lines, CR LF separated
+    LocalText content_type{};
+    LocalText user_agent{};
+    LocalText extra_headers{};  // "Name: value" lines, CR LF separated
 };
 
 class HttpClient {
@@ -90,7 +90,7 @@ class HttpClient {
                       double timeout);
 
     std::shared_ptr<WebRequest> request_;
-    LocalText stored_cookie_;
+    LocalText stored_cookie_{};
 };
 
 }  // namespace trasslo

@@ -13,10 +13,10 @@ namespace trasslo {
 // argument is in/out the call writes back through the pointer.
 struct PageRequestOptions {
     long method = 0;                        // 1 = POST, other = GET; non-zero sends a body
-    LocalText post_text;                    // body when *post_bytes is empty
-    std::optional<long> timeout_seconds;    // left out: 30 s per connect/send/receive step
+    LocalText post_text{};                  // body when *post_bytes is empty
+    std::optional<long> timeout_seconds{};  // left out: 30 s per connect/send/receive step
     ByteBuffer* post_bytes = nullptr;       // in/out: receives post_text's bytes when empty
-    std::optional<LocalText> proxy;         // given: every request goes through this proxy
+    std::optional<LocalText> proxy{};       // given: every request goes through this proxy
     LocalText* cookies = nullptr;           // in/out; given: sent, then merged with the reply's
     LocalText* returned_cookies = nullptr;  // out: "name=value; name=value"
     LocalText* headers = nullptr;           // in/out: extra lines, CR LF separated; the
