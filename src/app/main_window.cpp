@@ -31,6 +31,7 @@
 #include "ui/qt/qt_engine_tree.h"
 #include "ui/qt/qt_message_box.h"
 #include "ui/qt/qt_text.h"
+#include "ui/qt/qt_ui_dispatch.h"
 
 namespace trasslo {
 namespace {
@@ -102,7 +103,9 @@ LocalText default_keyword_text() {
 }
 
 MainWindow::MainWindow(std::filesystem::path program_folder, QWidget* parent)
-    : QWidget(parent), folder_(std::move(program_folder)) {
+    : QWidget(parent),
+      folder_(std::move(program_folder)),
+      dispatch_(std::make_unique<QtUiDispatch>()) {
     setWindowTitle(main_window_title());
     setWindowIcon(window_icon());
     setGeometry(50, 50, 740, 577);
@@ -112,6 +115,8 @@ MainWindow::MainWindow(std::filesystem::path program_folder, QWidget* parent)
 
 MainWindow::~MainWindow() {
     if (tray_ != nullptr) tray_->hide();
+    // No icon refresh may reach the window from here on.
+    dispatch_.reset();
 }
 
 void MainWindow::build_controls() {

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "app/add_engine_dialog.h"
@@ -26,6 +27,7 @@ namespace trasslo {
 
 class QtEngineTree;
 class ClickableLabel;
+class QtUiDispatch;
 class TrayIcon;
 
 // The window's title and the application title it starts with.
@@ -109,6 +111,8 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     void on_tree_current_changed(int index);
 
     std::filesystem::path folder_;
+    // Hands the icon worker's refresh to this window's event loop while the window lives.
+    std::unique_ptr<QtUiDispatch> dispatch_;
     QtEngineTree* tree_ = nullptr;
     QPlainTextEdit* keywords_ = nullptr;
     QLineEdit* interval_ = nullptr;

@@ -30,9 +30,9 @@ namespace trasslo {
 void apply_site_icons(const std::vector<TraceEngine>& engines, EngineTree& tree,
                       const std::filesystem::path& program_folder);
 
-// Fetches one icon address: through page_request when `https`, else through `client`'s
-// request_bytes, every optional argument left out. Returns the body.
-class HttpClient;
+// Fetches one icon address and returns the body; `https` tells that the engine's address is an
+// "https://" one. The worker's own fetch uses page_request for those and HttpClient's
+// request_bytes for all others, every optional argument left out.
 using IconFetch = std::function<ByteBuffer(std::string_view icon_address, bool https)>;
 
 // One pass of the worker over `addresses` (engine address templates, in list order), under the

@@ -13,7 +13,7 @@ namespace {
 // iconv descriptors are costly to open and not shareable between threads, so each thread
 // keeps its own, one per direction, reset before every use.
 class IconvCache {
-public:
+  public:
     ~IconvCache() {
         for (auto& [key, cd] : handles_) {
             if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
@@ -30,7 +30,7 @@ public:
         return cd;
     }
 
-private:
+  private:
     std::map<std::pair<std::string, std::string>, iconv_t> handles_;
 };
 
@@ -71,8 +71,9 @@ bool run_iconv(iconv_t cd, const char*& in, size_t& in_left, std::string& out) {
 
 void append_unit(std::u16string& out, const std::string& utf16le_bytes) {
     for (size_t i = 0; i + 1 < utf16le_bytes.size(); i += 2) {
-        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(utf16le_bytes[i]) |
-                                            (static_cast<unsigned char>(utf16le_bytes[i + 1]) << 8)));
+        out.push_back(
+            static_cast<char16_t>(static_cast<unsigned char>(utf16le_bytes[i]) |
+                                  (static_cast<unsigned char>(utf16le_bytes[i + 1]) << 8)));
     }
 }
 
@@ -117,8 +118,10 @@ std::string utf16_to_code_page(std::u16string_view units, CodePage page,
         // Skip the whole character that failed: a surrogate pair is one character.
         size_t skip = 2;
         if (in_left >= 4) {
-            unsigned hi = static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8);
-            unsigned lo = static_cast<unsigned char>(in[2]) | (static_cast<unsigned char>(in[3]) << 8);
+            unsigned hi =
+                static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8);
+            unsigned lo =
+                static_cast<unsigned char>(in[2]) | (static_cast<unsigned char>(in[3]) << 8);
             if (hi >= 0xD800 && hi < 0xDC00 && lo >= 0xDC00 && lo < 0xE000) skip = 4;
         }
         if (skip > in_left) skip = in_left;

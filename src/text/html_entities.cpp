@@ -137,12 +137,22 @@ LocalText character_of(long value) {
     if (value < 0x80) return LocalText(1, static_cast<char>(value));
     std::u16string units;
     if (value < 0x10000) {
-        units.push_back(static_cast<char16_t>(value));
-    } else {
-        long v = value - 0x10000;
-        units.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
-        units.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+        // Pages full of references repeat the same few characters: each is converted once.
+        thread_local std::vector<std::array<char, 3>> known(0x10000);  // length, bytes
+        std::array<char, 3>& entry = known[static_cast<size_t>(value)];
+        if (entry[0] == 0) {
+            LocalText converted =
+                utf16_to_local_text(std::u16string(1, static_cast<char16_t>(value)));
+            if (converted.empty() || converted.size() > 2) converted = "?";
+            entry[0] = static_cast<char>(converted.size());
+            entry[1] = converted[0];
+            entry[2] = converted.size() > 1 ? converted[1] : 0;
+        }
+        return LocalText(&entry[1], static_cast<size_t>(entry[0]));
     }
+    long v = value - 0x10000;
+    units.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
+    units.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
     return utf16_to_local_text(units);
 }
 

@@ -91,11 +91,11 @@ long find_text(std::string_view text, std::string_view pattern, long start, bool
     return -1;
 }
 
-long find_text_last(std::string_view text, std::string_view pattern, long limit,
-                    bool ignore_case) {
+long find_text_last(std::string_view text, std::string_view pattern, long limit, bool ignore_case) {
     if (pattern.empty()) return -1;
-    size_t end = (limit < 0 || static_cast<size_t>(limit) > text.size()) ? text.size()
-                                                                         : static_cast<size_t>(limit);
+    size_t end = (limit < 0 || static_cast<size_t>(limit) > text.size())
+                     ? text.size()
+                     : static_cast<size_t>(limit);
     long found = -1;
     size_t at = 0;
     while (at < text.size() && at + pattern.size() <= end) {

@@ -4,13 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 
-#include "icon_test_server.h"
 #include "icons/default_icon.h"
 #include "icons/icon_cache.h"
 #include "icons/icon_lock.h"
+#include "support/http_test_server.h"
 #include "support/temp_dir.h"
 #include "ui/memory_engine_tree.h"
 
@@ -18,7 +20,9 @@ namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::IconTestServer;
+using testing::Connection;
+using testing::HttpTestServer;
+using testing::RecordedRequest;
 using testing::TempDir;
 
 ByteBuffer bytes(std::string_view s) {
@@ -41,6 +45,66 @@ class ThreadNotingTree : public MemoryEngineTree {
     std::vector<std::thread::id> threads;
 };
 
+// The sites behind the loopback server, told apart by their Host header (names under
+// ".localhost" reach the loopback). Each route answers 200 with its body, others 404 with none;
+// a held route answers only after release(). Every request is noted as "host path".
+class Sites {
+  public:
+    void serve(const std::string& host, const std::string& path, const std::string& body,
+               bool held = false) {
+        std::lock_guard lock(mutex_);
+        routes_[host + " " + path] = {body, held};
+    }
+    void serve_held(const std::string& host, const std::string& path, const std::string& body) {
+        serve(host, path, body, true);
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+    }
+    std::vector<std::string> requests() const {
+        std::lock_guard lock(mutex_);
+        return seen_;
+    }
+    bool wait_for_requests(std::size_t count, std::chrono::milliseconds bound) const {
+        std::unique_lock lock(mutex_);
+        return arrived_.wait_for(lock, bound, [&] { return seen_.size() >= count; });
+    }
+
+    void answer(Connection& connection, const RecordedRequest& request) {
+        std::string host = request.header("Host").value_or("");
+        host = host.substr(0, host.find(':'));
+        const std::string key = host + " " + request.target;
+        std::pair<std::string, bool> route;
+        bool found = false;
+        {
+            std::lock_guard lock(mutex_);
+            seen_.push_back(key);
+            if (auto it = routes_.find(key); it != routes_.end()) {
+                route = it->second;
+                found = true;
+            }
+        }
+        arrived_.notify_all();
+        while (found && route.second && !is_released()) {
+            if (!connection.hold_for(20ms)) return;
+        }
+        connection.send(found ? testing::http_reply(200, "OK", route.first)
+                              : testing::http_reply(404, "Not Found", ""));
+    }
+
+  private:
+    bool is_released() const {
+        std::lock_guard lock(mutex_);
+        return released_;
+    }
+    mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
+    std::map<std::string, std::pair<std::string, bool>> routes_;
+    std::vector<std::string> seen_;
+    bool released_ = false;
+};
+
 class SiteIcons : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -48,17 +112,20 @@ class SiteIcons : public ::testing::Test {
         discard_posted_ui_tasks();
     }
     void TearDown() override {
-        server.release();
+        sites.release();
         EXPECT_TRUE(wait_icon_downloads(60s));
         discard_posted_ui_tasks();
     }
 
     // "http://<host>:<port>/<path>" on the test server.
     LocalText address(const std::string& host, const std::string& path = "/s?q={*}") const {
-        return "http://" + server.authority(host) + path;
+        return "http://" + authority(host) + path;
     }
     std::filesystem::path icon_file(const std::string& host) const {
-        return icon_cache_folder(dir.path()) / (server.authority(host) + ".ico");
+        return icon_cache_folder(dir.path()) / (authority(host) + ".ico");
+    }
+    std::string authority(const std::string& host) const {
+        return host + ":" + std::to_string(server.port());
     }
     std::size_t pass(const std::vector<LocalText>& addresses) {
         std::atomic<bool> cancel{false};
@@ -76,23 +143,24 @@ class SiteIcons : public ::testing::Test {
     }
 
     TempDir dir;
-    IconTestServer server;
+    Sites sites;  // outlives the server, whose handlers use it
+    HttpTestServer server{[this](Connection& c, const RecordedRequest& r) { sites.answer(c, r); }};
 };
 
 // --- one pass of the download ---------------------------------------------------------------
 
 TEST_F(SiteIcons, FaviconOfTheHostIsSavedExactlyAsReceived) {
-    server.serve("s.example.localhost", "/favicon.ico", icon_body);
+    sites.serve("s.example.localhost", "/favicon.ico", icon_body);
     EXPECT_EQ(pass({address("s.example.localhost")}), 1u);
-    EXPECT_EQ(server.requests(), asked({"s.example.localhost"}));
+    EXPECT_EQ(sites.requests(), asked({"s.example.localhost"}));
     EXPECT_EQ(testing::read_file_bytes(icon_file("s.example.localhost")), icon_body);
 }
 
 TEST_F(SiteIcons, HtmlAnswersAreTriedAtHostMainDomainAndWwwThenGivenUp) {
     for (const char* host : {"s.example.localhost", "example.localhost", "www.example.localhost"})
-        server.serve(host, "/favicon.ico", html_page);
+        sites.serve(host, "/favicon.ico", html_page);
     EXPECT_EQ(pass({address("s.example.localhost")}), 0u);
-    EXPECT_EQ(server.requests(),
+    EXPECT_EQ(sites.requests(),
               asked({"s.example.localhost", "example.localhost", "www.example.localhost"}));
     EXPECT_FALSE(std::filesystem::exists(icon_file("s.example.localhost")));
     // The folder is made before the first attempt, whatever the outcome.
@@ -100,51 +168,51 @@ TEST_F(SiteIcons, HtmlAnswersAreTriedAtHostMainDomainAndWwwThenGivenUp) {
 }
 
 TEST_F(SiteIcons, HtmlAtTheHostFallsBackToTheMainDomainsIcon) {
-    server.serve("s.example.localhost", "/favicon.ico", html_page);
-    server.serve("example.localhost", "/favicon.ico", icon_body);
+    sites.serve("s.example.localhost", "/favicon.ico", html_page);
+    sites.serve("example.localhost", "/favicon.ico", icon_body);
     EXPECT_EQ(pass({address("s.example.localhost")}), 1u);
-    EXPECT_EQ(server.requests(), asked({"s.example.localhost", "example.localhost"}));
+    EXPECT_EQ(sites.requests(), asked({"s.example.localhost", "example.localhost"}));
     EXPECT_EQ(testing::read_file_bytes(icon_file("s.example.localhost")), icon_body);
 }
 
 TEST_F(SiteIcons, WwwHostIsAskedTwiceAndNeverAThirdTime) {
-    server.serve("www.example.localhost", "/favicon.ico", html_page);
+    sites.serve("www.example.localhost", "/favicon.ico", html_page);
     EXPECT_EQ(pass({address("www.example.localhost")}), 0u);
-    EXPECT_EQ(server.requests(), asked({"www.example.localhost", "www.example.localhost"}));
+    EXPECT_EQ(sites.requests(), asked({"www.example.localhost", "www.example.localhost"}));
 }
 
 TEST_F(SiteIcons, EmptyOrMissingAnswerEndsTheAttemptsAtOnce) {
-    server.serve("s.example.localhost", "/favicon.ico", "");
+    sites.serve("s.example.localhost", "/favicon.ico", "");
     // Not served at all: a 404 with no body.
     EXPECT_EQ(pass({address("s.example.localhost"), address("t.other.localhost")}), 0u);
-    EXPECT_EQ(server.requests(), asked({"s.example.localhost", "t.other.localhost"}));
+    EXPECT_EQ(sites.requests(), asked({"s.example.localhost", "t.other.localhost"}));
     EXPECT_FALSE(std::filesystem::exists(icon_file("s.example.localhost")));
     EXPECT_FALSE(std::filesystem::exists(icon_file("t.other.localhost")));
 }
 
 TEST_F(SiteIcons, EnginesOfOneHostDownloadOnceAndShareTheFile) {
-    server.serve("s.example.localhost", "/favicon.ico", icon_body);
-    server.serve("t.other.localhost", "/favicon.ico", "second");
+    sites.serve("s.example.localhost", "/favicon.ico", icon_body);
+    sites.serve("t.other.localhost", "/favicon.ico", "second");
     EXPECT_EQ(pass({address("s.example.localhost", "/a?q={*}"), address("t.other.localhost"),
                     address("s.example.localhost", "/b?w={*}")}),
               2u);
-    EXPECT_EQ(server.requests(), asked({"s.example.localhost", "t.other.localhost"}));
+    EXPECT_EQ(sites.requests(), asked({"s.example.localhost", "t.other.localhost"}));
     EXPECT_EQ(testing::read_file_bytes(icon_file("t.other.localhost")), "second");
 }
 
 TEST_F(SiteIcons, HostThatFailedIsNotAskedAgainInTheSamePass) {
     EXPECT_EQ(pass({address("s.example.localhost"), address("s.example.localhost", "/b")}), 0u);
-    EXPECT_EQ(server.requests(), asked({"s.example.localhost"}));
+    EXPECT_EQ(sites.requests(), asked({"s.example.localhost"}));
 }
 
 TEST_F(SiteIcons, CachedFilesAreReusedAndEmptyOnesFetchedAgain) {
-    server.serve("s.example.localhost", "/favicon.ico", "fresh");
-    server.serve("t.other.localhost", "/favicon.ico", "fresh");
+    sites.serve("s.example.localhost", "/favicon.ico", "fresh");
+    sites.serve("t.other.localhost", "/favicon.ico", "fresh");
     std::filesystem::create_directories(icon_cache_folder(dir.path()));
     testing::write_file_bytes(icon_file("s.example.localhost"), "kept");
     testing::write_file_bytes(icon_file("t.other.localhost"), "");
     EXPECT_EQ(pass({address("s.example.localhost"), address("t.other.localhost")}), 1u);
-    EXPECT_EQ(server.requests(), asked({"t.other.localhost"}));
+    EXPECT_EQ(sites.requests(), asked({"t.other.localhost"}));
     EXPECT_EQ(testing::read_file_bytes(icon_file("s.example.localhost")), "kept");
     EXPECT_EQ(testing::read_file_bytes(icon_file("t.other.localhost")), "fresh");
 }
@@ -169,14 +237,14 @@ TEST_F(SiteIcons, HttpsEnginesGoThroughThePageRequestAnyLetterCase) {
 
 TEST_F(SiteIcons, EngineWithoutHostAsksNothing) {
     EXPECT_EQ(pass({"", "/s?q={*}"}), 0u);
-    EXPECT_TRUE(server.requests().empty());
+    EXPECT_TRUE(sites.requests().empty());
 }
 
 TEST_F(SiteIcons, CancelledPassAsksNothing) {
-    server.serve("s.example.localhost", "/favicon.ico", icon_body);
+    sites.serve("s.example.localhost", "/favicon.ico", icon_body);
     std::atomic<bool> cancel{true};
     EXPECT_EQ(download_site_icons({address("s.example.localhost")}, dir.path(), cancel), 0u);
-    EXPECT_TRUE(server.requests().empty());
+    EXPECT_TRUE(sites.requests().empty());
 }
 
 // --- the tree's pictures --------------------------------------------------------------------
@@ -200,7 +268,7 @@ TEST_F(SiteIcons, ApplyGivesCachedIconOrDefaultToEveryItem) {
 // --- the worker -----------------------------------------------------------------------------
 
 TEST_F(SiteIcons, WorkerHandsItsRefreshToTheUiThreadAndNeverTouchesTheTree) {
-    server.serve("s.example.localhost", "/favicon.ico", icon_body);
+    sites.serve("s.example.localhost", "/favicon.ico", icon_body);
     auto list = engines({address("s.example.localhost"), address("t.other.localhost")});
     ThreadNotingTree tree;
     tree.add_item("a");
@@ -225,13 +293,13 @@ TEST_F(SiteIcons, WorkerWithNothingNewPostsNothing) {
     start_icon_download(engines({address("s.example.localhost"), address("t.other.localhost")}),
                         dir.path(), [&] { ++refreshes; });
     ASSERT_TRUE(wait_icon_downloads(60s));
-    EXPECT_EQ(server.requests(), asked({"t.other.localhost"}));  // nothing served there
+    EXPECT_EQ(sites.requests(), asked({"t.other.localhost"}));  // nothing served there
     EXPECT_EQ(run_posted_ui_tasks(), 0u);
     EXPECT_EQ(refreshes, 0);
 }
 
 TEST_F(SiteIcons, WorkerUsesTheListAsItWasWhenStarted) {
-    server.serve("s.example.localhost", "/favicon.ico", icon_body);
+    sites.serve("s.example.localhost", "/favicon.ico", icon_body);
     auto list = engines({address("s.example.localhost")});
     {
         // Hold the lock so that the worker cannot begin before the list changes.
@@ -241,43 +309,43 @@ TEST_F(SiteIcons, WorkerUsesTheListAsItWasWhenStarted) {
         list.push_back(list[0]);
     }
     ASSERT_TRUE(wait_icon_downloads(60s));
-    EXPECT_EQ(server.requests(), asked({"s.example.localhost"}));
+    EXPECT_EQ(sites.requests(), asked({"s.example.localhost"}));
 }
 
 TEST_F(SiteIcons, SecondWorkerWaitsForTheFirstAndSkipsWhatItSaved) {
-    server.serve_held("s.example.localhost", "/favicon.ico", icon_body);
+    sites.serve_held("s.example.localhost", "/favicon.ico", icon_body);
     auto list = engines({address("s.example.localhost")});
     int refreshes = 0;
     start_icon_download(list, dir.path(), [&] { ++refreshes; });
-    ASSERT_TRUE(server.wait_for_requests(1, 60s));
+    ASSERT_TRUE(sites.wait_for_requests(1, 60s));
     start_icon_download(list, dir.path(), [&] { refreshes += 10; });
-    server.release();
+    sites.release();
     ASSERT_TRUE(wait_icon_downloads(60s));
-    EXPECT_EQ(server.requests(), asked({"s.example.localhost"}));
+    EXPECT_EQ(sites.requests(), asked({"s.example.localhost"}));
     EXPECT_EQ(run_posted_ui_tasks(), 1u);
     EXPECT_EQ(refreshes, 1);
 }
 
 TEST_F(SiteIcons, StoppingAWorkerThatWaitsForTheLockEndsItAtOnce) {
-    server.serve("s.example.localhost", "/favicon.ico", icon_body);
+    sites.serve("s.example.localhost", "/favicon.ico", icon_body);
     std::unique_lock hold(icon_lock());
     start_icon_download(engines({address("s.example.localhost")}), dir.path(), [] {});
     EXPECT_EQ(running_icon_downloads(), 1u);
     EXPECT_TRUE(stop_icon_downloads(60s));
     hold.unlock();
     EXPECT_EQ(running_icon_downloads(), 0u);
-    EXPECT_TRUE(server.requests().empty());
+    EXPECT_TRUE(sites.requests().empty());
     EXPECT_EQ(run_posted_ui_tasks(), 0u);
 }
 
 TEST_F(SiteIcons, StoppingAWorkerInARequestLetsItGoAndItSavesNothing) {
-    server.serve_held("s.example.localhost", "/favicon.ico", icon_body);
+    sites.serve_held("s.example.localhost", "/favicon.ico", icon_body);
     start_icon_download(engines({address("s.example.localhost")}), dir.path(), [] {});
-    ASSERT_TRUE(server.wait_for_requests(1, 60s));
+    ASSERT_TRUE(sites.wait_for_requests(1, 60s));
     // The request cannot end before the server answers, so the bound runs out.
     EXPECT_FALSE(stop_icon_downloads(50ms));
     EXPECT_EQ(running_icon_downloads(), 0u);
-    server.release();
+    sites.release();
     // The let-go worker holds the icon lock for its whole pass: taking it means it is through.
     std::unique_lock<std::timed_mutex> through(icon_lock(), std::defer_lock);
     ASSERT_TRUE(through.try_lock_for(60s));

@@ -48,9 +48,12 @@ TEST_F(TraceRunTest, VisitsRoundsThenKeywordsThenTickedEnginesInOrder) {
 
     std::vector<std::string> expected;
     for (int round = 0; round < 2; ++round)
-        for (const std::string& k : {"a", "b"})
-            for (const std::string& e : {"/e1?q=" + k, "/e2?q=" + k, "/e3?q=" + k + "&again=" + k})
-                expected.push_back(e);
+        for (const char* k_text : {"a", "b"}) {
+            const std::string k = k_text;
+            expected.push_back("/e1?q=" + k);
+            expected.push_back("/e2?q=" + k);
+            expected.push_back("/e3?q=" + k + "&again=" + k);
+        }
     EXPECT_EQ(server.targets(), expected);
     EXPECT_TRUE(report.started);
     EXPECT_EQ(report.total, 12u);

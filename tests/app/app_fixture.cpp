@@ -1,0 +1,99 @@
+#include "app_fixture.h"
+
+#include <chrono>
+
+#include "engines/engine_list_file.h"
+#include "icons/default_icon.h"
+#include "icons/icon_cache.h"
+#include "icons/site_icons.h"
+#include "settings/settings_store.h"
+#include "ui/key_state.h"
+#include "ui/ui_dispatch.h"
+
+namespace trasslo::testing {
+
+LocalSite::LocalSite()
+    : server_([](Connection& connection, const RecordedRequest& request) {
+          if (request.target.rfind("/favicon.ico", 0) == 0) {
+              const ByteBuffer& icon = default_icon_bytes();
+              connection.send(http_reply(200, "OK", std::string(icon.begin(), icon.end()),
+                                         {"Content-Type: image/x-icon"}));
+          } else if (request.target.rfind("/s", 0) == 0) {
+              connection.send(http_reply(200, "OK",
+                                         "<html><head><title>Local Shop - Search</title></head>"
+                                         "<body>ok</body></html>",
+                                         {"Content-Type: text/html; charset=utf-8"}));
+          } else if (request.target == "/") {
+              connection.send(http_reply(200, "OK",
+                                         "<html><head><title>Local Shop - Home</title></head>"
+                                         "</html>",
+                                         {"Content-Type: text/html; charset=utf-8"}));
+          } else {
+              connection.send(http_reply(404, "Not Found", "<html>missing</html>"));
+          }
+      }) {}
+
+std::size_t LocalSite::count(std::string_view prefix) const {
+    std::size_t n = 0;
+    for (const RecordedRequest& r : server_.requests()) {
+        if (r.target.rfind(prefix, 0) == 0) ++n;
+    }
+    return n;
+}
+
+std::string utf8_of(const LocalText& text) {
+    return to_utf8(text);
+}
+
+void AppTest::SetUp() {
+    settings_store().open(settings_file_path(folder()));
+    install_message_box_handler([this](const MessageRequest& request) {
+        messages.push_back(request);
+        if (on_message) on_message(request);
+        MessageAnswer answer =
+            request.buttons == MessageButtons::yes_no ? MessageAnswer::yes : MessageAnswer::ok;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+        }
+        return answer;
+    });
+    install_key_state_query(
+        [this](ModifierKey key) { return key == ModifierKey::shift ? shift_held : ctrl_held; });
+}
+
+void AppTest::TearDown() {
+    window.reset();
+    stop_icon_downloads(std::chrono::seconds(5));
+    discard_posted_ui_tasks();
+    install_key_state_query({});
+    install_message_box_handler({});
+    settings_store().close();
+}
+
+void AppTest::write_engine_file(const std::vector<std::string>& utf8_lines) {
+    std::string text;
+    for (const std::string& line : utf8_lines) text += local(line) + "\r\n";
+    write_file_bytes(engine_list_file_path(folder()), text);
+}
+
+void AppTest::cache_icons_for(const std::vector<LocalText>& addresses) {
+    for (const LocalText& address : addresses) {
+        write_icon_file(icon_file_path(folder(), address), default_icon_bytes());
+    }
+}
+
+MainWindow& AppTest::open_window() {
+    window = std::make_unique<MainWindow>(folder());
+    window->set_process_ender([this](int status) { ended_with = status; });
+    window->show();
+    QApplication::processEvents();
+    return *window;
+}
+
+void AppTest::close_window() {
+    window->close();
+    QApplication::processEvents();
+}
+
+}  // namespace trasslo::testing

@@ -1,0 +1,315 @@
+// The main window with its real widgets: start-up defaults, saving on close, the run and its
+// stop click, multi-ticking, the paste and save commands, and ending during a run.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/clickable_label.h"
+#include "app/main_window.h"
+#include "app_fixture.h"
+#include "engines/engine_list.h"
+#include "engines/engine_list_file.h"
+#include "settings/settings_store.h"
+#include "ui/qt/qt_clipboard.h"
+#include "ui/qt/qt_engine_tree.h"
+#include "ui/qt/qt_text.h"
+
+namespace trasslo::testing {
+namespace {
+
+template <typename W>
+W* control(QWidget& window, const char* name) {
+    W* w = window.findChild<W*>(QString::fromUtf8(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+std::vector<LocalText> default_addresses() {
+    std::vector<LocalText> out;
+    for (const TraceEngine& e : parse_engine_list_text(default_engine_list_text())) {
+        out.push_back(e.address);
+    }
+    return out;
+}
+
+class MainWindowTest : public AppTest {
+  protected:
+    // A window over `count` ticked engines of the local site.
+    MainWindow& open_on_local_site(int count) {
+        std::vector<std::string> lines;
+        std::vector<LocalText> addresses;
+        for (int i = 1; i <= count; ++i) {
+            const std::string address = site.url("/s" + std::to_string(i) + "?q={*}");
+            lines.push_back("真|1|站" + std::to_string(i) + "|" + address);
+            addresses.push_back(address);
+        }
+        write_engine_file(lines);
+        cache_icons_for(addresses);
+        return open_window();
+    }
+    QPushButton* start() { return control<QPushButton>(*window, "按钮开始留痕"); }
+    QPlainTextEdit* keywords() { return control<QPlainTextEdit>(*window, "编辑框关键词列表"); }
+    QtEngineTree& tree() { return *window->engine_tree(); }
+    void select(int index) { tree().setCurrentItem(tree().topLevelItem(index)); }
+    std::vector<int> ticked() {
+        std::vector<int> out;
+        for (int i = 0; i < tree().item_count(); ++i) {
+            if (tree().check_state(i) == 1) out.push_back(i);
+        }
+        return out;
+    }
+
+    LocalSite site;
+};
+
+TEST_F(MainWindowTest, StartsWithoutFilesShowingTheDesignedDefaults) {
+    cache_icons_for(default_addresses());
+    MainWindow& w = open_window();
+    EXPECT_EQ(w.windowTitle(), main_window_title());
+    EXPECT_EQ(w.geometry(), QRect(50, 50, 740, 577));
+    EXPECT_EQ(from_qstring(keywords()->toPlainText().replace("\n", "\r\n")),
+              default_keyword_text());
+    EXPECT_EQ(control<QLineEdit>(w, "编辑框留痕间隔秒")->text(), "0");
+    EXPECT_EQ(control<QLineEdit>(w, "编辑框留痕次数")->text(), "1");
+    EXPECT_EQ(start()->text(), "开始留痕");
+
+    ASSERT_EQ(tree().item_count(), 8);
+    const std::vector<TraceEngine> defaults = parse_engine_list_text(default_engine_list_text());
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(tree().item_text(i), engine_item_text(defaults[static_cast<size_t>(i)]));
+        EXPECT_EQ(tree().check_state(i), 1) << i;
+        EXPECT_TRUE(tree().item_has_icon(i)) << i;
+    }
+    EXPECT_EQ(engine_list().engines, defaults);
+}
+
+TEST_F(MainWindowTest, EveryControlCarriesItsNameAndCaption) {
+    cache_icons_for(default_addresses());
+    MainWindow& w = open_window();
+    const std::vector<std::pair<const char*, const char*>> buttons = {
+        {"按钮添加", "添加.."},
+        {"按钮删除", "删除"},
+        {"按钮全选", "全选"},
+        {"按钮不选", "不选"},
+        {"按钮粘贴", "粘贴"},
+        {"按钮开始留痕", "开始留痕"},
+        {"按钮导出外链地址", "导出外链地址"}};
+    for (const auto& [name, caption] : buttons) {
+        QPushButton* b = control<QPushButton>(w, name);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->text(), QString::fromUtf8(caption)) << name;
+    }
+    const std::vector<std::pair<const char*, const char*>> labels = {
+        {"标签1", "留痕引擎列表："}, {"标签2", "留痕关键词列表："}, {"标签3", "留痕间隔秒："},
+        {"标签4", "循环次数："},     {"链接保存配置", "保存配置"},  {"链接疑点说明", "疑点说明"}};
+    for (const auto& [name, caption] : labels) {
+        QLabel* l = control<QLabel>(w, name);
+        ASSERT_NE(l, nullptr);
+        EXPECT_EQ(l->text(), QString::fromUtf8(caption)) << name;
+    }
+    EXPECT_EQ(keywords()->property("tag").toString(), "字节集方式");
+    // The status label lies over the progress bar, 10 pixels in from either side.
+    auto* bar = control<QProgressBar>(w, "进度条");
+    auto* status = control<QLabel>(w, "透明标签");
+    ASSERT_TRUE(bar && status);
+    EXPECT_EQ(status->parentWidget(), bar);
+    bar->setVisible(true);
+    bar->resize(500, 30);
+    QApplication::processEvents();
+    EXPECT_EQ(status->geometry(), QRect(10, 0, 480, 30));
+}
+
+TEST_F(MainWindowTest, ClosingSavesTheEngineListAndTheControls) {
+    MainWindow& w = open_on_local_site(3);
+    control<QLineEdit>(w, "编辑框留痕间隔秒")->setText("2.5");
+    control<QLineEdit>(w, "编辑框留痕次数")->setText("4");
+    keywords()->setPlainText(QString::fromUtf8("甲\n乙"));
+    tree().set_current_item(1);
+    control<QPushButton>(w, "按钮删除")->click();
+    close_window();
+    EXPECT_TRUE(messages.empty()) << "closing asks nothing";
+
+    const std::string file = read_file_bytes(engine_list_file_path(folder()));
+    EXPECT_EQ(file, local("真|1|站1|" + site.url("/s1?q={*}") + "\r\n真|1|站3|" +
+                          site.url("/s3?q={*}") + "\r\n"));
+    const std::string ini = read_file_bytes(settings_file_path(folder()));
+    EXPECT_NE(ini.find(local("编辑框留痕间隔秒=2.5")), std::string::npos);
+    EXPECT_NE(ini.find(local("编辑框留痕次数=4")), std::string::npos);
+
+    // The next start shows the same.
+    window.reset();
+    settings_store().open(settings_file_path(folder()));
+    open_window();
+    EXPECT_EQ(control<QLineEdit>(*window, "编辑框留痕间隔秒")->text(), "2.5");
+    EXPECT_EQ(keywords()->toPlainText(), QString::fromUtf8("甲\n乙"));
+    EXPECT_EQ(tree().item_count(), 2);
+}
+
+TEST_F(MainWindowTest, RunVisitsEveryKeywordAtEveryTickedEngineAndReports) {
+    MainWindow& w = open_on_local_site(3);
+    keywords()->setPlainText("a\nb");
+    tree().set_check_state(1, 0);
+    on_engine_checkbox_changed(engine_list(), tree(), 1);
+    control<QLineEdit>(w, "编辑框留痕次数")->setText("2");
+    start()->click();
+
+    EXPECT_EQ(site.count("/s1"), 4u);
+    EXPECT_EQ(site.count("/s2"), 0u);
+    EXPECT_EQ(site.count("/s3"), 4u);
+    ASSERT_FALSE(messages.empty());
+    const std::string last = utf8_of(messages.back().text);
+    EXPECT_EQ(last.rfind("留痕完成！本次使用 ", 0), 0u) << last;
+    EXPECT_NE(last.find(" 在目标网站上留下了 8 个痕迹！"), std::string::npos) << last;
+    EXPECT_EQ(start()->text(), "开始留痕");
+    EXPECT_FALSE(control<QProgressBar>(w, "进度条")->isVisible());
+}
+
+TEST_F(MainWindowTest, SecondClickStopsTheRun) {
+    MainWindow& w = open_on_local_site(2);
+    keywords()->setPlainText("a\nb\nc\nd");
+    control<QLineEdit>(w, "编辑框留痕间隔秒")->setText("0.2");
+    QString caption_after_stop;
+    // Clicked again as soon as the run pumps events.
+    QTimer::singleShot(0, &w, [&] {
+        start()->click();
+        caption_after_stop = start()->text();
+    });
+    start()->click();
+
+    EXPECT_EQ(caption_after_stop, "停止中...");
+    EXPECT_EQ(start()->text(), "开始留痕");
+    const std::size_t visits = site.count("/s");
+    EXPECT_LT(visits, 8u);
+    ASSERT_FALSE(messages.empty());
+    const std::string last = utf8_of(messages.back().text);
+    EXPECT_NE(last.find("留下了 " + std::to_string(visits) + " 个痕迹"), std::string::npos) << last;
+}
+
+TEST_F(MainWindowTest, NoEngineQuestionCancelEndsTheRun) {
+    MainWindow& w = open_on_local_site(2);
+    control<QPushButton>(w, "按钮不选")->click();
+    EXPECT_TRUE(ticked().empty());
+    keywords()->setPlainText("a\nb");
+    control<QLineEdit>(w, "编辑框留痕次数")->setText("3");
+    answers = {MessageAnswer::cancel};
+    start()->click();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].buttons, MessageButtons::ok_cancel);
+    EXPECT_NE(utf8_of(messages[1].text).find("留下了 0 个痕迹"), std::string::npos);
+    EXPECT_EQ(site.count("/s"), 0u);
+}
+
+TEST_F(MainWindowTest, ShiftTicksTheRangeAndCtrlKeepsOrAddsTicks) {
+    open_on_local_site(8);
+    control<QPushButton>(*window, "按钮不选")->click();
+    select(6);  // ticks nothing, anchor 6
+    ctrl_held = true;
+    select(0);
+    EXPECT_EQ(ticked(), (std::vector<int>{0}));
+    ctrl_held = false;
+    select(2);
+    shift_held = true;
+    select(5);
+    EXPECT_EQ(ticked(), (std::vector<int>{2, 3, 4, 5})) << "the tick outside is cleared";
+    ctrl_held = true;
+    select(7);
+    EXPECT_EQ(ticked(), (std::vector<int>{2, 3, 4, 5, 6, 7})) << "Ctrl keeps the earlier ticks";
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(engine_list().engines[static_cast<size_t>(i)].enabled, tree().check_state(i) == 1)
+            << i;
+    }
+}
+
+TEST_F(MainWindowTest, TickingDuringARunChangesNoTicks) {
+    open_on_local_site(4);
+    control<QPushButton>(*window, "按钮不选")->click();
+    tree().set_check_state(0, 1);
+    on_engine_checkbox_changed(engine_list(), tree(), 0);
+    keywords()->setPlainText("a");
+    std::vector<int> during;
+    QTimer::singleShot(0, window.get(), [&] {
+        shift_held = true;
+        ctrl_held = true;
+        select(3);
+        during = ticked();
+        shift_held = ctrl_held = false;
+    });
+    start()->click();
+    EXPECT_EQ(during, (std::vector<int>{0}));
+}
+
+TEST_F(MainWindowTest, CheckboxClicksAndTickButtonsFollowTheList) {
+    open_on_local_site(3);
+    tree().topLevelItem(1)->setCheckState(0, Qt::Unchecked);  // as the user's click does
+    EXPECT_FALSE(engine_list().engines[1].enabled);
+    control<QPushButton>(*window, "按钮全选")->click();
+    EXPECT_EQ(ticked(), (std::vector<int>{0, 1, 2}));
+    EXPECT_TRUE(engine_list().engines[1].enabled);
+    control<QPushButton>(*window, "按钮不选")->click();
+    EXPECT_TRUE(ticked().empty());
+    EXPECT_FALSE(engine_list().engines[0].enabled);
+}
+
+TEST_F(MainWindowTest, PasteReplacesTheKeywordsWithTheClipboard) {
+    open_on_local_site(1);
+    set_clipboard_text(local("一\r\n二"));
+    control<QPushButton>(*window, "按钮粘贴")->click();
+    EXPECT_EQ(window->keyword_list_text(), local("一\r\n二"));
+    set_clipboard_text("");
+    control<QPushButton>(*window, "按钮粘贴")->click();
+    EXPECT_TRUE(keywords()->toPlainText().isEmpty());
+}
+
+TEST_F(MainWindowTest, SaveConfigurationWritesAndSaysSo) {
+    MainWindow& w = open_on_local_site(2);
+    control<QLineEdit>(w, "编辑框留痕次数")->setText("7");
+    QString caption_while_saved;
+    on_message = [&](const MessageRequest&) { caption_while_saved = w.save_link()->text(); };
+    emit w.save_link()->clicked();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(utf8_of(messages[0].text), "已保存！");
+    EXPECT_EQ(caption_while_saved, "保存配置");
+    EXPECT_NE(read_file_bytes(settings_file_path(folder())).find(local("编辑框留痕次数=7")),
+              std::string::npos);
+    EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder()))).size(), 2u);
+}
+
+TEST_F(MainWindowTest, ExportWritesTheAddressesToTheChosenFile) {
+    open_on_local_site(2);
+    keywords()->setPlainText("x\ny");
+    const std::filesystem::path out = folder() / "links.txt";
+    window->set_file_chooser([&](const SaveFileRequest& request) {
+        EXPECT_EQ(utf8_of(request.title), "导出外链地址：");
+        return std::optional<std::filesystem::path>(out);
+    });
+    control<QPushButton>(*window, "按钮导出外链地址")->click();
+    EXPECT_EQ(read_file_bytes(out), site.url("/s1?q=x") + "\r\n" + site.url("/s2?q=x") + "\r\n" +
+                                        site.url("/s1?q=y") + "\r\n" + site.url("/s2?q=y") +
+                                        "\r\n");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(utf8_of(messages[0].text), "导出完成！共 4 条外链地址！");
+}
+
+TEST_F(MainWindowTest, ClosingDuringARunSavesEndsAndAsksNothingMore) {
+    MainWindow& w = open_on_local_site(2);
+    keywords()->setPlainText("a\nb\nc");
+    control<QLineEdit>(w, "编辑框留痕间隔秒")->setText("5");
+    bool was_busy = false;
+    QTimer::singleShot(0, &w, [&] {
+        was_busy = w.busy();
+        w.close();
+    });
+    start()->click();
+    EXPECT_TRUE(was_busy);
+    EXPECT_EQ(ended_with, 0);
+    EXPECT_TRUE(messages.empty()) << "no summary after the window went";
+    EXPECT_LT(site.count("/s"), 6u);
+    EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder()))).size(), 2u);
+    EXPECT_FALSE(w.isVisible());
+}
+
+}  // namespace
+}  // namespace trasslo::testing
