@@ -78,8 +78,9 @@ void AppTest::write_engine_file(const std::vector<std::string>& utf8_lines) {
 }
 
 void AppTest::cache_icons_for(const std::vector<LocalText>& addresses) {
+    std::filesystem::create_directories(icon_cache_folder(folder()));
     for (const LocalText& address : addresses) {
-        write_icon_file(icon_file_path(folder(), address), default_icon_bytes());
+        ASSERT_TRUE(write_icon_file(icon_file_path(folder(), address), default_icon_bytes()));
     }
 }
 
