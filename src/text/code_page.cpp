@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -77,6 +78,85 @@ void append_unit(std::u16string& out, const std::string& utf16le_bytes) {
     }
 }
 
+// Every UTF-16 unit's code page 936 form, read from iconv once. Encoding through the table
+// instead of iconv matters for text with many unmappable characters: glibc converts UTF-16 to
+// CP936 in two steps and re-runs a whole chunk to locate each failure, which made a page of
+// 2 MB of such characters take seconds.
+class GbkEncoder {
+  public:
+    GbkEncoder() {
+        iconv_t cd = iconv_open("CP936", "UTF-16LE");
+        if (cd == reinterpret_cast<iconv_t>(-1)) return;
+        for (unsigned u = 0; u < 0x10000; ++u) {
+            if (u >= 0xD800 && u < 0xE000) continue;
+            char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+            char out[8];
+            char* in_ptr = in;
+            char* out_ptr = out;
+            size_t in_left = 2;
+            size_t out_left = sizeof out;
+            if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1)) {
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                continue;
+            }
+            const size_t n = sizeof out - out_left;
+            if (n == 1) {
+                codes_[u] = static_cast<uint16_t>(static_cast<unsigned char>(out[0]));
+                sizes_[u] = 1;
+            } else if (n == 2) {
+                codes_[u] = static_cast<uint16_t>((static_cast<unsigned char>(out[0]) << 8) |
+                                                  static_cast<unsigned char>(out[1]));
+                sizes_[u] = 2;
+            }
+        }
+        iconv_close(cd);
+        ready_ = true;
+    }
+    bool ready() const { return ready_; }
+    // Appends the form of `unit`; false when code page 936 has no such character.
+    bool append(char16_t unit, std::string& out) const {
+        switch (sizes_[unit]) {
+            case 1:
+                out.push_back(static_cast<char>(codes_[unit]));
+                return true;
+            case 2:
+                out.push_back(static_cast<char>(codes_[unit] >> 8));
+                out.push_back(static_cast<char>(codes_[unit] & 0xFF));
+                return true;
+            default:
+                return false;
+        }
+    }
+
+  private:
+    bool ready_ = false;
+    uint16_t codes_[0x10000] = {};
+    uint8_t sizes_[0x10000] = {};
+};
+
+const GbkEncoder& gbk_encoder() {
+    static const auto* encoder = new GbkEncoder;
+    return *encoder;
+}
+
+// The table path of utf16_to_code_page for code page 936.
+std::string units_to_gbk(const GbkEncoder& encoder, std::u16string_view units,
+                         std::optional<char> default_char) {
+    std::string result;
+    result.reserve(units.size() * 2);
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (encoder.append(units[i], result)) continue;
+        if (!default_char) return result;
+        result.push_back(*default_char);
+        // A surrogate pair is one character: one default character for both units.
+        if (units[i] >= 0xD800 && units[i] < 0xDC00 && i + 1 < units.size() &&
+            units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+            ++i;
+        }
+    }
+    return result;
+}
+
 }  // namespace
 
 std::u16string code_page_to_utf16(std::string_view bytes, CodePage page) {
@@ -101,6 +181,9 @@ std::u16string code_page_to_utf16(std::string_view bytes, CodePage page) {
 
 std::string utf16_to_code_page(std::u16string_view units, CodePage page,
                                std::optional<char> default_char) {
+    if (page == CodePage::gbk && gbk_encoder().ready()) {
+        return units_to_gbk(gbk_encoder(), units, default_char);
+    }
     std::string result;
     iconv_t cd = cached_iconv(iconv_name(page), "UTF-16LE");
     if (cd == reinterpret_cast<iconv_t>(-1)) return result;
