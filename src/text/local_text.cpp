@@ -24,6 +24,34 @@ size_t char_width(std::string_view text, size_t at) {
     return 1;
 }
 
+// The next position at or after `from` where the pattern's bytes stand, character boundaries
+// not considered; npos when there is none. Byte searches are what make long texts cheap.
+size_t next_match(std::string_view text, size_t from, std::string_view pattern, bool ignore_case) {
+    if (!ignore_case) return text.find(pattern, from);
+    const char first = fold(pattern[0], true);
+    for (size_t at = from; at + pattern.size() <= text.size(); ++at) {
+        if (fold(text[at], true) == first && matches_at(text, at, pattern, true)) return at;
+    }
+    return std::string_view::npos;
+}
+
+// Walks the character boundaries of a text forward from a known boundary, so that a byte match
+// can be told from one that starts inside a double-byte character.
+class BoundaryWalk {
+  public:
+    BoundaryWalk(std::string_view text, size_t at) : text_(text), at_(at) {}
+    // Whether `position` (not before the walk's place) is a character boundary.
+    bool reaches(size_t position) {
+        while (at_ < position) at_ += char_width(text_, at_);
+        return at_ == position;
+    }
+    void restart(size_t at) { at_ = at; }
+
+  private:
+    std::string_view text_;
+    size_t at_;
+};
+
 }  // namespace
 
 LocalText local(std::string_view utf8) {
@@ -83,26 +111,32 @@ LocalText trim(std::string_view text) {
 long find_text(std::string_view text, std::string_view pattern, long start, bool ignore_case) {
     if (pattern.empty()) return -1;
     if (start < 1) start = 1;
-    size_t at = static_cast<size_t>(start - 1);
-    while (at < text.size()) {
-        if (matches_at(text, at, pattern, ignore_case)) return static_cast<long>(at) + 1;
-        at += char_width(text, at);
+    const size_t begin = static_cast<size_t>(start - 1);
+    if (begin >= text.size()) return -1;
+    BoundaryWalk walk(text, begin);
+    for (size_t from = begin;;) {
+        const size_t hit = next_match(text, from, pattern, ignore_case);
+        if (hit == std::string_view::npos) return -1;
+        if (walk.reaches(hit)) return static_cast<long>(hit) + 1;
+        from = hit + 1;
     }
-    return -1;
 }
 
 long find_text_last(std::string_view text, std::string_view pattern, long limit, bool ignore_case) {
     if (pattern.empty()) return -1;
-    size_t end = (limit < 0 || static_cast<size_t>(limit) > text.size())
-                     ? text.size()
-                     : static_cast<size_t>(limit);
+    const size_t end = (limit < 0 || static_cast<size_t>(limit) > text.size())
+                           ? text.size()
+                           : static_cast<size_t>(limit);
+    if (pattern.size() > end) return -1;
+    const std::string_view area = text.substr(0, end);
     long found = -1;
-    size_t at = 0;
-    while (at < text.size() && at + pattern.size() <= end) {
-        if (matches_at(text, at, pattern, ignore_case)) found = static_cast<long>(at) + 1;
-        at += char_width(text, at);
+    BoundaryWalk walk(text, 0);
+    for (size_t from = 0;;) {
+        const size_t hit = next_match(area, from, pattern, ignore_case);
+        if (hit == std::string_view::npos) return found;
+        if (walk.reaches(hit)) found = static_cast<long>(hit) + 1;
+        from = hit + 1;
     }
-    return found;
 }
 
 LocalText replace_text(std::string_view text, std::string_view find, std::string_view replacement,
@@ -110,19 +144,23 @@ LocalText replace_text(std::string_view text, std::string_view find, std::string
     if (find.empty()) return LocalText(text);
     LocalText out;
     out.reserve(text.size());
-    size_t at = 0;
+    size_t copied = 0;  // text before this is in `out`; always a boundary
     long done = 0;
-    while (at < text.size()) {
-        if ((count < 1 || done < count) && matches_at(text, at, find, ignore_case)) {
-            out.append(replacement);
-            at += find.size();
-            ++done;
+    BoundaryWalk walk(text, 0);
+    for (size_t from = 0; count < 1 || done < count;) {
+        const size_t hit = next_match(text, from, find, ignore_case);
+        if (hit == std::string_view::npos) break;
+        if (!walk.reaches(hit)) {
+            from = hit + 1;
             continue;
         }
-        size_t w = char_width(text, at);
-        out.append(text.substr(at, w));
-        at += w;
+        out.append(text.substr(copied, hit - copied));
+        out.append(replacement);
+        copied = from = hit + find.size();
+        walk.restart(copied);
+        ++done;
     }
+    out.append(text.substr(copied));
     return out;
 }
 
