@@ -81,8 +81,16 @@ ExportReport export_link_addresses(ExportView& view) {
         file.get(), view.keyword_list_text(), [&view] { return view.engine_snapshot(); },
         keep_going);
     report.stopped = !keep_going();
-    file.reset();
+    // A full disk or a failed device shows up only here; saying "导出完成" then would report a
+    // lost export as done, so the user is asked for another path instead.
+    const bool write_failed = std::ferror(file.get()) != 0;
+    const bool close_failed = std::fclose(file.release()) != 0;
     buffer.reset();
+    if (write_failed || close_failed) {
+        report.outcome = ExportOutcome::unwritable;
+        show_plain(view, local("选择的文件路径无法写出，请更换！"));
+        return report;
+    }
     report.outcome = ExportOutcome::written;
     show_plain(view,
                local("导出完成！共 ") + std::to_string(report.count) + local(" 条外链地址！"));

@@ -24,7 +24,8 @@ struct ExportReport {
 
 // The click handler of "导出外链地址": save dialog, file, addresses, final message. A stop request
 // made while it runs ends it before the next keyword; a stop flag left set by an earlier stopped
-// run does not.
+// run does not. A file whose lines could not all be written (a full disk) is reported like one
+// that cannot be opened, with the outcome `unwritable`.
 ExportReport export_link_addresses(ExportView& view);
 
 // The writing loop without dialog or messages: for each keyword (split at CR LF) a fresh
