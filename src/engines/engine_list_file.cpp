@@ -1,13 +1,9 @@
 #include "engines/engine_list_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <string>
 
+#include "files/atomic_file.h"
 #include "text/charset.h"
 
 namespace trasslo {
@@ -80,26 +76,6 @@ TraceEngine parse_line(std::string_view line) {
 }
 
 // Writes all of `bytes` to `fd`, riding out short writes and interruptions.
-bool write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
-
-// Flushes the folder's entry for a renamed file, so the new name survives a power cut.
-void sync_folder(const std::filesystem::path& folder) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 }  // namespace
 
 std::filesystem::path engine_list_file_path(const std::filesystem::path& program_folder) {
@@ -158,23 +134,7 @@ bool write_engine_list_file(const std::filesystem::path& program_folder,
                             const std::vector<TraceEngine>& engines) {
     const std::filesystem::path target = engine_list_file_path(program_folder);
     const LocalText text = format_engine_list_text(engines);
-
-    std::string temp = (program_folder / ".trasslo-engines-XXXXXX").string();
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-
-    // Keep the old file's permissions; a new file gets the usual rw-r--r--.
-    struct stat old_state {};
-    mode_t mode = ::stat(target.c_str(), &old_state) == 0 ? (old_state.st_mode & 07777) : 0644;
-    bool ok = ::fchmod(fd, mode) == 0 && write_all(fd, text) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    sync_folder(program_folder);
-    return true;
+    return replace_file_atomically(target, text);
 }
 
 }  // namespace trasslo

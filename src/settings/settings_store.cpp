@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "files/atomic_file.h"
 #include "ui/event_pump.h"
 #include "ui/message_box.h"
 
@@ -353,24 +354,9 @@ bool SettingsStore::write_bytes(std::string_view key, const ByteBuffer& bytes) {
     std::filesystem::create_directories(target.parent_path(), error);
     if (error && !std::filesystem::is_directory(target.parent_path())) return false;
 
-    // Write beside the old file, then swap it in: an interrupted write leaves the old one.
-    std::string temp = (target.parent_path() / ".ibn-XXXXXX").string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    bool ok = write_all_at(fd, reinterpret_cast<const char*>(bytes.data()), bytes.size(), 0) &&
-              ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    const int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    // Written beside the old file, then swapped in: an interrupted write leaves the old one.
+    return replace_file_atomically(
+        target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 ByteBuffer SettingsStore::read_bytes(std::string_view key, const ByteBuffer& fallback) const {
