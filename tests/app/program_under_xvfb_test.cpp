@@ -1,0 +1,97 @@
+// The real window program on a virtual X display, through scripts/screenshot: it starts, shows
+// its main window, draws its Chinese captions with a CJK font, and ends with status 0 when its
+// window is closed, having saved its files.
+//
+// What the picture check can and cannot tell: it sees that the window is painted (many colours)
+// and that the ink of the Chinese caption "留痕引擎列表" spans about the width that the same
+// text takes with the installed CJK font. Boxes drawn for missing glyphs are about half as wide,
+// so a display without the font fails; it does not read the glyphs themselves.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QImage>
+#include <QSet>
+#include <cstdlib>
+#include <string>
+
+#include "engines/engine_list_file.h"
+#include "icons/default_icon.h"
+#include "icons/icon_cache.h"
+#include "settings/settings_store.h"
+#include "support/temp_dir.h"
+
+namespace trasslo::testing {
+namespace {
+
+// Darkest-to-lightest gray of a pixel.
+int gray(QRgb pixel) {
+    return qGray(pixel);
+}
+
+// The horizontal span of the pixels darker than mid-gray inside `area`; 0 when none.
+int ink_width(const QImage& image, const QRect& area) {
+    int left = -1;
+    int right = -1;
+    for (int x = area.left(); x <= area.right(); ++x) {
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            if (gray(image.pixel(x, y)) < 128) {
+                if (left < 0) left = x;
+                right = x;
+                break;
+            }
+        }
+    }
+    return left < 0 ? 0 : right - left + 1;
+}
+
+TEST(ProgramUnderXvfb, ShowsItsWindowWithChineseTextAndEndsCleanlyWhenClosed) {
+    ASSERT_FALSE(QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
+        << "no CJK font installed (fonts-wqy-microhei)";
+
+    TempDir dir;
+    const std::filesystem::path folder = dir.path() / "program";
+    const std::filesystem::path picture = dir.path() / "window.png";
+    const std::filesystem::path log = dir.path() / "screenshot.log";
+    // The default engines name real sites: with their icons cached, the program asks nobody.
+    std::filesystem::create_directories(icon_cache_folder(folder));
+    for (const TraceEngine& engine : parse_engine_list_text(default_engine_list_text())) {
+        ASSERT_TRUE(write_icon_file(icon_file_path(folder, engine.address), default_icon_bytes()));
+    }
+
+    const std::string command = std::string("\"") + TRASSLO_SOURCE_DIR +
+                                "/scripts/screenshot\" --program \"" + TRASSLO_APP_PATH +
+                                "\" --folder \"" + folder.string() + "\" --out \"" +
+                                picture.string() + "\" --close >\"" + log.string() + "\" 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << read_file_bytes(log);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << read_file_bytes(log);
+
+    QImage image(QString::fromStdString(picture.string()));
+    ASSERT_FALSE(image.isNull()) << read_file_bytes(log);
+    EXPECT_EQ(image.size(), QSize(740, 577));
+
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3) {
+        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+    }
+    EXPECT_GT(colours.size(), 30) << "the window looks unpainted";
+
+    // "标签1" sits at 10,10 and is 200 x 20. Its full-width colon adds a few pixels of ink at most;
+    // boxes for missing glyphs would span about two thirds of the expected width.
+    const int expected =
+        QFontMetrics(QApplication::font()).horizontalAdvance(QString::fromUtf8("留痕引擎列表"));
+    const int measured = ink_width(image, QRect(10, 10, 200, 20));
+    EXPECT_GT(measured, expected * 17 / 20) << "expected about " << expected << " pixels of ink";
+    EXPECT_LT(measured, expected * 5 / 4) << "expected about " << expected << " pixels of ink";
+
+    // Closing saved the controls and the engine list beside the program.
+    EXPECT_NE(read_file_bytes(settings_file_path(folder)).find(local("[主界面]")),
+              std::string::npos);
+    EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder))),
+              parse_engine_list_text(default_engine_list_text()));
+}
+
+}  // namespace
+}  // namespace trasslo::testing
