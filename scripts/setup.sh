@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libpcre2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
-  xvfb xauth trayer x11-apps netpbm fonts-wqy-microhei
+  xvfb xauth trayer x11-apps x11-utils netpbm fonts-wqy-microhei
   nginx openssl python3 ca-certificates
 )
 
