@@ -1,0 +1,210 @@
+// `trasslo-cli run` as a child process against a loopback server: the visits, the status lines,
+// the final message, the no-engine answer, and SIGINT / SIGTERM as the stop button.
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+#include "cli/cli_fixture.h"
+
+namespace trasslo::testing {
+namespace {
+
+class CliRunTest : public CliTest {
+  protected:
+    std::string three_ticked_engines() {
+        return write_gbk_lines("engines.txt",
+                               {engine_line(true, 0, "甲", server.url("/e1?q={*}")),
+                                engine_line(false, 0, "关", server.url("/off?q={*}")),
+                                engine_line(true, 1, "乙", server.url("/cn/e2?q={*}")),
+                                engine_line(true, 0, "丙", server.url("/e3?q={*}"))});
+    }
+};
+
+bool starts_with(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// "留痕完成！本次使用 <duration> 在目标网站上留下了 N 个痕迹！" with any duration.
+void expect_final_message(const std::string& line, int traces) {
+    EXPECT_TRUE(starts_with(line, "留痕完成！本次使用 ")) << line;
+    const std::string tail = " 在目标网站上留下了 " + std::to_string(traces) + " 个痕迹！";
+    EXPECT_TRUE(line.size() > tail.size() && line.ends_with(tail)) << line;
+}
+
+TEST_F(CliRunTest, TwoKeywordsThreeEnginesTwoRoundsPrintTwelveStatusLinesThenTheReport) {
+    const std::string keywords = write_gbk_lines("keywords.txt", {"a", "中文"});
+    const ChildResult r =
+        cli({"run", "--engines", three_ticked_engines(), "--keywords", keywords, "--rounds", "2"});
+
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // no progress bar when standard error is no terminal
+    std::vector<std::string> expected;
+    std::vector<std::string> expected_targets;
+    for (int round = 0; round < 2; ++round) {
+        expected.push_back("(2:1) 【甲】page /e1?q=a");
+        expected.push_back("(2:1) 【乙】中文标题 /cn/e2?q=a");
+        expected.push_back("(2:1) 【丙】page /e3?q=a");
+        expected.push_back("(2:2) 【甲】page /e1?q=%D6%D0%CE%C4");
+        expected.push_back("(2:2) 【乙】中文标题 /cn/e2?q=%E4%B8%AD%E6%96%87");
+        expected.push_back("(2:2) 【丙】page /e3?q=%D6%D0%CE%C4");
+        expected_targets.insert(expected_targets.end(),
+                                {"/e1?q=a", "/cn/e2?q=a", "/e3?q=a", "/e1?q=%D6%D0%CE%C4",
+                                 "/cn/e2?q=%E4%B8%AD%E6%96%87", "/e3?q=%D6%D0%CE%C4"});
+    }
+    std::vector<std::string> lines = lines_of(r.out);
+    ASSERT_EQ(lines.size(), 13u) << r.out;
+    expect_final_message(lines.back(), 12);
+    lines.pop_back();
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(targets(), expected_targets);
+}
+
+TEST_F(CliRunTest, EmptyKeywordListReportsZeroAtOnce) {
+    const ChildResult r = cli({"run", "--engines", three_ticked_engines(), "--keywords",
+                               write_bytes("empty.txt", ""), "--rounds", "3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = lines_of(r.out);
+    ASSERT_EQ(lines.size(), 1u) << r.out;
+    expect_final_message(lines[0], 0);
+    EXPECT_TRUE(targets().empty());
+}
+
+TEST_F(CliRunTest, EmptyLineInTheMiddleIsVisitedWithTheEmptyKeyword) {
+    const std::string engines =
+        write_gbk_lines("engines.txt", {engine_line(true, 0, "甲", server.url("/e1?q={*}"))});
+    const ChildResult r =
+        cli({"run", "--engines", engines, "--keywords", write_bytes("keywords.txt", "x\n\ny\n")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = lines_of(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_EQ(lines[1], "(3:2) 【甲】page /e1?q=");
+    EXPECT_EQ(targets(), (std::vector<std::string>{"/e1?q=x", "/e1?q=", "/e1?q=y"}));
+}
+
+TEST_F(CliRunTest, UnreachableSiteShowsTheNameWithAnEmptyTitleAndStillCounts) {
+    const std::string dead = "http://127.0.0.1:" + std::to_string(unused_loopback_port());
+    const std::string engines =
+        write_gbk_lines("engines.txt", {engine_line(true, 0, "死", dead + "/?q={*}")});
+    const ChildResult r =
+        cli({"run", "--engines", engines, "--keywords", write_bytes("k.txt", "k\n")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = lines_of(r.out);
+    ASSERT_EQ(lines.size(), 2u) << r.out;
+    EXPECT_EQ(lines[0], "(1:1) 【死】");
+    expect_final_message(lines[1], 1);
+}
+
+TEST_F(CliRunTest, NoTickedEngineAsksOnStandardErrorAnswersCancelAndFails) {
+    const std::string engines =
+        write_gbk_lines("engines.txt", {engine_line(false, 0, "甲", server.url("/e1?q={*}"))});
+    const ChildResult r = cli({"run", "--engines", engines, "--keywords",
+                               write_bytes("k.txt", "a\nb\n"), "--rounds", "3"});
+    EXPECT_EQ(r.status, 1);
+    // Asked once: Cancel ends every round.
+    EXPECT_EQ(r.err, "请打勾至少一个留痕引擎再继续！点击【取消】停止运行\n");
+    const std::vector<std::string> lines = lines_of(r.out);
+    ASSERT_EQ(lines.size(), 1u) << r.out;
+    expect_final_message(lines[0], 0);
+    EXPECT_TRUE(targets().empty());
+}
+
+TEST_F(CliRunTest, EmptyEngineFileIsLikeNoTickedEngine) {
+    const ChildResult r = cli({"run", "--engines", write_bytes("engines.txt", ""), "--keywords",
+                               write_bytes("k.txt", "a\n")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "请打勾至少一个留痕引擎再继续！点击【取消】停止运行\n");
+}
+
+TEST_F(CliRunTest, RoundsAndIntervalAreReadLikeTheWindowsEditBoxes) {
+    const std::string engines =
+        write_gbk_lines("engines.txt", {engine_line(true, 0, "甲", server.url("/e1?q={*}"))});
+    const std::string keywords = write_bytes("k.txt", "a\n");
+    // Not a number, zero and negative counts run one round; a bad interval means no pause.
+    for (const char* rounds : {"abc", "0", "-2", ""}) {
+        SCOPED_TRACE(rounds);
+        const std::size_t before = server.request_count();
+        const ChildResult r = cli({"run", "--engines", engines, "--keywords", keywords, "--rounds",
+                                   rounds, "--interval", "soon"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(server.request_count() - before, 1u);
+    }
+    const ChildResult r =
+        cli({"run", "--engines", engines, "--keywords", keywords, "--rounds=3x", "--interval=0"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(lines_of(r.out).size(), 4u) << r.out;
+    expect_final_message(lines_of(r.out).back(), 3);
+}
+
+class CliStopTest : public CliRunTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CliStopTest, SignalDuringThePauseEndsTheRunWithTheReportAndStatus130) {
+    const std::string engines =
+        write_gbk_lines("engines.txt", {engine_line(true, 0, "甲", server.url("/e1?q={*}")),
+                                        engine_line(true, 0, "乙", server.url("/e2?q={*}"))});
+    // A pause of an hour after every visit: only the signal can end it.
+    ChildProcess child(cli_path(),
+                       {"run", "--engines", engines, "--keywords", write_bytes("k.txt", "a\nb\n"),
+                        "--rounds", "5", "--interval", "3600"},
+                       dir.path());
+    ASSERT_TRUE(child.wait_until([](const std::string& out, const std::string&) {
+        return out.find('\n') != out.npos;
+    })) << child.out()
+        << child.err();
+    child.send_signal(GetParam());
+    const int status = child.wait();
+
+    EXPECT_EQ(status, 130) << child.err();
+    const std::vector<std::string> lines = lines_of(child.out());
+    ASSERT_EQ(lines.size(), 2u) << child.out();
+    EXPECT_EQ(lines[0], "(2:1) 【甲】page /e1?q=a");
+    expect_final_message(lines[1], 1);
+    EXPECT_EQ(targets(), std::vector<std::string>{"/e1?q=a"});
+    // The stop is no missing engine: nothing is asked.
+    EXPECT_EQ(child.err(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliStopTest, ::testing::Values(SIGINT, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGINT ? "Sigint" : "Sigterm");
+                         });
+
+TEST_F(CliRunTest, SignalDuringAVisitStopsTheRunWhenTheVisitIsOver) {
+    // The first page arrives only after the signal: the run ends at its next check and
+    // reports the visit it made.
+    std::atomic<bool> release{false};
+    HttpTestServer slow([&release](Connection& c, const RecordedRequest& request) {
+        while (!release.load()) {
+            if (!c.hold_for(std::chrono::milliseconds(10))) return;
+        }
+        c.send(http_reply(200, "OK", "<title>slow " + request.target + "</title>"));
+    });
+    const std::string engines =
+        write_gbk_lines("engines.txt", {engine_line(true, 0, "慢", slow.url("/s?q={*}")),
+                                        engine_line(true, 0, "乙", slow.url("/t?q={*}"))});
+    ChildProcess child(
+        cli_path(),
+        {"run", "--engines", engines, "--keywords", write_bytes("k.txt", "a\n"), "--rounds", "9"},
+        dir.path());
+    // Wait for the request to arrive, then stop while it is under way.
+    for (int i = 0; i < 6000 && slow.request_count() == 0; ++i)
+        child.wait_until([](const std::string&, const std::string&) { return false; },
+                         std::chrono::milliseconds(10));
+    ASSERT_EQ(slow.request_count(), 1u);
+    child.send_signal(SIGINT);
+    release = true;
+    const int status = child.wait();
+    EXPECT_EQ(status, 130) << child.err();
+    const std::vector<std::string> lines = lines_of(child.out());
+    // The visit under way is finished and reported; the pump that turns the signal into the
+    // stop may come just after the next visit has begun, never later.
+    ASSERT_GE(lines.size(), 2u) << child.out();
+    ASSERT_LE(lines.size(), 3u) << child.out();
+    EXPECT_EQ(lines[0], "(1:1) 【慢】slow /s?q=a");
+    expect_final_message(lines.back(), static_cast<int>(lines.size()) - 1);
+    EXPECT_LE(slow.request_count(), 2u);
+}
+
+}  // namespace
+}  // namespace trasslo::testing
