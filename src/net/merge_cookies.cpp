@@ -1,6 +1,6 @@
 #include "net/merge_cookies.h"
 
-#include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 namespace trasslo {
@@ -43,12 +43,13 @@ LocalText join(const std::vector<LocalText>& items, std::string_view separator) 
     return out;
 }
 
-// Keeps each item of a "; "-separated list only at its first occurrence.
+// Keeps each item of a "; "-separated list only at its first occurrence. Sets keep the cost
+// linear: a reply may set thousands of cookies.
 LocalText deduplicate(std::string_view list) {
     std::vector<LocalText> kept;
+    std::unordered_set<LocalText> seen;
     for (LocalText& item : split_text(list, "; "))
-        if (std::find(kept.begin(), kept.end(), item) == kept.end())
-            kept.push_back(std::move(item));
+        if (seen.insert(item).second) kept.push_back(std::move(item));
     return join(kept, "; ");
 }
 
@@ -58,11 +59,11 @@ LocalText merge_cookies(LocalText& current, LocalText& received) {
     current = remove_spaces(current);
     received = remove_spaces(received);
     std::vector<LocalText> merged = split_text(received, ";");
+    std::unordered_set<LocalText> names;
+    for (const LocalText& item : merged) names.insert(cookie_name(item));
     for (LocalText& item : split_text(current, ";")) {
-        const LocalText name = cookie_name(item);
-        const bool known = std::any_of(merged.begin(), merged.end(),
-                                       [&](const LocalText& m) { return cookie_name(m) == name; });
-        if (!known) merged.push_back(std::move(item));
+        // A name already in the merged list, received or an earlier current item, wins.
+        if (names.insert(cookie_name(item)).second) merged.push_back(std::move(item));
     }
     std::vector<LocalText> alive;
     for (LocalText& item : merged)

@@ -155,6 +155,21 @@ TEST_F(RequestFaults, HugeHeaderBlockStillGivesTheBody) {
     EXPECT_GT(r.raw_headers.size(), 40000u);
 }
 
+TEST_F(RequestFaults, EndlessHeaderBlockIsCut) {
+    set_request_deadline_cap(0);  // a size limit, not the clock, must end this one
+    HttpTestServer server([](Connection& c, const RecordedRequest&) {
+        c.send("HTTP/1.1 200 OK\r\n");
+        std::string lines;
+        for (int i = 0; i < 1000; ++i) lines += "X-Filler: " + std::string(100, 'f') + "\r\n";
+        c.send_forever(lines);
+    });
+    HttpResponse r = get(server.url("/"));
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.body.empty());
+    EXPECT_LE(r.raw_headers.size(), kMaxBodyBytes);
+    expect_empty_on_both_paths(server.url("/"));
+}
+
 TEST(RequestLayer, DeadlineCapStaysWithinTwoMinutes) {
     set_request_deadline_cap(500000);
     EXPECT_EQ(request_deadline_cap(), 120000);
@@ -228,6 +243,34 @@ TEST(RequestLayerPump, EventsArePumpedWhileWaiting) {
     install_event_pump({});
     EXPECT_EQ(text(via_page), "after pump");
     EXPECT_EQ(text(via_client), "after pump");
+}
+
+// Not one pump per transfer but a steady stream while it waits: the server answers only
+// after the pump has run many times during the same request.
+TEST(RequestLayerPump, PumpKeepsRunningThroughALongWait) {
+    std::mutex m;
+    std::condition_variable cv;
+    int pumps = 0;
+    HttpTestServer server([&](Connection& c, const RecordedRequest&) {
+        std::unique_lock lock(m);
+        const int start = pumps;
+        if (cv.wait_for(lock, 10s, [&] { return pumps - start >= 20; }))
+            c.send(http_reply(200, "OK", "kept live"));
+        else
+            c.close();
+    });
+    install_event_pump([&] {
+        std::lock_guard lock(m);
+        ++pumps;
+        cv.notify_all();
+    });
+    ByteBuffer via_page = page_request(server.url("/"));
+    HttpClient client;
+    client.initialise();
+    LocalText via_client = client.request_text(server.url("/"));
+    install_event_pump({});
+    EXPECT_EQ(text(via_page), "kept live");
+    EXPECT_EQ(via_client, "kept live");
 }
 
 TEST(RequestLayerPump, HandlerCanCancelTheRunningTransfer) {

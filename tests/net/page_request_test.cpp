@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "net/curl_request.h"
 #include "support/http_test_server.h"
 #include "support/nginx_server.h"
+#include "support/temp_dir.h"
 
 namespace trasslo {
 namespace {
@@ -219,7 +222,10 @@ class PageRequestHttps : public ::testing::Test {
         if (!nginx.start()) GTEST_SKIP() << nginx.error();
         nginx.put_file("index.html", "<html><title>secure</title></html>");
     }
-    void TearDown() override { unsetenv("SSL_CERT_FILE"); }
+    void TearDown() override {
+        unsetenv("SSL_CERT_FILE");
+        unsetenv("SSL_CERT_DIR");
+    }
     testing::NginxServer nginx;
 };
 
@@ -243,6 +249,34 @@ TEST_F(PageRequestHttps, UntrustedCertificateGivesNothingAndTheNextRequestWorks)
     EXPECT_EQ(perform_request(request).error, RequestError::tls);
     setenv("SSL_CERT_FILE", nginx.ca_file().c_str(), 1);
     EXPECT_FALSE(page_request(nginx.https_url("/index.html")).empty());
+}
+
+TEST_F(PageRequestHttps, CertificateFolderNamedBySslCertDirIsTrusted) {
+    unsetenv("SSL_CERT_FILE");
+    testing::TempDir roots;
+    std::filesystem::copy_file(nginx.ca_file(), roots.path() / "test-ca.pem");
+    // A certificate folder is looked up by subject hash, as openssl rehash names the links.
+    const std::string rehash = "openssl rehash " + roots.str() + " >/dev/null 2>&1";
+    if (std::system(rehash.c_str()) != 0) GTEST_SKIP() << "openssl rehash is not available";
+    setenv("SSL_CERT_DIR", roots.str().c_str(), 1);
+    EXPECT_EQ(text(page_request(nginx.https_url("/index.html"))),
+              "<html><title>secure</title></html>");
+    // Another folder without the test CA: not trusted.
+    testing::TempDir empty;
+    setenv("SSL_CERT_DIR", empty.str().c_str(), 1);
+    EXPECT_TRUE(page_request(nginx.https_url("/index.html")).empty());
+}
+
+TEST_F(PageRequestHttps, ProxyVariablesDoNotCarryHttpsRequests) {
+    setenv("SSL_CERT_FILE", nginx.ca_file().c_str(), 1);
+    HttpTestServer proxy(reply_always(http_reply(200, "OK", "via proxy")));
+    setenv("https_proxy", proxy.url("").c_str(), 1);
+    setenv("HTTPS_PROXY", proxy.url("").c_str(), 1);
+    ByteBuffer body = page_request(nginx.https_url("/index.html"));
+    unsetenv("https_proxy");
+    unsetenv("HTTPS_PROXY");
+    EXPECT_EQ(text(body), "<html><title>secure</title></html>");
+    EXPECT_EQ(proxy.request_count(), 0u);
 }
 
 }  // namespace
