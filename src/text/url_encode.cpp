@@ -36,6 +36,17 @@ std::array<std::uint8_t, 256> make_actions(bool utf8, bool keep_amp_eq, bool enc
     return actions;
 }
 
+// The eight tables, one per combination of the flags, built once: a keyword is only a few
+// bytes, so building 256 entries per call used to cost more than the encoding itself.
+const std::array<std::uint8_t, 256>& actions_for(bool utf8, bool keep_amp_eq, bool encode_all) {
+    static const auto tables = [] {
+        std::array<std::array<std::uint8_t, 256>, 8> t{};
+        for (int i = 0; i < 8; ++i) t[i] = make_actions(i & 1, i & 2, i & 4);
+        return t;
+    }();
+    return tables[(utf8 ? 1 : 0) | (keep_amp_eq ? 2 : 0) | (encode_all ? 4 : 0)];
+}
+
 LocalText encode_bytes(std::string_view bytes, const std::array<std::uint8_t, 256>& actions) {
     LocalText out;
     out.resize(bytes.size() * 3);
@@ -75,7 +86,7 @@ ByteBuffer local_to_utf8(std::string_view text) {
 }
 
 LocalText url_encode(std::string_view text, bool utf8, bool keep_amp_eq, bool encode_all) {
-    const auto actions = make_actions(utf8, keep_amp_eq, encode_all);
+    const auto& actions = actions_for(utf8, keep_amp_eq, encode_all);
     if (!utf8) return encode_bytes(until_zero(text), actions);
     ByteBuffer bytes = local_to_utf8(text);
     if (bytes.empty()) return {};

@@ -82,6 +82,16 @@ TEST_F(ExportTest, FileIsLocalTextWhateverTheTemplateHolds) {
     EXPECT_EQ(read_file_bytes(out).find("\xE6\x90\x9C"), std::string::npos);  // no UTF-8
 }
 
+TEST_F(ExportTest, PlaceholderInsideADoubleByteCharacterIsNoPlaceholder) {
+    // 0x81 0x7B is one GBK character: its trail byte is the "{" of what looks like "{*}".
+    view.keywords = "k\r\nm";
+    view.engines = {engine(true, 0, "A", "http://a.test/\x81{*}/?q={*}"),
+                    engine(true, 0, "B", "{*}{*}")};
+    export_link_addresses(view);
+    EXPECT_EQ(read_file_bytes(out),
+              "http://a.test/\x81{*}/?q=k\r\nkk\r\nhttp://a.test/\x81{*}/?q=m\r\nmm\r\n");
+}
+
 TEST_F(ExportTest, EmptyLineInTheMiddleIsAnEmptyKeywordAndAFinalBreakAddsNone) {
     view.keywords = "x\r\n\r\ny\r\n";
     view.engines = {engine(true, 0, "A", "http://a.test/?q={*}&z=1")};
