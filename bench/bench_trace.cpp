@@ -1,0 +1,146 @@
+// Trace visits at interval 0 against a local nginx, against a bare libcurl loop making the same
+// GETs with a fresh easy handle each, in the same run. Prints both rates and their ratio (goal:
+// the run makes at least 0.8 of the bare loop's visits a second).
+//
+//   bench_trace [visits per measurement]
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "net/fetch_title.h"
+#include "run/trace_run.h"
+#include "support/nginx_server.h"
+#include "text/url_encode.h"
+
+namespace trasslo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The run's view with nothing to show: keywords, one round, interval 0, the given engines.
+class BenchRunView : public RunView {
+  public:
+    BenchRunView(LocalText keywords, std::vector<TraceEngine> engines)
+        : keywords_(std::move(keywords)), engines_(std::move(engines)) {}
+    LocalText start_caption() override { return caption_; }
+    void set_start_caption(const LocalText& caption) override { caption_ = caption; }
+    LocalText keyword_list_text() override { return keywords_; }
+    LocalText loop_count_text() override { return "1"; }
+    LocalText interval_text() override { return "0"; }
+    std::vector<TraceEngine> engine_snapshot() override { return engines_; }
+    bool add_engine_dialog_open() override { return false; }
+    void set_current_engine(int) override {}
+    void set_progress_maximum(int) override {}
+    void set_progress_position(int) override {}
+    void set_status_text(const LocalText& text) override {
+        if (text.find(local("】")) != std::string::npos &&
+            text.find("bench page") != std::string::npos)
+            ++titled;
+    }
+    void set_progress_visible(bool) override {}
+    MessageAnswer show_run_message(const MessageRequest&) override { return MessageAnswer::ok; }
+
+    int titled = 0;  // visits whose status line carried the page's title
+
+  private:
+    LocalText caption_ = idle_start_caption();
+    LocalText keywords_;
+    std::vector<TraceEngine> engines_;
+};
+
+std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
+    return size * count;
+}
+
+// The floor: one fresh easy handle per GET, nothing else done with the page.
+int bare_curl_loop(const std::vector<std::string>& addresses) {
+    int ok = 0;
+    for (const std::string& address : addresses) {
+        CURL* curl = curl_easy_init();
+        curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
+        long status = 0;
+        if (curl_easy_perform(curl) == CURLE_OK &&
+            curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status == 200)
+            ++ok;
+        curl_easy_cleanup(curl);
+    }
+    return ok;
+}
+
+int bench_main(int argc, char** argv) {
+    const int visits = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
+    testing::NginxServer nginx;
+    if (!nginx.start()) {
+        std::fprintf(stderr, "nginx did not start: %s\n", nginx.error().c_str());
+        return 1;
+    }
+    nginx.put_file("s.html",
+                   "<html><head><meta charset=\"utf-8\"><title>bench page</title></head>"
+                   "<body>results</body></html>");
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+
+    // Keywords and the addresses the run will visit for them with the engine below.
+    const std::string address_template = nginx.url("/s.html?q={*}");
+    LocalText keywords;
+    std::vector<std::string> addresses;
+    for (int i = 0; i < visits; ++i) {
+        const LocalText keyword = local("关键词") + std::to_string(i);
+        keywords += keyword + "\r\n";
+        addresses.push_back(fill_template(address_template, keyword, false));
+    }
+    const std::vector<TraceEngine> engines = {
+        TraceEngine{true, 0, local("本机"), address_template}};
+
+    // Many short turns, the two taking turns, so that the busy moments of a shared machine fall
+    // on both alike; the rates come from the summed times.
+    constexpr int turns = 10;
+    double run_seconds = 0;
+    double bare_seconds = 0;
+    int titled = 0;
+    int bare_ok = 0;
+    for (int turn = 0; turn < turns; ++turn) {
+        Clock::time_point start = Clock::now();
+        bare_ok += bare_curl_loop(addresses);
+        bare_seconds += seconds_since(start);
+
+        BenchRunView view(keywords, engines);
+        start = Clock::now();
+        const RunReport report = on_start_button_clicked(view);
+        run_seconds += seconds_since(start);
+        titled += view.titled;
+        if (report.total != static_cast<std::uint32_t>(visits)) {
+            std::fprintf(stderr, "the run made %u visits, not %d\n", report.total, visits);
+            return 1;
+        }
+    }
+    curl_global_cleanup();
+
+    const int total = visits * turns;
+    const double run_rate = total / run_seconds;
+    const double bare_rate = total / bare_seconds;
+    std::printf("trace visits at interval 0 against nginx on 127.0.0.1: %d turns of %d visits\n",
+                turns, visits);
+    std::printf("  trace run        %8.0f visits/s  (%d of %d with the page title)\n", run_rate,
+                titled, total);
+    std::printf("  bare libcurl     %8.0f GETs/s    (%d of %d answered 200)\n", bare_rate, bare_ok,
+                total);
+    std::printf("  ratio            %8.2f of the bare rate  (goal >= 0.8)\n", run_rate / bare_rate);
+    return titled == total && bare_ok == total ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace trasslo
+
+int main(int argc, char** argv) {
+    return trasslo::bench_main(argc, argv);
+}
