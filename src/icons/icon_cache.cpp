@@ -1,7 +1,11 @@
 #include "icons/icon_cache.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "net/site_host.h"
@@ -9,7 +13,9 @@
 namespace trasslo {
 
 std::filesystem::path icon_cache_folder(const std::filesystem::path& program_folder) {
-    return program_folder / std::filesystem::path(to_utf8(local("图标缓存")));
+    // Every item of the tree asks for it at start-up: convert the name once.
+    static const std::filesystem::path name(to_utf8(local("图标缓存")));
+    return program_folder / name;
 }
 
 std::filesystem::path icon_file_path(const std::filesystem::path& program_folder,
@@ -20,9 +26,27 @@ std::filesystem::path icon_file_path(const std::filesystem::path& program_folder
 }
 
 ByteBuffer read_icon_file(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return {};
-    return ByteBuffer(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // A start-up reads one file per site: plain reads, sized by the file, keep that cheap.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    ByteBuffer bytes;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    }
+    unsigned char chunk[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            bytes.clear();  // unreadable counts as not cached
+            break;
+        }
+        if (got == 0) break;
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    ::close(fd);
+    return bytes;
 }
 
 bool write_icon_file(const std::filesystem::path& file, const ByteBuffer& bytes) {

@@ -3,7 +3,10 @@
 // two signals; changes the program makes through EngineTree are not.
 #pragma once
 
+#include <QHash>
+#include <QIcon>
 #include <QTreeWidget>
+#include <optional>
 
 #include "ui/engine_tree.h"
 
@@ -36,10 +39,16 @@ class QtEngineTree : public QTreeWidget, public EngineTree {
     void user_check_changed(int index);
 
   private:
+    class Item;
+    // The picture of an icon file, decoded on first use; null when the bytes hold none.
+    QIcon decoded_icon(const QByteArray& icon_file) const;
     QTreeWidgetItem* make_item(std::string_view text, bool ticked) const;
 
     // Above zero while the program itself changes the tree.
     int quiet_ = 0;
+    // Icon files by their bytes, with their picture once decoded; bounded, as sites come and go.
+    static constexpr qsizetype kMaxDecoded = 4096;
+    mutable QHash<QByteArray, std::optional<QIcon>> decoded_;
 };
 
 }  // namespace trasslo
