@@ -224,10 +224,49 @@ void SettingsStore::set_section(std::string_view name) {
     section_ = LocalText(name);
 }
 
+SettingsStore::Replacement SettingsStore::replace_held_file() {
+    const std::filesystem::path folder =
+        path_.has_parent_path() ? path_.parent_path() : std::filesystem::path(".");
+    std::string temp = (folder / ("." + path_.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return Replacement::no_new_file;
+    // The new file is locked before it takes the name, so a second copy never finds the
+    // settings file unlocked between the two. No flush to disk: every control's value is one
+    // write, and a sync for each would make saving a window slow; the rename alone already
+    // keeps a killed process from leaving a mixture, and the file systems in use order a
+    // rename over an old file after the new file's data.
+    struct stat held {};
+    const bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd_, &held) == 0 &&
+                    ::fchmod(fd, held.st_mode & 07777) == 0 &&
+                    write_all_at(fd, contents_.data(), contents_.size(), 0) &&
+                    ::rename(temp.c_str(), path_.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        ::close(fd);
+        return Replacement::failed;
+    }
+    ::close(fd_);  // the old file, now nameless, and its lock
+    fd_ = fd;
+    return Replacement::done;
+}
+
 bool SettingsStore::sync_file_from(std::size_t offset) {
     if (fd_ < 0) return false;
     if (unsynced_from_ < offset) offset = unsynced_from_;
     if (offset > contents_.size()) offset = contents_.size();
+    // Changing the file in place can be cut between its steps (a write then a truncation, or a
+    // long write between two pages), leaving a mixture of old and new; a whole new file renamed
+    // over it cannot. In place only where the folder takes no new file.
+    switch (replace_held_file()) {
+        case Replacement::done:
+            unsynced_from_ = kNone;
+            return true;
+        case Replacement::failed:
+            unsynced_from_ = offset;
+            return false;
+        case Replacement::no_new_file:
+            break;
+    }
     const bool ok = write_all_at(fd_, contents_.data() + offset, contents_.size() - offset,
                                  static_cast<off_t>(offset)) &&
                     ::ftruncate(fd_, static_cast<off_t>(contents_.size())) == 0;

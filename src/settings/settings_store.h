@@ -12,7 +12,10 @@
 // Byte values go to their own files: <settings folder>/inibin/<section>-<key>.ibn.
 //
 // The file is held open, under an exclusive advisory lock, from `open` to `close`; each write
-// changes it in place, so after a completed write it equals the loaded contents byte for byte.
+// replaces it by a whole new file (written beside it and renamed over it, the lock taken on it
+// first), so after a completed write it equals the loaded contents byte for byte and a
+// crash at any moment leaves the old or the new file whole. Where the folder takes no new file
+// the file is changed in place instead.
 // A store that cannot take the lock (a second running copy) answers reads from what it loaded
 // and keeps writes in memory only.
 //
@@ -100,6 +103,10 @@ class SettingsStore {
     // Replaces `erase` bytes at `offset` with `insert`, in the contents and in the file.
     bool change_contents(std::size_t offset, std::size_t erase, std::string_view insert);
     bool sync_file_from(std::size_t offset);
+    // Writes the whole contents to a new file beside the held one and renames it over it,
+    // holding the new file (and its lock) from then on.
+    enum class Replacement { done, failed, no_new_file };
+    Replacement replace_held_file();
 
     std::filesystem::path path_;
     std::string contents_;
