@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,13 +24,24 @@ void close_fd(int& fd) {
 ChildProcess::ChildProcess(const std::filesystem::path& program,
                            const std::vector<std::string>& args,
                            const std::filesystem::path& working_folder, std::string input,
-                           bool keep_input_open)
+                           bool keep_input_open, bool error_on_terminal)
     : input_(std::move(input)), keep_input_open_(keep_input_open) {
     // A child that exits without reading its input must not kill the test with SIGPIPE.
     ::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
+    if (error_on_terminal) {
+        // err[0] is the terminal's master side, err[1] the side the child writes to.
+        termios raw{};
+        ::cfmakeraw(&raw);
+        if (::openpty(&err[0], &err[1], nullptr, &raw, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        ::fcntl(err[0], F_SETFD, FD_CLOEXEC);
+        ::fcntl(err[1], F_SETFD, FD_CLOEXEC);
+    } else if (::pipe2(err, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
 
     std::vector<std::string> argv_storage;
     argv_storage.push_back(program.string());

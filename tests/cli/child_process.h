@@ -17,10 +17,11 @@ namespace trasslo::testing {
 class ChildProcess {
   public:
     // Starts `program` with `args` in `working_folder`. Standard input gets `input` and is then
-    // closed, unless `keep_input_open`.
+    // closed, unless `keep_input_open`. With `error_on_terminal`, standard error is a
+    // pseudo-terminal instead of a pipe (what it shows is collected all the same).
     ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
                  const std::filesystem::path& working_folder, std::string input = {},
-                 bool keep_input_open = false);
+                 bool keep_input_open = false, bool error_on_terminal = false);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

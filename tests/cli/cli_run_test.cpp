@@ -206,5 +206,26 @@ TEST_F(CliRunTest, SignalDuringAVisitStopsTheRunWhenTheVisitIsOver) {
     EXPECT_LE(slow.request_count(), 2u);
 }
 
+TEST_F(CliRunTest, ProgressBarOnlyWhenStandardErrorIsATerminal) {
+    const std::string engines =
+        write_gbk_lines("engines.txt", {engine_line(true, 0, "甲", server.url("/e1?q={*}"))});
+    ChildProcess child(cli_path(),
+                       {"run", "--engines", engines, "--keywords", write_bytes("k.txt", "a\nb\n")},
+                       dir.path(), {}, false, /*error_on_terminal=*/true);
+    const int status = child.wait();
+    EXPECT_EQ(status, 0) << child.err();
+    // The bar is redrawn in place on the terminal and wiped before the status lines go out.
+    EXPECT_NE(child.err().find("\r[###############...............] 1/2\x1b[K"), std::string::npos)
+        << child.err();
+    EXPECT_NE(child.err().find("\r[##############################] 2/2\x1b[K"), std::string::npos)
+        << child.err();
+    EXPECT_TRUE(child.err().ends_with("\r\x1b[K")) << child.err();
+    // Standard output is the same as without a terminal.
+    const std::vector<std::string> lines = lines_of(child.out());
+    ASSERT_EQ(lines.size(), 3u) << child.out();
+    EXPECT_EQ(lines[0], "(2:1) 【甲】page /e1?q=a");
+    EXPECT_EQ(lines[1], "(2:2) 【甲】page /e1?q=b");
+}
+
 }  // namespace
 }  // namespace trasslo::testing
