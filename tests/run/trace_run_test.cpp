@@ -1,19 +1,21 @@
-// The trace run against a local HTTP responder: which addresses are visited in which order, what
+// The trace run against a loopback HTTP server: which addresses are visited in which order, what
 // the view is told, how the interval, the stop click and the no-engine question steer the loops.
 #include "run/trace_run.h"
 
 #include <gtest/gtest.h>
 
 #include "run/fake_views.h"
-#include "run/local_http_responder.h"
+#include "support/http_test_server.h"
 #include "ui/event_pump.h"
 
 namespace trasslo {
 namespace {
 
+using testing::Connection;
 using testing::engine;
 using testing::FakeRunView;
-using testing::LocalHttpResponder;
+using testing::HttpTestServer;
+using testing::RecordedRequest;
 
 // Removes the test's event pump whatever the test's outcome.
 struct PumpGuard {
@@ -23,7 +25,13 @@ struct PumpGuard {
 
 class TraceRunTest : public ::testing::Test {
   protected:
-    LocalHttpResponder server;
+    // Every page is titled after the request target.
+    HttpTestServer server{[](Connection& c, const RecordedRequest& request) {
+        c.send(testing::http_reply(
+            200, "OK",
+            "<html><head><title>page " + request.target + "</title></head><body>ok</body></html>",
+            {"Content-Type: text/html; charset=utf-8"}));
+    }};
     FakeRunView view;
 
     // Three ticked engines with an unticked one between the first and the second.
@@ -34,6 +42,12 @@ class TraceRunTest : public ::testing::Test {
             engine(true, 1, "乙", server.url("/e2?q={*}")),
             engine(true, 0, "丙", server.url("/e3?q={*}&again={*}")),
         };
+    }
+    // The request targets in the order they arrived.
+    std::vector<std::string> targets() const {
+        std::vector<std::string> out;
+        for (const RecordedRequest& r : server.requests()) out.push_back(r.target);
+        return out;
     }
     LocalText final_text() const {
         return view.messages.empty() ? LocalText() : view.messages.back().text;
@@ -54,7 +68,7 @@ TEST_F(TraceRunTest, VisitsRoundsThenKeywordsThenTickedEnginesInOrder) {
             expected.push_back("/e2?q=" + k);
             expected.push_back("/e3?q=" + k + "&again=" + k);
         }
-    EXPECT_EQ(server.targets(), expected);
+    EXPECT_EQ(targets(), expected);
     EXPECT_TRUE(report.started);
     EXPECT_EQ(report.total, 12u);
     EXPECT_FALSE(report.stopped);
@@ -103,7 +117,7 @@ TEST_F(TraceRunTest, EmptyKeywordListReportsZeroAtOnce) {
     view.loop_count = "3";
     const RunReport report = on_start_button_clicked(view);
     EXPECT_EQ(report.total, 0u);
-    EXPECT_TRUE(server.targets().empty());
+    EXPECT_TRUE(targets().empty());
     ASSERT_EQ(view.messages.size(), 1u);  // no no-engine question either
     EXPECT_NE(final_text().find(local("留下了 0 个痕迹")), std::string::npos);
 }
@@ -112,7 +126,7 @@ TEST_F(TraceRunTest, EmptyLineInTheMiddleIsVisitedWithTheEmptyKeyword) {
     view.engines = {engine(true, 0, "甲", server.url("/e1?q={*}"))};
     view.keywords = "x\r\n\r\ny\r\n";
     EXPECT_EQ(on_start_button_clicked(view).total, 3u);
-    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/e1?q=x", "/e1?q=", "/e1?q=y"}));
+    EXPECT_EQ(targets(), (std::vector<std::string>{"/e1?q=x", "/e1?q=", "/e1?q=y"}));
     EXPECT_EQ(view.statuses[2], local("(3:2) 【甲】page /e1?q="));
 }
 
@@ -122,8 +136,8 @@ TEST_F(TraceRunTest, KeywordsAreEncodedInTheEnginesEncoding) {
                     engine(true, 7, "O", server.url("/o?q={*}"))};
     view.keywords = local("中 a");
     on_start_button_clicked(view);
-    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/g?q=%D6%D0%20a", "/u?q=%E4%B8%AD%20a",
-                                                          "/o?q=%D6%D0%20a"}));
+    EXPECT_EQ(targets(), (std::vector<std::string>{"/g?q=%D6%D0%20a", "/u?q=%E4%B8%AD%20a",
+                                                   "/o?q=%D6%D0%20a"}));
 }
 
 TEST_F(TraceRunTest, TakesAFreshEngineSnapshotForEveryKeyword) {
@@ -133,7 +147,7 @@ TEST_F(TraceRunTest, TakesAFreshEngineSnapshotForEveryKeyword) {
     // The user ticks the second engine while the first keyword runs.
     view.on_interval = [this](int) { view.engines[1].enabled = true; };
     EXPECT_EQ(on_start_button_clicked(view).total, 3u);
-    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/e1?q=a", "/e1?q=b", "/e2?q=b"}));
+    EXPECT_EQ(targets(), (std::vector<std::string>{"/e1?q=a", "/e1?q=b", "/e2?q=b"}));
 }
 
 TEST_F(TraceRunTest, WaitsTheIntervalAfterEveryVisitReadingItAnew) {
@@ -194,7 +208,7 @@ TEST_F(TraceRunTest, StopClickDuringAPauseEndsItAtTheNextPump) {
     EXPECT_EQ(report.total, 1u);
     EXPECT_EQ(pumps_in_wait, 5);  // the pause returned right after the pump that stopped it
     EXPECT_LE(pumps_after_stop, 2);
-    EXPECT_EQ(server.targets().size(), 1u);
+    EXPECT_EQ(targets().size(), 1u);
     EXPECT_EQ(view.caption, idle_start_caption());
     EXPECT_NE(final_text().find(local("留下了 1 个痕迹")), std::string::npos);
     // The flag stays set after the stopped run until the next start clears it.
@@ -215,7 +229,7 @@ TEST_F(TraceRunTest, StopBeforeAKeywordsFirstVisitAsksOnceThenEnds) {
     const RunReport report = on_start_button_clicked(view);
     EXPECT_EQ(report.total, 1u);
     EXPECT_EQ(view.events, (std::vector<std::string>{"question", "final"}));
-    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/e1?q=a"}));
+    EXPECT_EQ(targets(), (std::vector<std::string>{"/e1?q=a"}));
 }
 
 TEST_F(TraceRunTest, NoEngineQuestionOncePerKeywordWithoutAVisit) {
@@ -227,7 +241,7 @@ TEST_F(TraceRunTest, NoEngineQuestionOncePerKeywordWithoutAVisit) {
     EXPECT_EQ(std::count(view.events.begin(), view.events.end(), "question"), 9);
     EXPECT_EQ(view.messages.front().text, no_engine_question_text());
     EXPECT_EQ(view.messages.front().buttons, MessageButtons::ok_cancel);
-    EXPECT_TRUE(server.targets().empty());
+    EXPECT_TRUE(targets().empty());
 }
 
 TEST_F(TraceRunTest, CancelInTheNoEngineQuestionEndsAllRounds) {
@@ -248,7 +262,7 @@ TEST_F(TraceRunTest, OkInTheQuestionGoesOnWithTheNextKeyword) {
     const RunReport report = on_start_button_clicked(view);
     EXPECT_EQ(report.total, 1u);
     EXPECT_EQ(view.events, (std::vector<std::string>{"question", "final"}));
-    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/e1?q=b"}));  // "a" is not repeated
+    EXPECT_EQ(targets(), (std::vector<std::string>{"/e1?q=b"}));  // "a" is not repeated
 }
 
 TEST(RunInputsTest, LoopCountReadsLikeAtoiAndRunsAtLeastOnce) {
