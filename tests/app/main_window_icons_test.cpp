@@ -1,0 +1,195 @@
+// The main window's site icons against sites on the loopback: a start with an empty cache
+// fetches each site's "/favicon.ico" once, tries the three base addresses when a site answers
+// with HTML, and the tree shows the new pictures once the worker's refresh reaches the window.
+#include <QBuffer>
+#include <QImage>
+#include <QTreeWidgetItem>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "app_fixture.h"
+#include "icons/default_icon.h"
+#include "icons/icon_cache.h"
+#include "icons/site_icons.h"
+#include "ui/qt/qt_engine_tree.h"
+
+namespace trasslo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string png_of(QColor colour) {
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
+QColor centre_of(QtEngineTree& tree, int index) {
+    return tree.topLevelItem(index)->icon(0).pixmap(16, 16).toImage().pixelColor(8, 8);
+}
+
+// Sites told apart by their Host header (names under ".localhost" reach the loopback); a held
+// site answers only after release(). Every request is noted as "host path".
+class HostSites {
+  public:
+    HostSites()
+        : server_([this](Connection& connection, const RecordedRequest& request) {
+              std::string host = request.header("Host").value_or("");
+              host = host.substr(0, host.find(':'));
+              std::string body;
+              bool found = false;
+              bool held = false;
+              {
+                  std::lock_guard lock(mutex_);
+                  seen_.push_back(host + " " + request.target);
+                  if (auto it = bodies_.find(host + " " + request.target); it != bodies_.end()) {
+                      body = it->second;
+                      found = true;
+                  }
+                  held = held_.count(host) > 0;
+              }
+              while (held) {
+                  if (!connection.hold_for(20ms)) return;
+                  std::lock_guard lock(mutex_);
+                  held = held_.count(host) > 0;
+              }
+              connection.send(found ? http_reply(200, "OK", body)
+                                    : http_reply(404, "Not Found", "<html>none</html>"));
+          }) {}
+
+    void serve(const std::string& host, const std::string& path, const std::string& body) {
+        std::lock_guard lock(mutex_);
+        bodies_[host + " " + path] = body;
+    }
+    void hold(const std::string& host) {
+        std::lock_guard lock(mutex_);
+        held_.insert(host);
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        held_.clear();
+    }
+    std::vector<std::string> seen() const {
+        std::lock_guard lock(mutex_);
+        return seen_;
+    }
+    std::string address(const std::string& host, const std::string& path) const {
+        return "http://" + host + ":" + std::to_string(server_.port()) + path;
+    }
+    std::string file_name(const std::string& host) const {
+        return host + ":" + std::to_string(server_.port()) + ".ico";
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::map<std::string, std::string> bodies_;
+    std::set<std::string> held_;
+    std::vector<std::string> seen_;
+    HttpTestServer server_;  // last: its handlers use the members above
+};
+
+class MainWindowIconsTest : public AppTest {
+  protected:
+    void TearDown() override {
+        sites.release();
+        AppTest::TearDown();
+    }
+    // Processes events until `done` holds or about ten seconds have passed.
+    template <typename Condition>
+    bool wait_until(Condition done) {
+        for (int i = 0; i < 1000 && !done(); ++i) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            wait_icon_downloads(10ms);
+        }
+        return done();
+    }
+    std::filesystem::path cached(const std::string& host) const {
+        return icon_cache_folder(folder()) / sites.file_name(host);
+    }
+
+    HostSites sites;
+};
+
+TEST_F(MainWindowIconsTest, EmptyCacheIsFilledFromTheSitesAndTheTreeShowsTheNewPictures) {
+    const QColor red(255, 0, 0);
+    const QColor green(0, 160, 0);
+    sites.serve("s.red.localhost", "/favicon.ico", png_of(red));
+    sites.serve("s.green.localhost", "/favicon.ico", png_of(green));
+    // HTML at the host, at its main domain and at "www." + the main domain: no icon.
+    for (const char* host : {"s.page.localhost", "page.localhost", "www.page.localhost"}) {
+        sites.serve(host, "/favicon.ico", "<html><body>no icon</body></html>");
+    }
+    // HTML at the host, an icon at the main domain.
+    sites.serve("s.blue.localhost", "/favicon.ico", "<html></html>");
+    sites.serve("blue.localhost", "/favicon.ico", png_of(QColor(0, 0, 255)));
+    write_engine_file({
+        "真|0|红|" + sites.address("s.red.localhost", "/s?q={*}"),
+        "真|0|绿一|" + sites.address("s.green.localhost", "/a?q={*}"),
+        "真|0|页|" + sites.address("s.page.localhost", "/s?q={*}"),
+        "真|0|绿二|" + sites.address("s.green.localhost", "/b?w={*}"),
+        "真|0|蓝|" + sites.address("s.blue.localhost", "/s?q={*}"),
+    });
+
+    MainWindow& w = open_window();
+    QtEngineTree& tree = *w.engine_tree();
+    // Until the worker has been heard from, every item shows the default icon.
+    ASSERT_TRUE(wait_until([&] { return centre_of(tree, 0) == red; }))
+        << "the worker's refresh never reached the tree";
+    EXPECT_EQ(centre_of(tree, 1), green);
+    EXPECT_EQ(centre_of(tree, 3), green) << "engines of one host share its file";
+    EXPECT_EQ(centre_of(tree, 4), QColor(0, 0, 255));
+    QImage default_picture;
+    const ByteBuffer& icon = default_icon_bytes();
+    ASSERT_TRUE(default_picture.loadFromData(icon.data(), static_cast<int>(icon.size()), "ICO"));
+    EXPECT_EQ(tree.topLevelItem(2)->icon(0).pixmap(16, 16).toImage().convertToFormat(
+                  QImage::Format_ARGB32),
+              default_picture.convertToFormat(QImage::Format_ARGB32));
+
+    EXPECT_EQ(sites.seen(), (std::vector<std::string>{
+                                "s.red.localhost /favicon.ico",
+                                "s.green.localhost /favicon.ico",
+                                "s.page.localhost /favicon.ico",
+                                "page.localhost /favicon.ico",
+                                "www.page.localhost /favicon.ico",
+                                "s.blue.localhost /favicon.ico",
+                                "blue.localhost /favicon.ico",
+                            }));
+    EXPECT_EQ(read_file_bytes(cached("s.red.localhost")), png_of(red));
+    EXPECT_EQ(read_file_bytes(cached("s.green.localhost")), png_of(green));
+    EXPECT_FALSE(std::filesystem::exists(cached("s.page.localhost")));
+
+    // The next start asks no site: every icon it could get is cached.
+    close_window();
+    window.reset();
+    open_window();
+    EXPECT_TRUE(wait_icon_downloads(10s));
+    const std::vector<std::string> seen = sites.seen();
+    ASSERT_EQ(seen.size(), 10u) << "only the site without an icon is asked again";
+    EXPECT_EQ(
+        std::vector<std::string>(seen.begin() + 7, seen.end()),
+        (std::vector<std::string>{"s.page.localhost /favicon.ico", "page.localhost /favicon.ico",
+                                  "www.page.localhost /favicon.ico"}));
+    EXPECT_EQ(centre_of(*window->engine_tree(), 0), red) << "shown from the cache at once";
+}
+
+TEST_F(MainWindowIconsTest, WindowGoneBeforeTheWorkerEndsLeavesTheWorkerHarmless) {
+    sites.serve("s.slow.localhost", "/favicon.ico", png_of(QColor(255, 0, 0)));
+    sites.hold("s.slow.localhost");
+    write_engine_file({"真|0|慢|" + sites.address("s.slow.localhost", "/s?q={*}")});
+    open_window();
+    ASSERT_TRUE(wait_until([&] { return !sites.seen().empty(); }));
+    window.reset();  // the worker is still inside its request
+    sites.release();
+    EXPECT_TRUE(wait_icon_downloads(10s));
+    // Its refresh was dropped with the window; the icon it fetched is kept for the next start.
+    QApplication::processEvents();
+    EXPECT_EQ(read_file_bytes(cached("s.slow.localhost")), png_of(QColor(255, 0, 0)));
+}
+
+}  // namespace
+}  // namespace trasslo::testing
