@@ -22,6 +22,24 @@ TEST_F(CliCommandsTest, EnginesListsTickCodeTreeTextAndAddress) {
               "真\t7\t空()\t\n");
 }
 
+TEST_F(CliCommandsTest, EngineFilesInOtherCharsetsAndWithLfLines) {
+    const std::string lines = "真|1|甲|http://a.test/?q={*}\n假|0|乙|http://b.test/?q={*}\n";
+    const std::string expected =
+        "真\t1\t甲(a.test)\thttp://a.test/?q={*}\n假\t0\t乙(b.test)\thttp://b.test/?q={*}\n";
+    // UTF-8 without and with mark, and UTF-16LE with mark (ASCII doubled with zero bytes, the
+    // Chinese characters as their code units).
+    std::string utf16 = "\xFF\xFE";
+    for (char32_t c : U"真|1|甲|http://a.test/?q={*}\n假|0|乙|http://b.test/?q={*}\n") {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+    }
+    for (const std::string& bytes : {lines, "\xEF\xBB\xBF" + lines, utf16}) {
+        const ChildResult r = cli({"engines", "--engines", write_bytes("engines.txt", bytes)});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, expected);
+    }
+}
+
 TEST_F(CliCommandsTest, TestVisitsTheAddressWithTheTestKeywordAndPrintsTheTitle) {
     const ChildResult gbk = cli({"test", server.url("/t?q={*}")});
     EXPECT_EQ(gbk.status, 0) << gbk.err;
