@@ -9,6 +9,7 @@
 
 #include "app/clickable_label.h"
 #include "app/main_window.h"
+#include "app/tray_icon.h"
 #include "app_fixture.h"
 #include "engines/engine_list.h"
 #include "engines/engine_list_file.h"
@@ -309,6 +310,42 @@ TEST_F(MainWindowTest, ClosingDuringARunSavesEndsAndAsksNothingMore) {
     EXPECT_LT(site.count("/s"), 6u);
     EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder()))).size(), 2u);
     EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(MainWindowTest, ClosingDuringAnExportSavesAndEndsWithoutAQuestion) {
+    MainWindow& w = open_on_local_site(20);
+    QString many;
+    for (int i = 0; i < 2000; ++i) many += QStringLiteral("k%1\n").arg(i);
+    keywords()->setPlainText(many);
+    const std::filesystem::path out = folder() / "links.txt";
+    w.set_file_chooser([&](const SaveFileRequest&) { return std::optional(out); });
+    bool was_busy = false;
+    QTimer::singleShot(0, &w, [&] {
+        was_busy = w.busy();
+        w.close();
+    });
+    control<QPushButton>(w, "按钮导出外链地址")->click();
+    EXPECT_TRUE(was_busy) << "the close came while the export was under way";
+    EXPECT_EQ(ended_with, 0);
+    EXPECT_TRUE(messages.empty()) << "no report after the window went";
+    EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder()))).size(), 20u);
+    EXPECT_NE(read_file_bytes(settings_file_path(folder())).find(local("[主界面]")),
+              std::string::npos);
+}
+
+TEST_F(MainWindowTest, QuittingFromTheTrayDuringARunSavesAndEnds) {
+    MainWindow& w = open_on_local_site(2);
+    keywords()->setPlainText("a\nb\nc");
+    control<QLineEdit>(w, "编辑框留痕间隔秒")->setText("5");
+    engine_list().engines[1].name = local("改");  // only a save carries this to disk
+    QTimer::singleShot(0, &w, [&] { w.tray_icon()->on_right_click(); });
+    start()->click();
+    EXPECT_EQ(ended_with, 0);
+    ASSERT_EQ(messages.size(), 1u) << "the quit question, and nothing after it";
+    EXPECT_EQ(messages[0].buttons, MessageButtons::ok_cancel);
+    EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder())))[1].name,
+              local("改"));
+    EXPECT_LT(site.count("/s"), 6u);
 }
 
 }  // namespace
