@@ -13,6 +13,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QSet>
+#include <atomic>
 #include <cstdlib>
 #include <string>
 
@@ -20,6 +21,7 @@
 #include "icons/default_icon.h"
 #include "icons/icon_cache.h"
 #include "settings/settings_store.h"
+#include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
 namespace trasslo::testing {
@@ -46,6 +48,19 @@ int ink_width(const QImage& image, const QRect& area) {
     return left < 0 ? 0 : right - left + 1;
 }
 
+// Runs scripts/screenshot on the program in `folder`, closing the window afterwards; returns
+// what the script printed and leaves its wait status in `status`.
+std::string run_screenshot(const std::filesystem::path& folder,
+                           const std::filesystem::path& picture, int& status) {
+    const std::filesystem::path log = folder.parent_path() / "screenshot.log";
+    const std::string command = std::string("\"") + TRASSLO_SOURCE_DIR +
+                                "/scripts/screenshot\" --program \"" + TRASSLO_APP_PATH +
+                                "\" --folder \"" + folder.string() + "\" --out \"" +
+                                picture.string() + "\" --close >\"" + log.string() + "\" 2>&1";
+    status = std::system(command.c_str());
+    return read_file_bytes(log);
+}
+
 TEST(ProgramUnderXvfb, ShowsItsWindowWithChineseTextAndEndsCleanlyWhenClosed) {
     ASSERT_FALSE(QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
         << "no CJK font installed (fonts-wqy-microhei)";
@@ -53,23 +68,19 @@ TEST(ProgramUnderXvfb, ShowsItsWindowWithChineseTextAndEndsCleanlyWhenClosed) {
     TempDir dir;
     const std::filesystem::path folder = dir.path() / "program";
     const std::filesystem::path picture = dir.path() / "window.png";
-    const std::filesystem::path log = dir.path() / "screenshot.log";
+    int status = 0;
     // The default engines name real sites: with their icons cached, the program asks nobody.
     std::filesystem::create_directories(icon_cache_folder(folder));
     for (const TraceEngine& engine : parse_engine_list_text(default_engine_list_text())) {
         ASSERT_TRUE(write_icon_file(icon_file_path(folder, engine.address), default_icon_bytes()));
     }
 
-    const std::string command = std::string("\"") + TRASSLO_SOURCE_DIR +
-                                "/scripts/screenshot\" --program \"" + TRASSLO_APP_PATH +
-                                "\" --folder \"" + folder.string() + "\" --out \"" +
-                                picture.string() + "\" --close >\"" + log.string() + "\" 2>&1";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status)) << read_file_bytes(log);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << read_file_bytes(log);
+    const std::string output = run_screenshot(folder, picture, status);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
 
     QImage image(QString::fromStdString(picture.string()));
-    ASSERT_FALSE(image.isNull()) << read_file_bytes(log);
+    ASSERT_FALSE(image.isNull()) << output;
     EXPECT_EQ(image.size(), QSize(740, 577));
 
     QSet<QRgb> colours;
@@ -91,6 +102,27 @@ TEST(ProgramUnderXvfb, ShowsItsWindowWithChineseTextAndEndsCleanlyWhenClosed) {
               std::string::npos);
     EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder))),
               parse_engine_list_text(default_engine_list_text()));
+}
+
+TEST(ProgramUnderXvfb, ClosedWhileAnIconDownloadHangsItStillEndsWithStatusZero) {
+    // A site that takes every request and never answers: the icon worker sits in its request.
+    std::atomic<int> asked{0};
+    HttpTestServer silent([&asked](Connection& connection, const RecordedRequest&) {
+        ++asked;
+        connection.hold();
+    });
+    TempDir dir;
+    const std::filesystem::path folder = dir.path() / "program";
+    std::filesystem::create_directories(folder);
+    write_file_bytes(engine_list_file_path(folder),
+                     local("真|0|静|" + silent.url("/s?q={*}") + "\r\n"));
+
+    int status = 0;
+    const std::string output = run_screenshot(folder, dir.path() / "window.png", status);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    EXPECT_EQ(asked.load(), 1) << "the worker was in its request when the window closed";
+    EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder))).size(), 1u);
 }
 
 }  // namespace
