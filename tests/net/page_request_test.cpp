@@ -9,6 +9,7 @@
 #include <string>
 
 #include "net/curl_request.h"
+#include "net/http_client.h"
 #include "support/http_test_server.h"
 #include "support/nginx_server.h"
 #include "support/temp_dir.h"
@@ -177,6 +178,26 @@ TEST_F(PageRequestRedirect, NoRedirectReturnsTheRedirectItself) {
     EXPECT_EQ(text(body), "moved");
     EXPECT_TRUE(headers.starts_with("HTTP/1.1 302 Found\r\n")) << headers;
     EXPECT_EQ(server.request_count(), 1u);
+}
+
+// No cookie engine runs behind the caller's back: a cookie set on the way through a redirect
+// is not sent with the followed request, on either path.
+TEST(PageRequestCookies, CookiesSetOnARedirectAreNotSentOn) {
+    HttpTestServer server([](Connection& c, const RecordedRequest& r) {
+        if (r.target == "/from")
+            c.send(
+                http_reply(302, "Found", "", {"Location: /to", "Set-Cookie: session=1; path=/"}));
+        else
+            c.send(http_reply(200, "OK", "arrived"));
+    });
+    EXPECT_EQ(text(page_request(server.url("/from"))), "arrived");
+    HttpClient client;
+    client.initialise();
+    EXPECT_EQ(client.request_text(server.url("/from")), "arrived");
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 4u);
+    for (const RecordedRequest& r : requests)
+        EXPECT_FALSE(r.header("Cookie").has_value()) << r.head;
 }
 
 TEST(PageRequestFailure, UnreachableHostGivesEmptyResults) {
