@@ -49,6 +49,15 @@ ByteBuffer read_icon_file(const std::filesystem::path& file) {
     return bytes;
 }
 
+bool icon_file_cached(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    const bool cached = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+    ::close(fd);
+    return cached;
+}
+
 bool write_icon_file(const std::filesystem::path& file, const ByteBuffer& bytes) {
     std::filesystem::path part = file;
     part += ".part";

@@ -26,6 +26,10 @@ std::filesystem::path icon_file_path(const std::filesystem::path& program_folder
 // cached").
 ByteBuffer read_icon_file(const std::filesystem::path& file);
 
+// Whether read_icon_file would give bytes, without reading them: the file opens for reading and
+// is not empty. The worker asks this of every engine at each start.
+bool icon_file_cached(const std::filesystem::path& file);
+
 // Replaces `file` with `bytes` through a temporary file renamed over it, so that an interrupted
 // write never leaves a truncated icon that would count as cached for ever. False on failure.
 bool write_icon_file(const std::filesystem::path& file, const ByteBuffer& bytes);

@@ -1,5 +1,8 @@
 #include "icons/site_icons.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <condition_variable>
 #include <exception>
 #include <map>
@@ -77,7 +80,7 @@ std::size_t download_site_icons(const std::vector<LocalText>& addresses,
         // An engine without a host has no site to ask.
         if (host.empty() || !tried.insert(host).second) continue;
         const std::filesystem::path file = icon_file_path(program_folder, address);
-        if (!read_icon_file(file).empty()) continue;
+        if (icon_file_cached(file)) continue;
 
         std::error_code ignored;
         std::filesystem::create_directories(icon_cache_folder(program_folder), ignored);
@@ -131,6 +134,9 @@ Registry& registry() {
 
 void run_worker(std::vector<LocalText> addresses, std::filesystem::path program_folder,
                 UiTask on_new_icons, std::shared_ptr<WorkerState> state) {
+    // The program keeps to one processor, which this worker shares with the window: it gives
+    // way, as a few icons coming later matter less than the window answering now.
+    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     std::size_t saved = 0;
     try {
         saved = download_site_icons(addresses, program_folder, state->cancel);

@@ -81,6 +81,24 @@ TEST(IconFile, MissingAndEmptyFilesReadAsNothing) {
     EXPECT_TRUE(read_icon_file(dir.path() / "empty.ico").empty());
     testing::write_file_bytes(dir.path() / "one.ico", std::string("\0\1\2", 3));
     EXPECT_EQ(read_icon_file(dir.path() / "one.ico"), (ByteBuffer{0, 1, 2}));
+    // A folder in the file's place holds no icon either.
+    std::filesystem::create_directories(dir.path() / "folder.ico");
+    EXPECT_TRUE(read_icon_file(dir.path() / "folder.ico").empty());
+
+    // The worker's quick check agrees with reading, case by case.
+    for (const char* name : {"none.ico", "empty.ico", "one.ico", "folder.ico"}) {
+        EXPECT_EQ(icon_file_cached(dir.path() / name), !read_icon_file(dir.path() / name).empty())
+            << name;
+    }
+}
+
+TEST(IconFile, LargeFileIsReadWhole) {
+    TempDir dir;
+    std::string body(100000, '\0');
+    for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7);
+    testing::write_file_bytes(dir.path() / "big.ico", body);
+    const ByteBuffer read = read_icon_file(dir.path() / "big.ico");
+    EXPECT_EQ(std::string(read.begin(), read.end()), body);
 }
 
 TEST(IconFile, WriteReplacesWholeFileAndLeavesNoTemporary) {
