@@ -67,7 +67,12 @@ class MainWindowTest : public AppTest {
 };
 
 TEST_F(MainWindowTest, StartsWithoutFilesShowingTheDesignedDefaults) {
+    // No engine list file and nothing in the settings file. The default engines name real
+    // sites, so their icons are cached: no request may leave the machine.
     cache_icons_for(default_addresses());
+    ASSERT_FALSE(std::filesystem::exists(engine_list_file_path(folder())));
+    const std::string settings_before = read_file_bytes(settings_file_path(folder()));
+    ASSERT_EQ(settings_before.find('['), std::string::npos) << settings_before;
     MainWindow& w = open_window();
     EXPECT_EQ(w.windowTitle(), main_window_title());
     EXPECT_EQ(w.geometry(), QRect(50, 50, 740, 577));
