@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (trasslo::fuzz::read_whole_file(file) != saved) __builtin_trap();
     const auto again = trasslo::read_engine_list_file(folder);
     // A name that declares a charset the way a web page does makes the reader take the file
-    // for that charset; the round trip holds for every other list.
-    if (representable(loaded) && !trasslo::detect_meta_charset(saved).found && again != loaded)
-        __builtin_trap();
+    // for that charset; the round trip holds for every other list (the reader drops a character
+    // cut off at the end of the file, so no loaded engine ends inside one).
+    if (!trasslo::detect_meta_charset(saved).found && again != loaded) __builtin_trap();
     return 0;
 }

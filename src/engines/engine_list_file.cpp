@@ -60,6 +60,20 @@ void for_each_piece(std::string_view text, std::string_view separator, Piece&& p
     if (begin < size) piece(text.substr(begin));
 }
 
+// The text without the first half of a double-byte character that a cut-off file ends with.
+// Kept, that byte would end the last engine's address, and on the next save it would take the
+// line's CR as its second half: the line would run on into the next one, and an engine added
+// behind it would be lost on the next load.
+std::string_view without_cut_character(std::string_view text) {
+    size_t at = 0;
+    while (at < text.size()) {
+        const bool lead = is_gbk_lead_byte(static_cast<unsigned char>(text[at]));
+        if (lead && at + 1 == text.size()) return text.substr(0, at);
+        at += lead ? 2 : 1;
+    }
+    return text;
+}
+
 TraceEngine parse_line(std::string_view line) {
     std::string_view fields[4];
     int count = 0;
@@ -125,7 +139,7 @@ LocalText format_engine_list_text(const std::vector<TraceEngine>& engines) {
 
 std::vector<TraceEngine> read_engine_list_file(const std::filesystem::path& program_folder) {
     const DecodedText decoded = decode_file_to_local_text(engine_list_file_path(program_folder), 0);
-    std::vector<TraceEngine> engines = parse_engine_list_text(decoded.text);
+    std::vector<TraceEngine> engines = parse_engine_list_text(without_cut_character(decoded.text));
     if (engines.empty()) engines = parse_engine_list_text(default_engine_list_text());
     return engines;
 }

@@ -28,7 +28,8 @@ LocalText format_engine_list_text(const std::vector<TraceEngine>& engines);
 
 // Reads the file in `program_folder` in whatever charset it was saved (GBK, UTF-8 with or without
 // mark, UTF-16) and parses it; when it yields no line (missing, empty, unreadable) the default
-// list is parsed instead. Never fails.
+// list is parsed instead. Half a character at the very end (a cut-off file) is dropped, so that
+// what is loaded and saved loads back the same. Never fails.
 std::vector<TraceEngine> read_engine_list_file(const std::filesystem::path& program_folder);
 
 // Writes the engines to the file in `program_folder`, replacing it atomically: the text goes to a

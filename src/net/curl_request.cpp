@@ -89,10 +89,12 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
             std::string_view rest = line.substr(sp + 1);
             size_t end = rest.find_first_of(" \r\n");
             std::string_view code = rest.substr(0, end);
+            // A status code has three digits; the library lets longer runs through on lines it
+            // reads leniently, and reading all of them would overflow.
             long value = 0;
-            for (char c : code) {
-                if (c < '0' || c > '9') break;
-                value = value * 10 + (c - '0');
+            for (size_t i = 0; i < code.size() && i < 3; ++i) {
+                if (code[i] < '0' || code[i] > '9') break;
+                value = value * 10 + (code[i] - '0');
             }
             response->status = value;
             if (end != std::string_view::npos && rest[end] == ' ') {
