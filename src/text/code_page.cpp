@@ -52,20 +52,38 @@ const char* iconv_name(CodePage page) {
     return "CP936";
 }
 
-// Runs one conversion step; returns false on EILSEQ/EINVAL with `in` at the offending byte.
+// The most input handed to one iconv call. The sanitizers' iconv interceptor checks the whole
+// input of every call, so with one call per bad byte an unbounded input made decoding
+// quadratic under the sanitizer build.
+constexpr size_t kIconvSlice = 1 << 12;
+
+// One iconv call on at most kIconvSlice bytes of the input; returns 0, E2BIG (output full) or
+// the error. A sequence cut by the end of the slice, not of the input, is no error: the next
+// call starts with it.
+int iconv_step(iconv_t cd, char*& in, size_t& in_left, char*& out, size_t& out_left) {
+    const size_t slice = in_left < kIconvSlice ? in_left : kIconvSlice;
+    size_t slice_left = slice;
+    const size_t rc = iconv(cd, &in, &slice_left, &out, &out_left);
+    const int error = rc == static_cast<size_t>(-1) ? errno : 0;
+    const size_t used = slice - slice_left;
+    const bool more_behind = slice < in_left;
+    in_left -= used;
+    if (error == EINVAL && more_behind && used > 0) return 0;
+    return error;
+}
+
+// Runs the conversion to the end; returns false on EILSEQ/EINVAL with `in` at the offending
+// byte.
 bool run_iconv(iconv_t cd, const char*& in, size_t& in_left, std::string& out) {
     while (in_left > 0) {
         char buffer[4096];
         char* out_ptr = buffer;
         size_t out_left = sizeof buffer;
         char* in_ptr = const_cast<char*>(in);
-        size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
+        const int error = iconv_step(cd, in_ptr, in_left, out_ptr, out_left);
         out.append(buffer, out_ptr - buffer);
         in = in_ptr;
-        if (rc == static_cast<size_t>(-1)) {
-            if (errno == E2BIG) continue;
-            return false;
-        }
+        if (error != 0 && error != E2BIG) return false;
     }
     return true;
 }
@@ -271,14 +289,19 @@ std::string strict_to_gbk(std::string_view bytes, const char* from_name) {
     wchar_t chunk[16384];
     char* in = const_cast<char*>(bytes.data());
     size_t in_left = bytes.size();
-    bool flushing = false;
+    bool flushing = false;  // a last call without input lets a stateful decoder hand over
+                            // a character it still holds
     for (;;) {
         char* out = reinterpret_cast<char*>(chunk);
         size_t out_left = sizeof chunk;
-        // A last call without input lets a stateful decoder hand over a held character.
-        const size_t rc = flushing ? iconv(cd, nullptr, nullptr, &out, &out_left)
-                                   : iconv(cd, &in, &in_left, &out, &out_left);
-        const int error = rc == static_cast<size_t>(-1) ? errno : 0;
+        int error = 0;
+        if (in_left > 0) {
+            error = iconv_step(cd, in, in_left, out, out_left);
+        } else {
+            flushing = true;
+            if (iconv(cd, nullptr, nullptr, &out, &out_left) == static_cast<size_t>(-1))
+                error = errno;
+        }
         const size_t count = (sizeof chunk - out_left) / sizeof(wchar_t);
         for (size_t i = 0; i < count; ++i) {
             const auto c = static_cast<char32_t>(chunk[i]);
@@ -291,7 +314,6 @@ std::string strict_to_gbk(std::string_view bytes, const char* from_name) {
         if (error == E2BIG) continue;
         if (error != 0) return {};
         if (flushing) break;
-        flushing = true;
     }
     return result;
 }
