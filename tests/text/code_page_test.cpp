@@ -180,6 +180,27 @@ TEST(CodePage, StrictConversionAgreesWithTheUtf16RouteOnRandomInput) {
     }
 }
 
+// iconv is fed the input in slices; a character cut by a slice's end is no error.
+TEST(CodePage, CharactersAcrossSliceBoundariesConvert) {
+    for (size_t lead = 4090; lead <= 4100; ++lead) {
+        SCOPED_TRACE(lead);
+        const std::string ascii(lead, 'a');
+        std::string utf8 = ascii;
+        std::string gbk = ascii;
+        for (int i = 0; i < 3; ++i) {
+            utf8 += "\xE4\xB8\xAD\xF0\x9F\x98\x80";  // 中 and a character GBK lacks
+            gbk += "\xD6\xD0?";
+        }
+        EXPECT_EQ(iconv_convert(utf8, "UTF-8", "GB18030"), gbk);
+        EXPECT_EQ(iconv_convert(utf8, "UTF-8", "UTF-16LE").size(), lead * 2 + 3 * 6);
+        const std::u16string units = code_page_to_utf16(utf8, CodePage::utf8);
+        EXPECT_EQ(units.substr(lead), u"\u4E2D\U0001F600\u4E2D\U0001F600\u4E2D\U0001F600");
+        EXPECT_EQ(code_page_to_utf16(ascii + "\xA4\xA4", CodePage::big5).substr(lead), u"\u4E2D");
+        // A truncated character at the very end is still an error.
+        EXPECT_EQ(iconv_convert(ascii + "\xE4\xB8", "UTF-8", "GB18030"), "");
+    }
+}
+
 TEST(CodePage, StatefulDecoderHandsOverItsLastCharacter) {
     // In BIG5-HKSCS, 88 62 is E with circumflex and macron: two characters, held back until
     // the decoder knows nothing combines with them.
