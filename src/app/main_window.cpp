@@ -340,7 +340,7 @@ void MainWindow::shut_down() {
     closing_ = true;
     // Whatever still runs further up the stack winds down without asking anything.
     install_message_box_handler({});
-    trace_stop_flag() = true;
+    request_trace_stop();  // a run or an export under way stops at its next check
     if (tray_ != nullptr) tray_->hide();
     if (busy_ > 0 && ender_) {
         ender_(0);
