@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/event_pump.h"
@@ -11,7 +12,7 @@ namespace trasslo {
 namespace {
 
 struct NamedReference {
-    const char* name;
+    std::string_view name;
     const char* character;  // UTF-8; made local text once
 };
 
@@ -55,8 +56,11 @@ bool matches_folded(std::string_view text, size_t at, std::string_view name) {
 // exactly so is the double prime and not the prime.
 int named_reference_at(std::string_view text, size_t at) {
     if (text.compare(at, 7, "&Prime;") == 0) return static_cast<int>(big_prime_index);
+    if (at + 1 >= text.size()) return -1;
+    // Every name starts "&" and a letter: only names with that letter need a full comparison.
+    const char second = fold(text[at + 1]);
     for (size_t i = 0; i < named_references.size(); ++i) {
-        if (i == big_prime_index) continue;
+        if (i == big_prime_index || fold(named_references[i].name[1]) != second) continue;
         if (matches_folded(text, at, named_references[i].name)) return static_cast<int>(i);
     }
     return -1;
@@ -76,8 +80,7 @@ LocalText decode_named(std::string_view text) {
             int ref = named_reference_at(text, at);
             if (ref >= 0) {
                 out.append(characters[static_cast<size_t>(ref)]);
-                at +=
-                    std::char_traits<char>::length(named_references[static_cast<size_t>(ref)].name);
+                at += named_references[static_cast<size_t>(ref)].name.size();
                 continue;
             }
         }
