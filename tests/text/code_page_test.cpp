@@ -93,12 +93,13 @@ TEST(CodePage, GbkTableAgreesWithIconvOnRandomBytes) {
 
 TEST(CodePage, Utf8EncodingAgreesWithIconvOnRandomUnits) {
     std::mt19937 rng(12);
-    const char16_t specials[] = {0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0x7F, 0x80,
-                                 0x7FF,  0x800,  0xFFFF, 0xFFFD, 0,    0x4E2D};
+    const char16_t edge_units[] = {0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0x7F, 0x80,
+                                   0x7FF,  0x800,  0xFFFF, 0xFFFD, 0,    0x4E2D};
     for (int round = 0; round < 3000; ++round) {
         std::u16string units(rng() % 12, u'\0');
         for (char16_t& u : units)
-            u = rng() % 2 ? specials[rng() % std::size(specials)] : static_cast<char16_t>(rng());
+            u = rng() % 2 ? edge_units[rng() % std::size(edge_units)]
+                          : static_cast<char16_t>(rng());
         ASSERT_EQ(utf16_to_code_page(units, CodePage::utf8, '?'), iconv_utf8(units)) << round;
     }
     // Without a default character the result ends before the first lone surrogate.
