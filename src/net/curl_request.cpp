@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 #include "ui/event_pump.h"
 
@@ -20,14 +21,45 @@ void global_init() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// This thread's idle multi handles. Making one costs a socket pair and more, which a visit a
+// millisecond long notices; each transfer takes one for itself, so a request started from an
+// event pumped during another transfer gets a handle of its own.
+class MultiPool {
+  public:
+    ~MultiPool() {
+        for (CURLM* multi : idle_) curl_multi_cleanup(multi);
+    }
+    CURLM* take() {
+        if (idle_.empty()) return curl_multi_init();
+        CURLM* multi = idle_.back();
+        idle_.pop_back();
+        return multi;
+    }
+    void give_back(CURLM* multi) {
+        if (idle_.size() < 4) {
+            idle_.push_back(multi);
+        } else {
+            curl_multi_cleanup(multi);
+        }
+    }
+
+  private:
+    std::vector<CURLM*> idle_;
+};
+
+MultiPool& multi_pool() {
+    thread_local MultiPool pool;
+    return pool;
+}
+
 // The one owner of a transfer's curl handles and header list; all are released together.
 class CurlTransfer {
   public:
-    CurlTransfer() : easy_(curl_easy_init()), multi_(curl_multi_init()) {}
+    CurlTransfer() : easy_(curl_easy_init()), multi_(multi_pool().take()) {}
     ~CurlTransfer() {
         if (multi_ && easy_ && added_) curl_multi_remove_handle(multi_, easy_);
         if (easy_) curl_easy_cleanup(easy_);
-        if (multi_) curl_multi_cleanup(multi_);
+        if (multi_) multi_pool().give_back(multi_);
         if (headers_) curl_slist_free_all(headers_);
     }
     CurlTransfer(const CurlTransfer&) = delete;
@@ -44,6 +76,8 @@ class CurlTransfer {
     }
     curl_slist* headers() const { return headers_; }
     bool start() {
+        // The multi handle outlives the transfer: its connection must not serve a later one.
+        curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
         added_ = curl_multi_add_handle(multi_, easy_) == CURLM_OK;
         return added_;
     }
