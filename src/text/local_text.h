@@ -35,7 +35,9 @@ LocalText bytes_to_text(const ByteBuffer& bytes);
 ByteBuffer text_to_bytes(std::string_view text);
 
 // True when the byte starts a double-byte GBK character (0x81..0xFE).
-inline bool is_gbk_lead_byte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+inline bool is_gbk_lead_byte(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
 
 // Removes ASCII spaces and the full-width space (A1 A1) at both ends.
 LocalText trim(std::string_view text);

@@ -11,7 +11,7 @@
 namespace trasslo {
 
 class RegexObject {
-public:
+  public:
     RegexObject();
     ~RegexObject();
     RegexObject(const RegexObject& other);
@@ -27,12 +27,12 @@ public:
     long execute(std::string_view subject);
     LocalText pattern() const;
     long match_count() const;
-    LocalText match_text(long i) const;                 // 1-based
-    LocalText submatch_text(long i, long j) const;      // match i, group j, both 1-based
+    LocalText match_text(long i) const;             // 1-based
+    LocalText submatch_text(long i, long j) const;  // match i, group j, both 1-based
     long submatch_count() const;
     void release();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
