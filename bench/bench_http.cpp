@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bare_curl_baseline.h"
 #include "net/fetch_title.h"
 #include "support/nginx_server.h"
 #include "text/url_encode.h"
@@ -26,27 +27,6 @@ using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
-    return size * count;
-}
-
-// The floor: one fresh easy handle per GET, nothing else done with the page.
-int bare_curl_loop(const std::vector<std::string>& addresses, const std::string& ca_file) {
-    int ok = 0;
-    for (const std::string& address : addresses) {
-        CURL* curl = curl_easy_init();
-        curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
-        if (!ca_file.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, ca_file.c_str());
-        long status = 0;
-        if (curl_easy_perform(curl) == CURLE_OK &&
-            curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status == 200)
-            ++ok;
-        curl_easy_cleanup(curl);
-    }
-    return ok;
 }
 
 int fetch_loop(const std::string& address_template, int visits) {
@@ -77,7 +57,7 @@ Comparison compare(const std::string& address_template, int visits, const std::s
     Comparison result;
     for (int turn = 0; turn < turns; ++turn) {
         Clock::time_point start = Clock::now();
-        result.complete &= bare_curl_loop(addresses, ca_file) == visits;
+        result.complete &= bench::bare_curl_loop(addresses, ca_file) == visits;
         bare_seconds += seconds_since(start);
 
         install_event_pump(pump);
@@ -100,14 +80,7 @@ void print(const char* what, const Comparison& c, bool with_goal) {
 int bench_main(int argc, char** argv) {
     const int visits = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
     testing::NginxServer nginx;
-    if (!nginx.start()) {
-        std::fprintf(stderr, "nginx did not start: %s\n", nginx.error().c_str());
-        return 1;
-    }
-    nginx.put_file("s.html",
-                   "<html><head><meta charset=\"utf-8\"><title>bench page</title></head>"
-                   "<body>results</body></html>");
-    curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (!bench::serve_bench_page(nginx)) return 1;
     const std::string ca = nginx.ca_file().string();
     setenv("SSL_CERT_FILE", ca.c_str(), 1);
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bare_curl_baseline.h"
 #include "net/fetch_title.h"
 #include "run/trace_run.h"
 #include "support/nginx_server.h"
@@ -57,37 +58,10 @@ class BenchRunView : public RunView {
     std::vector<TraceEngine> engines_;
 };
 
-std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
-    return size * count;
-}
-
-// The floor: one fresh easy handle per GET, nothing else done with the page.
-int bare_curl_loop(const std::vector<std::string>& addresses) {
-    int ok = 0;
-    for (const std::string& address : addresses) {
-        CURL* curl = curl_easy_init();
-        curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
-        long status = 0;
-        if (curl_easy_perform(curl) == CURLE_OK &&
-            curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status == 200)
-            ++ok;
-        curl_easy_cleanup(curl);
-    }
-    return ok;
-}
-
 int bench_main(int argc, char** argv) {
     const int visits = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
     testing::NginxServer nginx;
-    if (!nginx.start()) {
-        std::fprintf(stderr, "nginx did not start: %s\n", nginx.error().c_str());
-        return 1;
-    }
-    nginx.put_file("s.html",
-                   "<html><head><meta charset=\"utf-8\"><title>bench page</title></head>"
-                   "<body>results</body></html>");
-    curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (!bench::serve_bench_page(nginx)) return 1;
 
     // Keywords and the addresses the run will visit for them with the engine below.
     const std::string address_template = nginx.url("/s.html?q={*}");
@@ -110,7 +84,7 @@ int bench_main(int argc, char** argv) {
     int bare_ok = 0;
     for (int turn = 0; turn < turns; ++turn) {
         Clock::time_point start = Clock::now();
-        bare_ok += bare_curl_loop(addresses);
+        bare_ok += bench::bare_curl_loop(addresses);
         bare_seconds += seconds_since(start);
 
         BenchRunView view(keywords, engines);
