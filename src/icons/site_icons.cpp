@@ -5,7 +5,6 @@
 
 #include <condition_variable>
 #include <exception>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -24,23 +23,19 @@ namespace trasslo {
 
 void apply_site_icons(const std::vector<TraceEngine>& engines, EngineTree& tree,
                       const std::filesystem::path& program_folder) {
-    // Many engines often share a host: read each file once per refresh.
-    std::map<LocalText, ByteBuffer> files;
+    // A tree on screen reads a file only when its item is drawn: a start-up over many sites
+    // then opens the few files it shows instead of all of them.
+    const auto folder = std::make_shared<const std::filesystem::path>(program_folder);
     const int count = tree.item_count();
     for (int i = 0; i < count; ++i) {
         if (static_cast<std::size_t>(i) >= engines.size()) {
             tree.set_item_icon(i, default_icon_bytes());
             continue;
         }
-        const LocalText host = site_host(engines[i].address);
-        auto found = files.find(host);
-        if (found == files.end()) {
-            found = files
-                        .emplace(host,
-                                 read_icon_file(icon_file_path(program_folder, engines[i].address)))
-                        .first;
-        }
-        tree.set_item_icon(i, found->second.empty() ? default_icon_bytes() : found->second);
+        tree.set_item_icon_source(i, [folder, address = engines[i].address] {
+            ByteBuffer bytes = read_icon_file(icon_file_path(*folder, address));
+            return bytes.empty() ? default_icon_bytes() : bytes;
+        });
     }
 }
 

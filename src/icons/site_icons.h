@@ -26,7 +26,9 @@
 namespace trasslo {
 
 // Gives tree item i the cached icon of engines[i]'s host, or the default icon when the file is
-// missing or empty. Items beyond the engine list get the default icon. User-interface thread.
+// missing or empty; the file is read when the tree asks for it (EngineTree::
+// set_item_icon_source). Items beyond the engine list get the default icon. User-interface
+// thread.
 void apply_site_icons(const std::vector<TraceEngine>& engines, EngineTree& tree,
                       const std::filesystem::path& program_folder);
 

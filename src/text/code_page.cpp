@@ -8,6 +8,8 @@
 #include <map>
 #include <utility>
 
+#include "text/gbk_tables.h"
+
 namespace trasslo {
 namespace {
 
@@ -96,141 +98,53 @@ void append_unit(std::u16string& out, const std::string& utf16le_bytes) {
     }
 }
 
-// Every UTF-16 unit's code page 936 form, read from iconv once. Encoding through the table
-// instead of iconv matters for text with many unmappable characters: glibc converts UTF-16 to
-// CP936 in two steps and re-runs a whole chunk to locate each failure, which made a page of
-// 2 MB of such characters take seconds.
-class GbkEncoder {
-  public:
-    GbkEncoder() {
-        iconv_t cd = iconv_open("CP936", "UTF-16LE");
-        if (cd == reinterpret_cast<iconv_t>(-1)) return;
-        for (unsigned u = 0; u < 0x10000; ++u) {
-            if (u >= 0xD800 && u < 0xE000) continue;
-            char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-            char out[8];
-            char* in_ptr = in;
-            char* out_ptr = out;
-            size_t in_left = 2;
-            size_t out_left = sizeof out;
-            if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1)) {
-                iconv(cd, nullptr, nullptr, nullptr, nullptr);
-                continue;
-            }
-            const size_t n = sizeof out - out_left;
-            if (n == 1) {
-                codes_[u] = static_cast<uint16_t>(static_cast<unsigned char>(out[0]));
-                sizes_[u] = 1;
-            } else if (n == 2) {
-                codes_[u] = static_cast<uint16_t>((static_cast<unsigned char>(out[0]) << 8) |
-                                                  static_cast<unsigned char>(out[1]));
-                sizes_[u] = 2;
-            }
-        }
-        iconv_close(cd);
-        ready_ = true;
-    }
-    bool ready() const { return ready_; }
-    // Appends the form of `unit`; false when code page 936 has no such character.
-    bool append(char16_t unit, std::string& out) const {
-        switch (sizes_[unit]) {
-            case 1:
-                out.push_back(static_cast<char>(codes_[unit]));
-                return true;
-            case 2:
-                out.push_back(static_cast<char>(codes_[unit] >> 8));
-                out.push_back(static_cast<char>(codes_[unit] & 0xFF));
-                return true;
-            default:
-                return false;
-        }
-    }
+// Code page 936 through tables the build read from iconv (text/gbk_tables.h). Encoding through
+// a table instead of iconv matters for text with many unmappable characters: glibc converts
+// UTF-16 to CP936 in two steps and re-runs a whole chunk to locate each failure, which made a
+// page of 2 MB of such characters take seconds. Decoding local text (to the window, to UTF-8
+// for an address) is a table walk instead of two iconv steps.
 
-  private:
-    bool ready_ = false;
-    uint16_t codes_[0x10000] = {};
-    uint8_t sizes_[0x10000] = {};
-};
-
-const GbkEncoder& gbk_encoder() {
-    static const auto* encoder = new GbkEncoder;
-    return *encoder;
+// Appends the form of `unit`; false when code page 936 has no such character.
+bool append_gbk(char16_t unit, std::string& out) {
+    const unsigned form = gbk_tables::kForms[unit];
+    if (form >= 0x100) {
+        out.push_back(static_cast<char>(form >> 8));
+        out.push_back(static_cast<char>(form & 0xFF));
+        return true;
+    }
+    if (form == 0 && unit != 0) return false;
+    out.push_back(static_cast<char>(form));
+    return true;
 }
 
-// Every code page 936 character as its UTF-16 unit, read from iconv once: single bytes and
-// lead/trail pairs. Decoding local text (to the window, to UTF-8 for an address) is then a
-// table walk instead of two iconv steps.
-class GbkDecoder {
-  public:
-    GbkDecoder() {
-        iconv_t cd = iconv_open("UTF-16LE", "CP936");
-        if (cd == reinterpret_cast<iconv_t>(-1)) return;
-        auto unit_of = [&](const char* bytes, size_t n) -> char16_t {
-            char out[8];
-            char* in_ptr = const_cast<char*>(bytes);
-            char* out_ptr = out;
-            size_t in_left = n;
-            size_t out_left = sizeof out;
-            const size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            if (rc == static_cast<size_t>(-1) || in_left != 0 || sizeof out - out_left != 2)
-                return 0;
-            return static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
-                                         (static_cast<unsigned char>(out[1]) << 8));
-        };
-        for (unsigned b = 0x80; b < 0x100; ++b) {
-            const char one = static_cast<char>(b);
-            single_[b - 0x80] = unit_of(&one, 1);
+// Appends the units of `bytes`; a byte that starts no character becomes `replacement` and
+// decoding goes on with the next byte, as the iconv path does.
+void decode_gbk(std::string_view bytes, std::u16string& out, char16_t replacement) {
+    const size_t start = out.size();
+    out.resize(start + bytes.size());
+    char16_t* w = out.data() + start;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const unsigned b = *p;
+        if (b < 0x80) {
+            *w++ = static_cast<char16_t>(b);
+            ++p;
+            continue;
         }
-        for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
-            for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
-                const char two[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                pairs_[(lead - 0x81) * 191 + (trail - 0x40)] = unit_of(two, 2);
-            }
-        }
-        iconv_close(cd);
-        ready_ = true;
-    }
-    bool ready() const { return ready_; }
-    // Appends the units of `bytes`; a byte that starts no character becomes `replacement`
-    // and decoding goes on with the next byte, as the iconv path does.
-    void decode(std::string_view bytes, std::u16string& out, char16_t replacement) const {
-        const size_t start = out.size();
-        out.resize(start + bytes.size());
-        char16_t* w = out.data() + start;
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-        const auto* end = p + bytes.size();
-        while (p < end) {
-            const unsigned b = *p;
-            if (b < 0x80) {
-                *w++ = static_cast<char16_t>(b);
-                ++p;
+        if (b >= 0x81 && b <= 0xFE && p + 1 < end && p[1] >= 0x40 && p[1] <= 0xFE) {
+            const char16_t u = gbk_tables::kPairs[(b - 0x81) * 191 + (p[1] - 0x40)];
+            if (u != 0) {
+                *w++ = u;
+                p += 2;
                 continue;
             }
-            if (b >= 0x81 && b <= 0xFE && p + 1 < end && p[1] >= 0x40 && p[1] <= 0xFE) {
-                const char16_t u = pairs_[(b - 0x81) * 191 + (p[1] - 0x40)];
-                if (u != 0) {
-                    *w++ = u;
-                    p += 2;
-                    continue;
-                }
-            }
-            const char16_t u = single_[b - 0x80];
-            *w++ = u != 0 ? u : replacement;
-            ++p;
         }
-        out.resize(static_cast<size_t>(w - out.data()));
+        const char16_t u = gbk_tables::kSingle[b - 0x80];
+        *w++ = u != 0 ? u : replacement;
+        ++p;
     }
-
-  private:
-    bool ready_ = false;
-    char16_t single_[0x80] = {};
-    char16_t pairs_[126 * 191] = {};
-};
-
-const GbkDecoder& gbk_decoder() {
-    static const auto* decoder = new GbkDecoder;
-    return *decoder;
+    out.resize(static_cast<size_t>(w - out.data()));
 }
 
 // UTF-16 units as UTF-8. A lone surrogate is no character: it becomes `default_char`, or
@@ -281,9 +195,8 @@ std::string units_to_utf8(std::u16string_view units, std::optional<char> default
 // encodes.
 std::string strict_to_gbk(std::string_view bytes, const char* from_name) {
     static_assert(sizeof(wchar_t) == 4, "glibc's WCHAR_T is UCS-4");
-    const GbkEncoder& encoder = gbk_encoder();
     iconv_t cd = cached_iconv("WCHAR_T", from_name);
-    if (cd == reinterpret_cast<iconv_t>(-1) || !encoder.ready()) return {};
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
     std::string result;
     result.reserve(bytes.size());
     wchar_t chunk[16384];
@@ -308,7 +221,7 @@ std::string strict_to_gbk(std::string_view bytes, const char* from_name) {
             // glibc decodes encoded surrogates (ED A0 80) to its wide form, but they are no
             // characters: the input is invalid, as the UTF-16 route used to find.
             if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) return {};
-            if (c >= 0x10000 || !encoder.append(static_cast<char16_t>(c), result))
+            if (c >= 0x10000 || !append_gbk(static_cast<char16_t>(c), result))
                 result.push_back('?');
         }
         if (error == E2BIG) continue;
@@ -319,12 +232,11 @@ std::string strict_to_gbk(std::string_view bytes, const char* from_name) {
 }
 
 // The table path of utf16_to_code_page for code page 936.
-std::string units_to_gbk(const GbkEncoder& encoder, std::u16string_view units,
-                         std::optional<char> default_char) {
+std::string units_to_gbk(std::u16string_view units, std::optional<char> default_char) {
     std::string result;
     result.reserve(units.size() * 2);
     for (size_t i = 0; i < units.size(); ++i) {
-        if (encoder.append(units[i], result)) continue;
+        if (append_gbk(units[i], result)) continue;
         if (!default_char) return result;
         result.push_back(*default_char);
         // A surrogate pair is one character: one default character for both units.
@@ -340,8 +252,8 @@ std::string units_to_gbk(const GbkEncoder& encoder, std::u16string_view units,
 
 std::u16string code_page_to_utf16(std::string_view bytes, CodePage page) {
     std::u16string result;
-    if (page == CodePage::gbk && gbk_decoder().ready()) {
-        gbk_decoder().decode(bytes, result, u'?');
+    if (page == CodePage::gbk) {
+        decode_gbk(bytes, result, u'?');
         return result;
     }
     iconv_t cd = cached_iconv("UTF-16LE", iconv_name(page));
@@ -364,9 +276,7 @@ std::u16string code_page_to_utf16(std::string_view bytes, CodePage page) {
 
 std::string utf16_to_code_page(std::u16string_view units, CodePage page,
                                std::optional<char> default_char) {
-    if (page == CodePage::gbk && gbk_encoder().ready()) {
-        return units_to_gbk(gbk_encoder(), units, default_char);
-    }
+    if (page == CodePage::gbk) return units_to_gbk(units, default_char);
     if (page == CodePage::utf8) return units_to_utf8(units, default_char);
     std::string result;
     iconv_t cd = cached_iconv(iconv_name(page), "UTF-16LE");

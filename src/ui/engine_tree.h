@@ -7,12 +7,16 @@
 // Changes made through this interface are the program's own and should not be forwarded.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string_view>
 
 #include "text/local_text.h"
 
 namespace trasslo {
+
+// Produces the bytes of an icon file when they are needed.
+using IconSource = std::function<ByteBuffer()>;
 
 // One item to append in a batch: its text and whether its checkbox is ticked.
 struct EngineTreeItem {
@@ -45,6 +49,12 @@ class EngineTree {
     // Gives the item its 16x16 site picture from the bytes of an icon file (.ico, .png, ...);
     // empty or unreadable bytes give the item no picture.
     virtual void set_item_icon(int index, const ByteBuffer& icon_file) = 0;
+    // The same with the bytes produced by `source`. A tree on screen may put that off until the
+    // item is first drawn, as of a long list only the rows shown ever are; this one calls it
+    // at once.
+    virtual void set_item_icon_source(int index, IconSource source) {
+        set_item_icon(index, source());
+    }
 
     // Appends many items at once (the engine file may hold hundreds of thousands of lines);
     // an implementation may override it to batch the widget's updates.

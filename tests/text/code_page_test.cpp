@@ -81,6 +81,35 @@ TEST(CodePage, GbkTableDecodesEveryPairAsIconvDoes) {
     EXPECT_EQ(code_page_to_utf16("\xD6", CodePage::gbk), u"?");       // a truncated character
 }
 
+TEST(CodePage, GbkTableEncodesEveryUnitAsIconvDoes) {
+    iconv_t cd = iconv_open("CP936", "UTF-16LE");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::u16string units;
+    std::string expected;
+    for (unsigned u = 0; u < 0x10000; ++u) {
+        if (u >= 0xD800 && u < 0xE000) continue;
+        char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+        char out[8];
+        char* in_ptr = in;
+        char* out_ptr = out;
+        size_t in_left = 2;
+        size_t out_left = sizeof out;
+        if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1)) {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            expected += '?';
+        } else {
+            expected.append(out, out_ptr);
+        }
+        units += static_cast<char16_t>(u);
+    }
+    iconv_close(cd);
+    EXPECT_EQ(utf16_to_code_page(units, CodePage::gbk, '?'), expected);
+    // Unit 0 is a byte of its own, not a unit without a form.
+    EXPECT_EQ(utf16_to_code_page(std::u16string(1, u'\0'), CodePage::gbk, std::nullopt),
+              std::string(1, '\0'));
+    EXPECT_EQ(utf16_to_code_page(u"a\u0E01b", CodePage::gbk, std::nullopt), "a");
+}
+
 TEST(CodePage, GbkTableAgreesWithIconvOnRandomBytes) {
     std::mt19937 rng(11);
     for (int round = 0; round < 3000; ++round) {

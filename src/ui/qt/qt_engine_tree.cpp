@@ -48,24 +48,46 @@ QIcon decode_icon(const ByteBuffer& bytes) {
 
 }  // namespace
 
-// An engine item keeps the bytes of its icon file and has them decoded when its picture is
-// first asked for: of a long list only the rows on screen are ever drawn.
+// An engine item keeps the bytes of its icon file, or what produces them, and has them read and
+// decoded when its picture is first asked for: of a long list only the rows on screen are ever
+// drawn.
 class QtEngineTree::Item : public QTreeWidgetItem {
   public:
     void set_icon_file(QByteArray file) {
         icon_file_ = std::move(file);
-        emitDataChanged();
+        source_ = nullptr;
+        changed();
+    }
+    void set_icon_source(IconSource source) {
+        icon_file_.clear();
+        source_ = std::move(source);
+        changed();
     }
     QVariant data(int column, int role) const override {
         if (column != 0 || role != Qt::DecorationRole) return QTreeWidgetItem::data(column, role);
         auto* tree = static_cast<QtEngineTree*>(treeWidget());
-        if (icon_file_.isEmpty() || tree == nullptr) return QVariant();
+        if (tree == nullptr) return QVariant();
+        asked_ = true;
+        if (source_) {
+            const IconSource source = std::move(source_);
+            source_ = nullptr;
+            icon_file_ = tree->shared_icon_file(source());
+        }
+        if (icon_file_.isEmpty()) return QVariant();
         const QIcon icon = tree->decoded_icon(icon_file_);
         return icon.isNull() ? QVariant() : QVariant(icon);
     }
 
   private:
-    QByteArray icon_file_;
+    // A view that never asked for the picture holds nothing to redraw; telling it costs a
+    // model signal per item, which over a long list at start-up adds up.
+    void changed() {
+        if (asked_) emitDataChanged();
+    }
+
+    mutable QByteArray icon_file_;
+    mutable IconSource source_;
+    mutable bool asked_ = false;
 };
 
 QtEngineTree::QtEngineTree(QWidget* parent) : QTreeWidget(parent) {
@@ -157,10 +179,18 @@ void QtEngineTree::set_item_icon(int index, const ByteBuffer& icon_file) {
     auto* item = static_cast<Item*>(topLevelItem(index));
     if (!item) return;
     Quiet quiet(quiet_);
-    if (icon_file.empty()) {
-        item->set_icon_file(QByteArray());
-        return;
-    }
+    item->set_icon_file(shared_icon_file(icon_file));
+}
+
+void QtEngineTree::set_item_icon_source(int index, IconSource source) {
+    auto* item = static_cast<Item*>(topLevelItem(index));
+    if (!item) return;
+    Quiet quiet(quiet_);
+    item->set_icon_source(std::move(source));
+}
+
+QByteArray QtEngineTree::shared_icon_file(const ByteBuffer& icon_file) const {
+    if (icon_file.empty()) return QByteArray();
     // Items showing the same file (the default icon, engines of one site) share its bytes and
     // its decoded picture.
     QByteArray key(reinterpret_cast<const char*>(icon_file.data()),
@@ -170,7 +200,7 @@ void QtEngineTree::set_item_icon(int index, const ByteBuffer& icon_file) {
         if (decoded_.size() >= kMaxDecoded) decoded_.clear();
         found = decoded_.insert(key, std::nullopt);
     }
-    item->set_icon_file(found.key());
+    return found.key();
 }
 
 QIcon QtEngineTree::decoded_icon(const QByteArray& icon_file) const {

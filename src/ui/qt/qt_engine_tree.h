@@ -27,6 +27,7 @@ class QtEngineTree : public QTreeWidget, public EngineTree {
     int current_item() const override;
     void set_current_item(int index) override;
     void set_item_icon(int index, const ByteBuffer& icon_file) override;
+    void set_item_icon_source(int index, IconSource source) override;
     void add_items(std::span<const EngineTreeItem> items) override;
 
     // Whether item `index` shows a picture (tests and the screenshot check look at it).
@@ -42,6 +43,8 @@ class QtEngineTree : public QTreeWidget, public EngineTree {
     class Item;
     // The picture of an icon file, decoded on first use; null when the bytes hold none.
     QIcon decoded_icon(const QByteArray& icon_file) const;
+    // The bytes of an icon file as shared by every item showing that file; empty for none.
+    QByteArray shared_icon_file(const ByteBuffer& icon_file) const;
     QTreeWidgetItem* make_item(std::string_view text, bool ticked) const;
 
     // Above zero while the program itself changes the tree.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QBuffer>
 #include <QImage>
 
@@ -90,6 +91,61 @@ TEST_F(QtEngineTreeIcons, EmptyOrUnusableFilesGiveNoPictureAndLaterFilesReplaceE
     // Out of range: nothing happens.
     tree.set_item_icon(7, default_icon_bytes());
     EXPECT_EQ(tree.item_count(), 3);
+}
+
+// Whether the drawn row of item `index` shows `colour` anywhere.
+bool row_shows(QtEngineTree& tree, int index, QColor colour) {
+    const QImage shot = tree.viewport()->grab().toImage();
+    const QRect row = tree.visualItemRect(tree.topLevelItem(index));
+    for (int y = row.top(); y <= row.bottom(); ++y) {
+        for (int x = row.left(); x <= row.right(); ++x) {
+            if (shot.pixelColor(x, y) == colour) return true;
+        }
+    }
+    return false;
+}
+
+TEST(QtEngineTreeIconSources, OnlyTheRowsDrawnReadTheirFilesAndARedrawnRowShowsItsNewFile) {
+    QtEngineTree tree;
+    std::vector<EngineTreeItem> items(1000, EngineTreeItem{"e", true});
+    tree.add_items(items);
+    const QColor red(255, 0, 0);
+    const QColor blue(0, 0, 255);
+    const ByteBuffer red_file = filled(red, 16, "PNG");
+    std::vector<int> reads(1000, 0);
+    for (int i = 0; i < 1000; ++i) {
+        tree.set_item_icon_source(i, [&reads, &red_file, i] {
+            ++reads[i];
+            return red_file;
+        });
+    }
+    tree.resize(200, 300);
+    tree.show();
+    QApplication::processEvents();
+    ASSERT_TRUE(row_shows(tree, 0, red));
+    const int read_files = static_cast<int>(std::count(reads.begin(), reads.end(), 1));
+    EXPECT_GT(read_files, 0);
+    EXPECT_LT(read_files, 100) << "rows never drawn read their files";
+    EXPECT_EQ(std::count_if(reads.begin(), reads.end(), [](int n) { return n > 1; }), 0);
+
+    // A row far below is read when it is asked for.
+    EXPECT_TRUE(tree.item_has_icon(999));
+    EXPECT_EQ(reads[999], 1);
+
+    // A new file for a row already drawn reaches the screen; one that gives nothing takes the
+    // picture away.
+    const ByteBuffer blue_file = filled(blue, 16, "PNG");
+    int blue_reads = 0;
+    tree.set_item_icon_source(0, [&blue_file, &blue_reads] {
+        ++blue_reads;
+        return blue_file;
+    });
+    QApplication::processEvents();
+    EXPECT_EQ(blue_reads, 1) << "the view did not redraw the row by itself";
+    EXPECT_TRUE(row_shows(tree, 0, blue));
+    EXPECT_FALSE(row_shows(tree, 0, red));
+    tree.set_item_icon_source(0, [] { return ByteBuffer(); });
+    EXPECT_FALSE(tree.item_has_icon(0));
 }
 
 }  // namespace
