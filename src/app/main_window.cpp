@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 
 #include "app/add_engine_dialog.h"
 #include "app/busy_scope.h"
@@ -183,7 +184,14 @@ void MainWindow::build_controls() {
         auto* l = new ClickableLabel(this);
         name(l, object_name);
         l->setText(QString::fromUtf8(caption));
-        l->setStyleSheet(QStringLiteral("color: #0645ad; text-decoration: underline;"));
+        // Blue and underlined through palette and font: a style sheet would put the whole
+        // window's style through its parser for two labels.
+        QPalette palette = l->palette();
+        palette.setColor(QPalette::WindowText, QColor(0x06, 0x45, 0xad));
+        l->setPalette(palette);
+        QFont font = l->font();
+        font.setUnderline(true);
+        l->setFont(font);
         l->setGeometry(where);
         return l;
     };
@@ -229,7 +237,7 @@ void MainWindow::on_created() {
         settings_store().restore_controls(walk, local(kMainSection));
     }
     load_engine_list(engine_list(), *tree_, folder_);
-    refresh_site_icons();
+    apply_site_icons(engine_list().engines, *tree_, folder_);
     lay_status_over_progress();
     progress_->hide();
     tray_ = new TrayIcon(
@@ -250,6 +258,22 @@ void MainWindow::lay_status_over_progress() {
 
 void MainWindow::refresh_site_icons() {
     apply_site_icons(engine_list().engines, *tree_, folder_);
+    start_site_icon_download();
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // The program keeps to one processor: the worker, checking every engine's file in the
+    // cache, starts once the window is on screen rather than delaying its first picture.
+    if (icon_download_due_) {
+        icon_download_due_ = false;
+        QTimer::singleShot(0, this, [this] {
+            if (!closing_) start_site_icon_download();
+        });
+    }
+}
+
+void MainWindow::start_site_icon_download() {
     QPointer<MainWindow> self(this);
     start_icon_download(engine_list().engines, folder_, [self] {
         if (self) apply_site_icons(engine_list().engines, *self->tree_, self->folder_);

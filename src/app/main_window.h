@@ -42,7 +42,8 @@ class MainWindow : public QWidget, public RunView, public ExportView {
   public:
     // Builds every control and runs the created steps: processor affinity, restoring the
     // controls from "主界面", loading the engine list of `program_folder`, the site icons, the
-    // status label over the progress bar and the tray icon. Show it afterwards.
+    // status label over the progress bar and the tray icon. Show it afterwards: the icon
+    // download starts once the window has first been drawn.
     explicit MainWindow(std::filesystem::path program_folder, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -59,7 +60,7 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     // The tray's quit command after its question was answered OK.
     void quit_from_tray();
 
-    // Gives the tree its site icons and starts their download (after loading and after adds).
+    // Gives the tree its site icons and starts their download (after adds).
     void refresh_site_icons();
 
     QtEngineTree* engine_tree() const { return tree_; }
@@ -101,6 +102,7 @@ class MainWindow : public QWidget, public RunView, public ExportView {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     friend class BusyScope;
@@ -109,8 +111,11 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     void lay_status_over_progress();
     void shut_down();
     void on_tree_current_changed(int index);
+    void start_site_icon_download();
 
     std::filesystem::path folder_;
+    // Whether the start-up's icon download is still to be started.
+    bool icon_download_due_ = true;
     // Hands the icon worker's refresh to this window's event loop while the window lives.
     std::unique_ptr<QtUiDispatch> dispatch_;
     QtEngineTree* tree_ = nullptr;

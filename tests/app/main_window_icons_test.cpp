@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include "app_fixture.h"
 #include "icons/default_icon.h"
@@ -167,6 +168,8 @@ TEST_F(MainWindowIconsTest, EmptyCacheIsFilledFromTheSitesAndTheTreeShowsTheNewP
     close_window();
     window.reset();
     open_window();
+    // The worker starts once the window has been drawn.
+    ASSERT_TRUE(wait_until([&] { return sites.seen().size() >= 10; }));
     EXPECT_TRUE(wait_icon_downloads(10s));
     const std::vector<std::string> seen = sites.seen();
     ASSERT_EQ(seen.size(), 10u) << "only the site without an icon is asked again";
@@ -175,6 +178,20 @@ TEST_F(MainWindowIconsTest, EmptyCacheIsFilledFromTheSitesAndTheTreeShowsTheNewP
         (std::vector<std::string>{"s.page.localhost /favicon.ico", "page.localhost /favicon.ico",
                                   "www.page.localhost /favicon.ico"}));
     EXPECT_EQ(centre_of(*window->engine_tree(), 0), red) << "shown from the cache at once";
+}
+
+TEST_F(MainWindowIconsTest, DownloadStartsOnceTheWindowHasBeenDrawn) {
+    sites.serve("s.late.localhost", "/favicon.ico", png_of(QColor(255, 0, 0)));
+    write_engine_file({"真|0|迟|" + sites.address("s.late.localhost", "/s?q={*}")});
+    window = std::make_unique<MainWindow>(folder());
+    window->set_process_ender([this](int status) { ended_with = status; });
+    QApplication::processEvents();
+    std::this_thread::sleep_for(200ms);  // time enough for a worker to ask
+    QApplication::processEvents();
+    EXPECT_TRUE(sites.seen().empty()) << "asked a site before the window was shown";
+    window->show();
+    ASSERT_TRUE(wait_until([&] { return !sites.seen().empty(); }));
+    EXPECT_EQ(sites.seen(), std::vector<std::string>{"s.late.localhost /favicon.ico"});
 }
 
 TEST_F(MainWindowIconsTest, WindowGoneBeforeTheWorkerEndsLeavesTheWorkerHarmless) {
