@@ -30,6 +30,7 @@
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_control_walk.h"
 #include "ui/qt/qt_engine_tree.h"
+#include "ui/qt/qt_image.h"
 #include "ui/qt/qt_message_box.h"
 #include "ui/qt/qt_text.h"
 #include "ui/qt/qt_ui_dispatch.h"
@@ -75,9 +76,9 @@ QString qt_filter(std::string_view filter) {
 
 QIcon window_icon() {
     const ByteBuffer& bytes = default_icon_bytes();
-    QPixmap picture;
-    picture.loadFromData(bytes.data(), static_cast<uint>(bytes.size()));
-    return QIcon(picture);
+    return QIcon(read_pixmap(QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<qsizetype>(bytes.size())),
+                             "ICO"));
 }
 
 }  // namespace
@@ -195,18 +196,25 @@ void MainWindow::build_controls() {
         l->setGeometry(where);
         return l;
     };
-    auto picture = [&](const char* object_name, QStyle::StandardPixmap which, QRect where) {
+    auto picture = [&](const char* object_name, const char* image, QStyle::StandardPixmap which,
+                       QRect where) {
         auto* l = new ClickableLabel(this);
         name(l, object_name);
-        l->setPixmap(style()->standardIcon(which).pixmap(16, 16));
+        // The style's 16-pixel picture read on its own: asking the style for the icon reads
+        // every size it has and loads each image plugin to probe them.
+        QPixmap pixmap = read_pixmap_file(
+            QStringLiteral(":/qt-project.org/styles/commonstyle/images/") + QLatin1String(image),
+            "PNG");
+        if (pixmap.isNull()) pixmap = style()->standardIcon(which).pixmap(16, 16);
+        l->setPixmap(pixmap);
         l->setGeometry(where);
         return l;
     };
-    ClickableLabel* save_picture =
-        picture("图片全局保存", QStyle::SP_DialogSaveButton, QRect(540, 470, 18, 18));
+    ClickableLabel* save_picture = picture("图片全局保存", "standardbutton-save-16.png",
+                                           QStyle::SP_DialogSaveButton, QRect(540, 470, 18, 18));
     save_link_ = link("链接保存配置", "保存配置", QRect(560, 468, 70, 22));
-    ClickableLabel* help_picture =
-        picture("图片疑点说明", QStyle::SP_MessageBoxQuestion, QRect(640, 470, 18, 18));
+    ClickableLabel* help_picture = picture("图片疑点说明", "standardbutton-help-16.png",
+                                           QStyle::SP_DialogHelpButton, QRect(640, 470, 18, 18));
     help_link_ = link("链接疑点说明", "疑点说明", QRect(660, 468, 70, 22));
 
     connect(add, &QPushButton::clicked, this, &MainWindow::open_add_engine_dialog);

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <cstring>
 
+#include "ui/qt/qt_image.h"
 #include "ui/qt/qt_text.h"
 
 namespace trasslo {
@@ -23,9 +24,9 @@ class Quiet {
 
 // The format an icon file announces in its first bytes, or null to let the decoder probe. Naming
 // it spares a probe of every image plugin per file, which dominates a start-up over many sites.
-const char* announced_format(const ByteBuffer& b) {
+const char* announced_format(const QByteArray& b) {
     const auto starts = [&b](const char* magic, std::size_t n) {
-        return b.size() >= n && std::memcmp(b.data(), magic, n) == 0;
+        return static_cast<std::size_t>(b.size()) >= n && std::memcmp(b.constData(), magic, n) == 0;
     };
     if (starts("\0\0\1\0", 4)) return "ICO";
     if (starts("\x89PNG\r\n\x1a\n", 8)) return "PNG";
@@ -35,14 +36,15 @@ const char* announced_format(const ByteBuffer& b) {
     return nullptr;
 }
 
-QIcon decode_icon(const ByteBuffer& bytes) {
-    QPixmap picture;
-    const auto size = static_cast<uint>(bytes.size());
+QIcon decode_icon(const QByteArray& bytes) {
     const char* format = announced_format(bytes);
-    bool loaded = format != nullptr && picture.loadFromData(bytes.data(), size, format);
+    QPixmap picture;
+    if (format != nullptr) picture = read_pixmap(bytes, format);
     // A file that is not what it starts like still gets the decoder's own guess.
-    if (!loaded) loaded = picture.loadFromData(bytes.data(), size);
-    if (!loaded) return QIcon();
+    if (picture.isNull() && !picture.loadFromData(reinterpret_cast<const uchar*>(bytes.constData()),
+                                                  static_cast<uint>(bytes.size()))) {
+        return QIcon();
+    }
     return QIcon(picture.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
@@ -209,10 +211,7 @@ QIcon QtEngineTree::decoded_icon(const QByteArray& icon_file) const {
         if (decoded_.size() >= kMaxDecoded) decoded_.clear();
         found = decoded_.insert(icon_file, std::nullopt);
     }
-    if (!found.value()) {
-        const ByteBuffer bytes(icon_file.begin(), icon_file.end());
-        found.value() = decode_icon(bytes);
-    }
+    if (!found.value()) found.value() = decode_icon(icon_file);
     return *found.value();
 }
 

@@ -1,0 +1,31 @@
+#include "ui/qt/qt_image.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
+namespace trasslo {
+namespace {
+
+QPixmap read_with(QImageReader& reader, const char* format) {
+    reader.setFormat(format);
+    reader.setAutoDetectImageFormat(false);
+    const QImage image = reader.read();
+    return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+}
+
+}  // namespace
+
+QPixmap read_pixmap(const QByteArray& bytes, const char* format) {
+    QByteArray copy = bytes;  // shares the data; the buffer needs a non-const array
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return read_with(reader, format);
+}
+
+QPixmap read_pixmap_file(const QString& path, const char* format) {
+    QImageReader reader(path);
+    return read_with(reader, format);
+}
+
+}  // namespace trasslo
