@@ -28,8 +28,8 @@ constexpr std::array<NamedReference, 40> named_references{{
     {"&le;", "≤"},     {"&ge;", "≥"},     {"&oplus;", "⊕"}, {"&perp;", "⊥"},  {"&amp;", "&"},
 }};
 
-constexpr size_t prime_index = 15;      // &prime;
-constexpr size_t big_prime_index = 16;  // &Prime;
+constexpr size_t big_prime_index = 16;  // &Prime;, right behind &prime;
+static_assert(named_references[big_prime_index].name == "&Prime;");
 
 const std::vector<LocalText>& named_characters() {
     static const std::vector<LocalText> characters = [] {
