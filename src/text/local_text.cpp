@@ -1,5 +1,7 @@
 #include "text/local_text.h"
 
+#include <algorithm>
+
 #include "text/code_page.h"
 
 namespace trasslo {
@@ -28,9 +30,30 @@ size_t char_width(std::string_view text, size_t at) {
 // not considered; npos when there is none. Byte searches are what make long texts cheap.
 size_t next_match(std::string_view text, size_t from, std::string_view pattern, bool ignore_case) {
     if (!ignore_case) return text.find(pattern, from);
-    const char first = fold(pattern[0], true);
-    for (size_t at = from; at + pattern.size() <= text.size(); ++at) {
-        if (fold(text[at], true) == first && matches_at(text, at, pattern, true)) return at;
+    if (pattern.size() > text.size()) return std::string_view::npos;
+    // Candidates are the places of the first byte in either letter case, each found by a byte
+    // search and kept until passed, so that a text full of one case stays linear.
+    const char lower = fold(pattern[0], true);
+    const char upper = lower >= 'a' && lower <= 'z' ? static_cast<char>(lower - 'a' + 'A') : lower;
+    const size_t last = text.size() - pattern.size();  // the last place a match can start
+    size_t next_lower = std::string_view::npos;
+    size_t next_upper = std::string_view::npos;
+    bool lower_known = false;
+    bool upper_known = false;
+    for (size_t at = from; at <= last;) {
+        if (!lower_known || (next_lower != std::string_view::npos && next_lower < at)) {
+            next_lower = text.find(lower, at);
+            lower_known = true;
+        }
+        if (upper != lower &&
+            (!upper_known || (next_upper != std::string_view::npos && next_upper < at))) {
+            next_upper = text.find(upper, at);
+            upper_known = true;
+        }
+        const size_t hit = upper != lower ? std::min(next_lower, next_upper) : next_lower;
+        if (hit == std::string_view::npos || hit > last) return std::string_view::npos;
+        if (matches_at(text, hit, pattern, true)) return hit;
+        at = hit + 1;
     }
     return std::string_view::npos;
 }
