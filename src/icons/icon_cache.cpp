@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <fstream>
 #include <system_error>
 
+#include "files/whole_file.h"
 #include "net/site_host.h"
 
 namespace trasslo {
@@ -26,27 +26,9 @@ std::filesystem::path icon_file_path(const std::filesystem::path& program_folder
 }
 
 ByteBuffer read_icon_file(const std::filesystem::path& file) {
-    // A start-up reads one file per site: plain reads, sized by the file, keep that cheap.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
-    ByteBuffer bytes;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    }
-    unsigned char chunk[16384];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            bytes.clear();  // unreadable counts as not cached
-            break;
-        }
-        if (got == 0) break;
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    ::close(fd);
-    return bytes;
+    std::string bytes;
+    if (!read_whole_file(file, bytes)) return {};  // unreadable counts as not cached
+    return ByteBuffer(bytes.begin(), bytes.end());
 }
 
 bool icon_file_cached(const std::filesystem::path& file) {

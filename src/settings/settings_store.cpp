@@ -12,6 +12,7 @@
 #include <string>
 
 #include "files/atomic_file.h"
+#include "files/whole_file.h"
 #include "ui/event_pump.h"
 #include "ui/message_box.h"
 
@@ -158,33 +159,6 @@ bool write_all_at(int fd, const char* data, std::size_t size, off_t offset) {
         offset += n;
     }
     return true;
-}
-
-bool read_whole_fd(int fd, std::string& out) {
-    out.clear();
-    char buffer[65536];
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            out.clear();
-            return false;
-        }
-        if (n == 0) return true;
-        out.append(buffer, static_cast<std::size_t>(n));
-        offset += n;
-    }
-}
-
-bool read_whole_file(const std::filesystem::path& path, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info {};
-    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && read_whole_fd(fd, out);
-    ::close(fd);
-    if (!ok) out.clear();
-    return ok;
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
 #include "text/charset.h"
 
-#include <cstdint>
-#include <fstream>
 #include <optional>
-#include <system_error>
 
+#include "files/whole_file.h"
 #include "text/code_page.h"
 
 namespace trasslo {
@@ -275,20 +273,8 @@ DecodedText decode_to_local_text(std::string_view bytes, int requested_code) {
 }
 
 DecodedText decode_file_to_local_text(const std::filesystem::path& file, int requested_code) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return DecodedText{{}, 0};
-    // Block reads: a character iterator over the stream cost a large list most of its decoding.
     std::string bytes;
-    std::error_code ignored;
-    const std::uintmax_t size = std::filesystem::file_size(file, ignored);
-    if (size != static_cast<std::uintmax_t>(-1) && size < (std::uintmax_t{1} << 32)) {
-        bytes.reserve(static_cast<std::size_t>(size));
-    }
-    char block[1 << 16];
-    while (in.read(block, sizeof block) || in.gcount() > 0) {
-        bytes.append(block, static_cast<std::size_t>(in.gcount()));
-    }
-    if (in.bad()) return DecodedText{{}, 0};
+    if (!read_whole_file(file, bytes)) return DecodedText{{}, 0};
     return decode_to_local_text(bytes, requested_code);
 }
 

@@ -36,26 +36,17 @@ size_t next_match(std::string_view text, size_t from, std::string_view pattern, 
     const char lower = fold(pattern[0], true);
     const char upper = lower >= 'a' && lower <= 'z' ? static_cast<char>(lower - 'a' + 'A') : lower;
     const size_t last = text.size() - pattern.size();  // the last place a match can start
-    size_t next_lower = std::string_view::npos;
-    size_t next_upper = std::string_view::npos;
-    bool lower_known = false;
-    bool upper_known = false;
-    for (size_t at = from; at <= last;) {
-        if (!lower_known || (next_lower != std::string_view::npos && next_lower < at)) {
-            next_lower = text.find(lower, at);
-            lower_known = true;
-        }
-        if (upper != lower &&
-            (!upper_known || (next_upper != std::string_view::npos && next_upper < at))) {
-            next_upper = text.find(upper, at);
-            upper_known = true;
-        }
-        const size_t hit = upper != lower ? std::min(next_lower, next_upper) : next_lower;
-        if (hit == std::string_view::npos || hit > last) return std::string_view::npos;
+    constexpr size_t none = std::string_view::npos;
+    size_t next_lower = text.find(lower, from);
+    size_t next_upper = upper != lower ? text.find(upper, from) : none;
+    for (;;) {
+        const size_t hit = std::min(next_lower, next_upper);
+        if (hit == none || hit > last) return none;
         if (matches_at(text, hit, pattern, true)) return hit;
-        at = hit + 1;
+        // Only the candidate just tried is passed; the other one still stands.
+        if (next_lower == hit) next_lower = text.find(lower, hit + 1);
+        if (next_upper == hit) next_upper = text.find(upper, hit + 1);
     }
-    return std::string_view::npos;
 }
 
 // Walks the character boundaries of a text forward from a known boundary, so that a byte match

@@ -16,8 +16,8 @@ QPixmap read_with(QImageReader& reader, const char* format) {
 }  // namespace
 
 QPixmap read_pixmap(const QByteArray& bytes, const char* format) {
-    QByteArray copy = bytes;  // shares the data; the buffer needs a non-const array
-    QBuffer buffer(&copy);
+    QBuffer buffer;
+    buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     return read_with(reader, format);
