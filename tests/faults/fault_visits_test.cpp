@@ -50,9 +50,7 @@ std::chrono::milliseconds since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
 
-std::string text(const ByteBuffer& b) {
-    return std::string(b.begin(), b.end());
-}
+using testing::text;
 
 // Whether a sound request path reads the page out of a fault's reply; every other fault must give
 // nothing. A length shorter than what was sent cuts the body at the announced length, and the

@@ -24,9 +24,7 @@ using testing::HttpTestServer;
 using testing::RecordedRequest;
 using testing::reply_always;
 
-std::string text(const ByteBuffer& b) {
-    return std::string(b.begin(), b.end());
-}
+using testing::text;
 
 // Every fault test runs with a short overall deadline and checks afterwards that a sound
 // server is still answered.

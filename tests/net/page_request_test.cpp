@@ -25,9 +25,7 @@ using testing::reply_always;
 
 const char* const kMsie9 = "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)";
 
-std::string text(const ByteBuffer& b) {
-    return std::string(b.begin(), b.end());
-}
+using testing::text;
 
 TEST(PageRequestBytes, AddressAloneSendsTheDefaultGetBlock) {
     HttpTestServer server(reply_always(http_reply(200, "OK", "hello")));

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "text/local_text.h"
+
 namespace trasslo::testing {
 
 // One request exactly as it arrived.
@@ -111,5 +113,10 @@ Handler reply_always(std::string reply);
 
 // A loopback port on which nothing listens (taken and released at once).
 int unused_loopback_port();
+
+// The bytes of a response body as a string, for comparing with expected text.
+inline std::string text(const ByteBuffer& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 }  // namespace trasslo::testing

@@ -14,22 +14,12 @@
 #include <thread>
 #include <vector>
 
+#include "support/http_test_server.h"
+
 namespace trasslo::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-int free_port() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
 
 bool accepts(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -200,8 +190,8 @@ bool NginxServer::start() {
     }
     if (!make_certificates()) return false;
     for (int attempt = 0; attempt < 5; ++attempt) {
-        port_ = free_port();
-        https_port_ = free_port();
+        port_ = unused_loopback_port();
+        https_port_ = unused_loopback_port();
         if (port_ == https_port_ || !write_config()) continue;
         const std::string d = dir_.path().string();
         pid_ = ::fork();
