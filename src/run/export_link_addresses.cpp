@@ -23,6 +23,7 @@ void show_plain(ExportView& view, LocalText text) {
 // An address template cut at its placeholders, kept while an engine's template stays the same:
 // a million lines then cost no search and no allocation each.
 struct CutTemplate {
+    bool made = false;  // an empty address is a real template, so emptiness cannot mean "not cut"
     LocalText address;
     std::vector<LocalText> pieces;  // the text around each "{*}"; one more than placeholders
 };
@@ -32,6 +33,7 @@ struct CutTemplate {
 CutTemplate cut_template(const LocalText& address) {
     static const std::string_view placeholder = "{*}";
     CutTemplate cut;
+    cut.made = true;
     cut.address = address;
     std::size_t begin = 0;
     for (;;) {
@@ -82,7 +84,7 @@ std::uint64_t write_link_addresses(std::FILE* out, std::string_view keyword_list
                     have_encoded[utf8] = true;
                 }
                 CutTemplate& cut = cuts[k];
-                if (cut.address != engine.address) cut = cut_template(engine.address);
+                if (!cut.made || cut.address != engine.address) cut = cut_template(engine.address);
                 append_link_address(block, cut, encoded[utf8]);
                 block += "\r\n";
                 ++count;

@@ -92,6 +92,15 @@ TEST_F(ExportTest, PlaceholderInsideADoubleByteCharacterIsNoPlaceholder) {
               "http://a.test/\x81{*}/?q=k\r\nkk\r\nhttp://a.test/\x81{*}/?q=m\r\nmm\r\n");
 }
 
+TEST_F(ExportTest, EmptyAddressGivesAnEmptyLineAndDoesNotCrash) {
+    // An empty template filled is an empty line, whether it comes first or after another one.
+    view.keywords = "k\r\nm";
+    view.engines = {engine(true, 0, local("无地址"), ""),
+                    engine(true, 1, "A", "http://a.test/?q={*}"), engine(true, 1, "B", "")};
+    EXPECT_EQ(export_link_addresses(view).count, 6u);
+    EXPECT_EQ(read_file_bytes(out), "\r\nhttp://a.test/?q=k\r\n\r\n\r\nhttp://a.test/?q=m\r\n\r\n");
+}
+
 TEST_F(ExportTest, EmptyLineInTheMiddleIsAnEmptyKeywordAndAFinalBreakAddsNone) {
     view.keywords = "x\r\n\r\ny\r\n";
     view.engines = {engine(true, 0, "A", "http://a.test/?q={*}&z=1")};
