@@ -35,7 +35,7 @@ inline int bare_curl_loop(const std::vector<std::string>& addresses,
 }
 
 // Starts nginx with the page "s.html" titled "bench page"; false (and a message) if it fails.
-inline bool serve_bench_page(testing::NginxServer& nginx) {
+inline bool serve_bench_page(support::NginxServer& nginx) {
     if (!nginx.start()) {
         std::fprintf(stderr, "nginx did not start: %s\n", nginx.error().c_str());
         return false;

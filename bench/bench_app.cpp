@@ -36,8 +36,8 @@
 #include "settings/settings_store.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
-#include "ui/message_box.h"
-#include "ui/qt/qt_event_pump.h"
+#include "base/message_box.h"
+#include "ui/qt/qt_process_hooks.h"
 
 extern char** environ;
 
@@ -110,7 +110,7 @@ class FirstPaint : public QObject {
         std::_Exit(0);
     }
     settings_store().open(settings_file_path(folder));
-    install_qt_event_pump();
+    QtProcessHooks hooks;
     MainWindow window(folder);
     FirstPaint painted(window);
     window.show();
@@ -147,7 +147,7 @@ ChildTimes spawn_child(const char* self, const char* mode, const std::string& fo
 }
 
 void bench_start_up(const char* self) {
-    testing::TempDir dir;
+    support::TempDir dir;
     fill_program_folder(dir.path(), 1000);
     const int rounds = 15;
     const char* const modes[] = {"empty", "label", "main"};
@@ -198,22 +198,22 @@ double longest_stall(Work&& work) {
 }
 
 void bench_stalls() {
-    install_qt_event_pump();
-    install_message_box_handler([](const MessageRequest& request) {
+    QtProcessHooks hooks;
+    ProcessHooksScope::current()->set_message_box([](const MessageRequest& request) {
         return request.buttons == MessageButtons::yes_no ? MessageAnswer::yes : MessageAnswer::ok;
     });
 
     // A site that takes 300 ms over each search page.
-    testing::HttpTestServer slow(
-        [](testing::Connection& connection, const testing::RecordedRequest&) {
+    support::HttpTestServer slow(
+        [](support::Connection& connection, const support::RecordedRequest&) {
             if (!connection.hold_for(std::chrono::milliseconds(300))) return;
-            connection.send(testing::http_reply(
+            connection.send(support::http_reply(
                 200, "OK", "<html><head><title>Slow - Search</title></head></html>",
                 {"Content-Type: text/html; charset=utf-8"}));
         });
 
     {
-        testing::TempDir dir;
+        support::TempDir dir;
         fill_program_folder(dir.path(), 3, slow.url(""));
         settings_store().open(settings_file_path(dir.path()));
         MainWindow window(dir.path());
@@ -232,7 +232,7 @@ void bench_stalls() {
         settings_store().close();
     }
 
-    testing::TempDir dir;
+    support::TempDir dir;
     fill_program_folder(dir.path(), 1000, slow.url(""));
     settings_store().open(settings_file_path(dir.path()));
     MainWindow window(dir.path());
@@ -246,7 +246,7 @@ void bench_stalls() {
 
     Clock::time_point start = Clock::now();
     double stall = longest_stall([&] { window.on_export_clicked(); });
-    const std::string written = testing::read_file_bytes(out);
+    const std::string written = support::read_file_bytes(out);
     std::printf("  export of %td addresses (%.0f ms)   %6.1f ms\n",
                 std::count(written.begin(), written.end(), '\n'), ms_since(start), stall);
 
@@ -255,7 +255,6 @@ void bench_stalls() {
     std::printf("  save of the window and 1,000 engines (%.0f ms) %6.1f ms\n", ms_since(start),
                 stall);
     settings_store().close();
-    install_message_box_handler({});
 }
 
 }  // namespace

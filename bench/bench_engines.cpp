@@ -17,8 +17,8 @@
 namespace trasslo {
 namespace {
 
-testing::TempDir& folder() {
-    static testing::TempDir dir;
+support::TempDir& folder() {
+    static support::TempDir dir;
     return dir;
 }
 

@@ -19,7 +19,7 @@
 #include "engines/engine_list_file.h"
 #include "run/export_link_addresses.h"
 #include "support/temp_dir.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
@@ -164,13 +164,13 @@ int bench_main(int argc, char** argv) {
         std::fprintf(stderr, "baseline script not found: %s\n", script.c_str());
         return 1;
     }
-    testing::TempDir dir;
+    support::TempDir dir;
     const LocalText keywords = make_keywords();
     const std::vector<TraceEngine> engines = make_engines();
     const std::filesystem::path keywords_file = dir.path() / "keywords.txt";
     const std::filesystem::path engines_file = dir.path() / "engines.txt";
-    testing::write_file_bytes(keywords_file, keywords);
-    testing::write_file_bytes(engines_file, format_engine_list_text(engines));
+    support::write_file_bytes(keywords_file, keywords);
+    support::write_file_bytes(engines_file, format_engine_list_text(engines));
     const std::filesystem::path core_out = dir.path() / "core.txt";
     const std::filesystem::path baseline_out = dir.path() / "baseline.txt";
 
@@ -215,7 +215,7 @@ int bench_main(int argc, char** argv) {
     // The children's pages are not counted in our own peak.
     const long core_peak_kb = peak_resident_kb();
 
-    const bool same = testing::read_file_bytes(core_out) == testing::read_file_bytes(baseline_out);
+    const bool same = support::read_file_bytes(core_out) == support::read_file_bytes(baseline_out);
     const double ratio = baseline_best / core_best;
     std::printf("export of %d keywords x %d ticked engines: %llu addresses, %.1f MB file\n",
                 keyword_count, engine_count, static_cast<unsigned long long>(count),

@@ -18,7 +18,7 @@
 #include "net/fetch_title.h"
 #include "support/nginx_server.h"
 #include "text/url_encode.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
@@ -79,7 +79,7 @@ void print(const char* what, const Comparison& c, bool with_goal) {
 
 int bench_main(int argc, char** argv) {
     const int visits = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
-    testing::NginxServer nginx;
+    support::NginxServer nginx;
     if (!bench::serve_bench_page(nginx)) return 1;
     const std::string ca = nginx.ca_file().string();
     setenv("SSL_CERT_FILE", ca.c_str(), 1);

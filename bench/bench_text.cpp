@@ -14,7 +14,7 @@
 #include "text/charset.h"
 #include "text/local_text.h"
 #include "text/url_encode.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {

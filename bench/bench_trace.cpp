@@ -60,7 +60,7 @@ class BenchRunView : public RunView {
 
 int bench_main(int argc, char** argv) {
     const int visits = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
-    testing::NginxServer nginx;
+    support::NginxServer nginx;
     if (!bench::serve_bench_page(nginx)) return 1;
 
     // Keywords and the addresses the run will visit for them with the engine below.

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "text/charset.h"
+#include "text/markers.h"
 
 namespace {
 

@@ -1,35 +1,55 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs. Idempotent: packages already installed are
+# Installs the Debian packages the project needs. Idempotent: packages already installed are
 # skipped, and the package lists are only refreshed when something is missing.
+#   scripts/setup.sh          what building and running the two programs needs
+#   scripts/setup.sh --test   that, plus the tools of the tests, sanitizers, fuzzers and benchmarks
 set -euo pipefail
+
+case "${1:-}" in
+  "" | --test) ;;
+  *) echo "usage: scripts/setup.sh [--test]" >&2; exit 2 ;;
+esac
 
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev
   libcurl4-openssl-dev libpcre2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev clang-format
-  xvfb xauth trayer x11-apps x11-utils netpbm fonts-wqy-microhei
-  nginx openssl python3 ca-certificates
+  ca-certificates
 )
-
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ "${1:-}" = "--test" ]; then
+  packages+=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang clang-format
+    xvfb xauth trayer x11-apps x11-utils netpbm fonts-wqy-microhei
+    nginx openssl python3
+  )
 fi
 
-echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-# nginx as a system service is not wanted; tests start their own on loopback ports.
-if command -v systemctl >/dev/null 2>&1; then "${sudo_cmd[@]}" systemctl disable --now nginx >/dev/null 2>&1 || true; fi
-pkill -x nginx 2>/dev/null || true
+updated=0
+
+install_missing() {
+  local missing=()
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  if [ "$updated" -eq 0 ]; then
+    "${sudo_cmd[@]}" apt-get update -q
+    updated=1
+  fi
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+install_missing "${packages[@]}"
+
+# The sanitizer and fuzzer runtime of whichever clang the release installed.
+if [ "${1:-}" = "--test" ]; then
+  clang_major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n1)
+  install_missing "libclang-rt-${clang_major}-dev"
+fi

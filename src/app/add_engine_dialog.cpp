@@ -12,10 +12,11 @@
 #include "engines/engine_list.h"
 #include "net/fetch_title.h"
 #include "net/site_host.h"
+#include "run/window_defaults.h"
 #include "settings/settings_store.h"
 #include "text/regex_object.h"
-#include "ui/event_pump.h"
-#include "ui/message_box.h"
+#include "base/event_pump.h"
+#include "base/message_box.h"
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_control_walk.h"
 #include "ui/qt/qt_engine_tree.h"
@@ -61,9 +62,6 @@ TraceEngine engine_for_list(std::string_view name, std::string_view address, int
     return engine;
 }
 
-LocalText engine_test_keyword() {
-    return local("留痕测试");
-}
 
 LocalText& AddEngineDialog::last_host() {
     static LocalText host;
@@ -213,7 +211,7 @@ void AddEngineDialog::test_engine() {
     test_->setText(QStringLiteral("正在访问中.."));
     test_->repaint();
     const LocalText title =
-        fetch_title(from_qstring(address_->text()), engine_test_keyword(), selected_encoding());
+        fetch_title(from_qstring(address_->text()), trace_test_keyword(), selected_encoding());
     if (closed_) return;
     MessageRequest message;
     message.text = title;

@@ -20,9 +20,6 @@ class MainWindow;
 // address becomes "%7C" and in the name "｜", and line breaks are dropped from both.
 TraceEngine engine_for_list(std::string_view name, std::string_view address, int encoding);
 
-// The fixed keyword of the engine test.
-LocalText engine_test_keyword();
-
 class AddEngineDialog : public QDialog {
     Q_OBJECT
   public:

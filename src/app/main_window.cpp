@@ -20,25 +20,25 @@
 #include "app/clickable_label.h"
 #include "app/help_window.h"
 #include "app/tray_icon.h"
+#include "app/version.h"
 #include "engines/engine_list.h"
 #include "icons/default_icon.h"
 #include "icons/icon_lock.h"
 #include "icons/site_icons.h"
 #include "run/trace_run.h"
+#include "run/window_defaults.h"
 #include "settings/settings_store.h"
-#include "ui/message_box.h"
+#include "base/process_hooks.h"
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_control_walk.h"
 #include "ui/qt/qt_engine_tree.h"
 #include "ui/qt/qt_image.h"
 #include "ui/qt/qt_message_box.h"
 #include "ui/qt/qt_text.h"
-#include "ui/qt/qt_ui_dispatch.h"
 
 namespace trasslo {
 namespace {
 
-const char* const kMainSection = "主界面";
 
 // Keeps the process on the first processor, as the tool always has.
 void restrict_to_first_processor() {
@@ -91,23 +91,17 @@ BusyScope::~BusyScope() {
 }
 
 QString main_window_title() {
-    return QStringLiteral("Tandel·Trasslo v1.0.3.0 - 在各大门户网站搜索留下您的关键词或网址信息");
+    return QStringLiteral("Tandel·Trasslo v" TRASSLO_VERSION " - 在各大门户网站搜索留下您的关键词或网址信息");
 }
 
 LocalText application_title() {
     return local("Tandel·Trasslo");
 }
 
-LocalText default_keyword_text() {
-    return local(
-        "关键词1\r\n关键词2\r\n关键词3\r\n网址1\r\n网址2\r\nwww.example.com\r\nwww.example.net\r\n"
-        "2012\r\n丧尸");
-}
 
 MainWindow::MainWindow(std::filesystem::path program_folder, QWidget* parent)
     : QWidget(parent),
-      folder_(std::move(program_folder)),
-      dispatch_(std::make_unique<QtUiDispatch>()) {
+      folder_(std::move(program_folder)) {
     setWindowTitle(main_window_title());
     setWindowIcon(window_icon());
     setGeometry(50, 50, 740, 577);
@@ -117,8 +111,6 @@ MainWindow::MainWindow(std::filesystem::path program_folder, QWidget* parent)
 
 MainWindow::~MainWindow() {
     if (tray_ != nullptr) tray_->hide();
-    // No icon refresh may reach the window from here on.
-    dispatch_.reset();
 }
 
 void MainWindow::build_controls() {
@@ -153,10 +145,10 @@ void MainWindow::build_controls() {
     QPushButton* paste = button("按钮粘贴", "粘贴", QRect(650, 6, 80, 26));
 
     keywords_ = new QPlainTextEdit(this);
-    name(keywords_, "编辑框关键词列表");
+    keywords_->setObjectName(to_qstring(keyword_list_control_name()));
     keywords_->setProperty(kTagProperty, QStringLiteral("字节集方式"));
     keywords_->setGeometry(366, 36, 364, 330);
-    keywords_->setPlainText(to_edit_text(default_keyword_text()));
+    keywords_->setPlainText(to_edit_text(default_keyword_list_text()));
 
     label("标签3", "留痕间隔秒：", QRect(366, 378, 90, 26));
     interval_ = new QLineEdit(QStringLiteral("0"), this);
@@ -242,7 +234,7 @@ void MainWindow::on_created() {
     {
         BusyScope busy(*this);
         QtControlWalk walk(this);
-        settings_store().restore_controls(walk, local(kMainSection));
+        settings_store().restore_controls(walk, main_window_section());
     }
     load_engine_list(engine_list(), *tree_, folder_);
     apply_site_icons(engine_list().engines, *tree_, folder_);
@@ -291,7 +283,7 @@ void MainWindow::start_site_icon_download() {
 void MainWindow::save_main_window() {
     BusyScope busy(*this);
     QtControlWalk walk(this);
-    settings_store().save_controls(walk, local(kMainSection));
+    settings_store().save_controls(walk, main_window_section());
     save_engine_list(engine_list(), folder_);
 }
 
@@ -303,7 +295,7 @@ void MainWindow::on_tree_current_changed(int index) {
             if (dialog) dialog->show_engine(engine);
         };
     }
-    on_current_engine_changed(engine_list(), *tree_, index, sink);
+    on_current_engine_changed(engine_list(), *tree_, index, run_active(), sink);
 }
 
 void MainWindow::on_start_clicked() {
@@ -371,7 +363,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::shut_down() {
     closing_ = true;
     // Whatever still runs further up the stack winds down without asking anything.
-    install_message_box_handler({});
+    if (ProcessHooksScope* hooks = ProcessHooksScope::current()) hooks->set_message_box({});
     request_trace_stop();  // a run or an export under way stops at its next check
     if (tray_ != nullptr) tray_->hide();
     if (busy_ > 0 && ender_) {

@@ -27,15 +27,11 @@ namespace trasslo {
 
 class QtEngineTree;
 class ClickableLabel;
-class QtUiDispatch;
 class TrayIcon;
 
 // The window's title and the application title it starts with.
 QString main_window_title();
 LocalText application_title();  // "Tandel·Trasslo"
-
-// The keyword list's designed default: nine sample lines joined by CR LF.
-LocalText default_keyword_text();
 
 class MainWindow : public QWidget, public RunView, public ExportView {
     Q_OBJECT
@@ -117,7 +113,6 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     // Whether the start-up's icon download is still to be started.
     bool icon_download_due_ = true;
     // Hands the icon worker's refresh to this window's event loop while the window lives.
-    std::unique_ptr<QtUiDispatch> dispatch_;
     QtEngineTree* tree_ = nullptr;
     QPlainTextEdit* keywords_ = nullptr;
     QLineEdit* interval_ = nullptr;

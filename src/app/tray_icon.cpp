@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "ui/message_box.h"
+#include "base/message_box.h"
 #include "ui/qt/qt_text.h"
 
 namespace trasslo {

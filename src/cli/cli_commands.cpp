@@ -13,7 +13,7 @@
 #include "run/export_link_addresses.h"
 #include "run/trace_run.h"
 #include "run/window_defaults.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo::cli {
 namespace {

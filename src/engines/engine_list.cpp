@@ -3,8 +3,7 @@
 #include <algorithm>
 
 #include "engines/engine_list_file.h"
-#include "engines/run_active.h"
-#include "ui/key_state.h"
+#include "base/key_state.h"
 
 namespace trasslo {
 namespace {
@@ -90,11 +89,11 @@ void on_engine_checkbox_changed(EngineList& list, EngineTree& tree, int item) {
     }
 }
 
-void on_current_engine_changed(EngineList& list, EngineTree& tree, int current,
+void on_current_engine_changed(EngineList& list, EngineTree& tree, int current, bool run_on,
                                const EngineSelectedSink& show_in_dialog) {
     if (!in_range(list, current)) return;
     if (show_in_dialog) show_in_dialog(list.engines[static_cast<size_t>(current)]);
-    if (run_active()) return;
+    if (run_on) return;
 
     if (is_key_held(ModifierKey::shift)) {
         if (!is_key_held(ModifierKey::ctrl)) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engines/trace_engine.h"
-#include "ui/engine_tree.h"
+#include "engines/engine_tree.h"
 
 namespace trasslo {
 
@@ -59,8 +59,8 @@ using EngineSelectedSink = std::function<void(const TraceEngine&)>;
 // add-engine dialog through `show_in_dialog` when given. Unless a run is active: with Shift held
 // the range from the anchor to `current` is ticked, every other tick being cleared unless Ctrl is
 // held too; with only Ctrl held `current` is ticked (never unticked). Then the anchor moves to
-// `current`; during a run the anchor stays.
-void on_current_engine_changed(EngineList& list, EngineTree& tree, int current,
+// `current`; during a run (`run_on`) the anchor stays.
+void on_current_engine_changed(EngineList& list, EngineTree& tree, int current, bool run_on,
                                const EngineSelectedSink& show_in_dialog = {});
 
 }  // namespace trasslo

@@ -4,35 +4,15 @@
 #include <string>
 
 #include "files/atomic_file.h"
+#include "text/c_number.h"
 #include "text/charset.h"
 
 namespace trasslo {
 namespace {
 
-const LocalText& ticked_flag() {
-    static const LocalText flag = local("真");
-    return flag;
-}
-
-const LocalText& unticked_flag() {
-    static const LocalText flag = local("假");
-    return flag;
-}
-
-// Reads a decimal number the way atoi does: leading white space, an optional sign, digits; text
-// that does not begin with a number gives 0. Out-of-range values are clamped rather than
-// left undefined.
+// The encoding code the way atoi reads it, clamped to the code's range rather than undefined.
 std::int32_t read_code(std::string_view field) {
-    size_t i = 0;
-    while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
-    long long value = 0;
-    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-        value = value * 10 + (field[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) break;
-    }
-    if (negative) value = -value;
+    const long long value = read_c_integer(field);
     if (value > INT_MAX) return INT_MAX;
     if (value < INT_MIN) return INT_MIN;
     return static_cast<std::int32_t>(value);
@@ -82,7 +62,7 @@ TraceEngine parse_line(std::string_view line) {
         return count < 4;  // fields beyond the fourth are ignored
     });
     TraceEngine engine;
-    engine.enabled = fields[0] == ticked_flag();
+    engine.enabled = fields[0] == true_word();
     engine.encoding = read_code(fields[1]);
     engine.name = LocalText(fields[2]);
     engine.address = LocalText(fields[3]);
@@ -125,7 +105,7 @@ LocalText format_engine_list_text(const std::vector<TraceEngine>& engines) {
     LocalText text;
     text.reserve(size);
     for (const TraceEngine& e : engines) {
-        text += e.enabled ? ticked_flag() : unticked_flag();
+        text += e.enabled ? true_word() : false_word();
         text += '|';
         text += std::to_string(e.encoding);
         text += '|';

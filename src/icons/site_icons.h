@@ -20,8 +20,8 @@
 
 #include "engines/trace_engine.h"
 #include "text/local_text.h"
-#include "ui/engine_tree.h"
-#include "ui/ui_dispatch.h"
+#include "engines/engine_tree.h"
+#include "base/ui_dispatch.h"
 
 namespace trasslo {
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {

@@ -57,6 +57,10 @@ struct HttpResponse {
     bool ok() const { return error == RequestError::none; }
 };
 
+// The agent name the trace visits send unless told otherwise: Internet Explorer 9's.
+inline constexpr const char* kBrowserAgent =
+    "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)";
+
 // Performs one exchange. Never throws; every failure is reported in `error` with an empty body.
 HttpResponse perform_request(const HttpRequest& request);
 

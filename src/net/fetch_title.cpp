@@ -3,9 +3,10 @@
 #include "net/http_client.h"
 #include "net/page_request.h"
 #include "text/charset.h"
+#include "text/markers.h"
 #include "text/html_entities.h"
 #include "text/url_encode.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 

@@ -3,14 +3,14 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "net/curl_request.h"
 #include "net/text_between.h"
 #include "text/charset.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
 
-constexpr const char* kAgent = "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)";
 constexpr const char* kProbeAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)";
 constexpr const char* kProbeAccept =
     "image/gif, image/x-xbitmap, image/jpeg, imagepeg, application/x-shockwave-flash, "
@@ -172,7 +172,7 @@ void HttpClient::make_request(std::string_view address, const ClientRequestOptio
                                            ? LocalText("application/x-www-form-urlencoded")
                                            : options.content_type);
     set_request_header("User-Agent",
-                       options.user_agent.empty() ? LocalText(kAgent) : options.user_agent);
+                       options.user_agent.empty() ? LocalText(kBrowserAgent) : options.user_agent);
     for (const LocalText& line : split_text(options.extra_headers, "\r\n")) {
         if (line.find(": ") == LocalText::npos) continue;
         const std::vector<LocalText> parts = split_text(line, ": ");

@@ -154,7 +154,7 @@ LocalText WebRequest::response_text() {
     if (charset == "gbk" || charset == "gb2312" || charset == "gb18030" || charset == "cp936")
         return LocalText(until_zero(bytes));
     if (charset == "utf-8" || charset == "utf8") {
-        LocalText text = convert(bytes, "UTF-8", "GB18030");
+        LocalText text = iconv_convert(bytes, "UTF-8", "GB18030");
         if (!text.empty() || bytes.empty()) return LocalText(until_zero(text));
     }
     return LocalText(until_zero(decode_bytes_to_local_text(bytes, 0)));

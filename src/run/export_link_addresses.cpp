@@ -5,7 +5,7 @@
 
 #include "run/trace_run.h"
 #include "text/url_encode.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "engines/trace_engine.h"
 #include "text/local_text.h"
-#include "ui/message_box.h"
+#include "base/message_box.h"
 
 namespace trasslo {
 

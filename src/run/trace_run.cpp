@@ -7,16 +7,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "engines/run_active.h"
 #include "net/fetch_title.h"
 #include "run/format_duration.h"
-#include "ui/event_pump.h"
+#include "text/c_number.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
-
-bool stop_flag = false;
-std::uint64_t stop_request_count = 0;
 
 // The 32-bit millisecond tick count the run measures itself with; differences wrap correctly.
 std::uint32_t tick_count() {
@@ -25,58 +22,12 @@ std::uint32_t tick_count() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-bool is_c_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// atof's reading of a number, but independent of the process locale: the window's toolkit
-// switches LC_NUMERIC to the user's, where "0.5" would read as 0 with a decimal comma.
-double read_c_number(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && is_c_space(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    std::string_view rest = text.substr(i);
-    double value = 0;
-    auto format = std::chars_format::general;
-    if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
-        rest.remove_prefix(2);
-        format = std::chars_format::hex;
-    }
-    // A sign after the one already taken is not a number ("+-1"), which from_chars would read.
-    if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) return 0;
-    auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value, format);
-    if (error == std::errc::result_out_of_range) {
-        // atof gives HUGE_VAL for too large and about 0 for too small numbers; tell them apart
-        // by the exponent's sign the way strtod would.
-        const bool tiny = rest.find("e-") != std::string_view::npos ||
-                          rest.find("E-") != std::string_view::npos ||
-                          rest.find("p-") != std::string_view::npos ||
-                          rest.find("P-") != std::string_view::npos;
-        value = tiny ? 0.0 : HUGE_VAL;
-    } else if (error != std::errc()) {
-        value = 0;
-    }
-    (void)end;
-    return negative ? -value : value;
-}
-
 LocalText decimal(long long value) {
     return std::to_string(value);
 }
 
 }  // namespace
 
-bool& trace_stop_flag() {
-    return stop_flag;
-}
-std::uint64_t trace_stop_requests() {
-    return stop_request_count;
-}
-void request_trace_stop() {
-    stop_flag = true;
-    ++stop_request_count;
-}
 
 LocalText idle_start_caption() {
     return local("开始留痕");
@@ -96,15 +47,13 @@ LocalText visit_status_text(int keyword_count, int keyword_number, std::string_v
 }
 
 int read_loop_count(std::string_view text) {
-    // atoi rules; strtol instead of atoi so that an overlong number cannot overflow.
-    const std::string copy(until_zero(text));
-    const long value = std::strtol(copy.c_str(), nullptr, 10);
+    const long long value = read_c_integer(until_zero(text));
     if (value < 1) return 1;
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
 long read_interval_ms(std::string_view text) {
-    const float seconds = static_cast<float>(read_c_number(until_zero(text)));
+    const float seconds = static_cast<float>(read_c_float(until_zero(text)));
     const double ms = std::trunc(static_cast<double>(seconds) * 1000.0);
     if (!(ms > 0)) return 0;  // negative, zero and NaN: no pause
     return ms >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<long>(ms);
@@ -121,6 +70,7 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
     report.started = true;
 
     view.set_start_caption(local("停止留痕"));
+    bool& stop_flag = trace_stop_flag();
     stop_flag = false;
     const std::uint32_t start = tick_count();
     const RunActiveScope active;

@@ -7,20 +7,11 @@
 #include <functional>
 #include <string_view>
 
+#include "run/run_state.h"
 #include "run/run_view.h"
 #include "text/local_text.h"
 
 namespace trasslo {
-
-// The process-wide stop flag: set by a stop click, cleared when a run starts. The pause after
-// each visit is ended by it. It stays set after a stopped run until the next start.
-bool& trace_stop_flag();
-// Counts stop requests since the process started, so that other long operations (the export)
-// can tell a stop asked for while they run from a flag left over from an earlier run.
-std::uint64_t trace_stop_requests();
-// Asks the running run (and a running export) to stop: sets the flag and counts the request.
-// The stop click does this; the command-line front end calls it on SIGINT outside a run.
-void request_trace_stop();
 
 // The outside world of a run, replaceable for measurements and tests. Empty members mean the
 // real ones: fetch_title for a visit and pause(ms, stop) for the wait after each visit.

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "ui/control_walk.h"
+#include "settings/control_walk.h"
 
 namespace trasslo {
 

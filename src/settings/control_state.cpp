@@ -5,7 +5,8 @@
 
 #include "settings/control_kind_for_name.h"
 #include "settings/settings_store.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
+#include "text/c_number.h"
 
 namespace trasslo {
 namespace {
@@ -38,18 +39,10 @@ LocalText join_indices(std::vector<long> indices) {
 std::vector<long> parse_indices(std::string_view text) {
     std::vector<long> out;
     for (const LocalText& element : split_text(text, ",")) {
-        std::size_t i = 0;
-        while (i < element.size() && element[i] == ' ') ++i;
-        bool negative = false;
-        if (i < element.size() && (element[i] == '-' || element[i] == '+'))
-            negative = element[i++] == '-';
-        if (i >= element.size() || element[i] < '0' || element[i] > '9') continue;
-        long value = 0;
-        for (; i < element.size() && element[i] >= '0' && element[i] <= '9'; ++i) {
-            if (value > 100000000) break;  // far beyond any list; ignored below anyway
-            value = value * 10 + (element[i] - '0');
-        }
-        out.push_back(negative ? -value : value);
+        std::size_t digits = 0;
+        const long long value = read_c_integer(element, &digits);
+        // Far beyond any list either way: ignored by the caller.
+        if (digits > 0) out.push_back(static_cast<long>(std::clamp(value, -1000000000LL, 1000000000LL)));
     }
     return out;
 }

@@ -13,8 +13,9 @@
 
 #include "files/atomic_file.h"
 #include "files/whole_file.h"
-#include "ui/event_pump.h"
-#include "ui/message_box.h"
+#include "base/event_pump.h"
+#include "base/message_box.h"
+#include "text/c_number.h"
 
 namespace trasslo {
 namespace {
@@ -106,45 +107,6 @@ std::string format_number(double number) {
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::general, 13);
     return std::string(buffer, result.ptr);
-}
-
-// The leading number of a text: blanks, a sign, digits, a fraction and an exponent; 0 when
-// there is none. Locale-free on both sides, so a window's locale cannot change the file.
-double leading_number(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    const std::size_t start = i;
-    std::size_t digits = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
-    }
-    if (digits == 0) return 0;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
-        if (j < text.size() && text[j] >= '0' && text[j] <= '9') {
-            while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
-            i = j;
-        }
-    }
-    double value = 0;
-    const auto result = std::from_chars(text.data() + start, text.data() + i, value);
-    if (result.ec != std::errc()) return 0;
-    return negative ? -value : value;
-}
-
-const LocalText& true_text() {
-    static const LocalText text = local("真");
-    return text;
-}
-
-const LocalText& false_text() {
-    static const LocalText text = local("假");
-    return text;
 }
 
 bool write_all_at(int fd, const char* data, std::size_t size, off_t offset) {
@@ -322,7 +284,7 @@ bool SettingsStore::write_number(std::string_view key, double number) {
 }
 
 bool SettingsStore::write_bool(std::string_view key, bool flag) {
-    return enqueue_write(LocalText(key), flag ? true_text() : false_text());
+    return enqueue_write(LocalText(key), flag ? true_word() : false_word());
 }
 
 LocalText SettingsStore::read_text(std::string_view key, std::string_view fallback) const {
@@ -344,11 +306,11 @@ LocalText SettingsStore::read_text(std::string_view key, std::string_view fallba
 }
 
 double SettingsStore::read_number(std::string_view key, double fallback) const {
-    return leading_number(read_text(key, format_number(fallback)));
+    return read_c_float(read_text(key, format_number(fallback)));
 }
 
 bool SettingsStore::read_bool(std::string_view key, bool fallback) const {
-    return read_text(key, fallback ? true_text() : false_text()) == true_text();
+    return read_text(key, fallback ? true_word() : false_word()) == true_word();
 }
 
 std::filesystem::path SettingsStore::bytes_file_path(std::string_view section,

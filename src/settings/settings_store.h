@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "text/local_text.h"
-#include "ui/control_walk.h"
+#include "settings/control_walk.h"
 
 namespace trasslo {
 

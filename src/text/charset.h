@@ -34,33 +34,9 @@ struct MetaCharset {
 };
 MetaCharset detect_meta_charset(std::string_view html);
 
-// The text between `left` and `right` (ASCII case-insensitive; an empty marker stands for the
-// start or end of the text). `position` is 1-based and in/out: the search starts there (0 or 1
-// for the start) and it is set just behind `right` (forward) or to the start of `left`
-// (backward, `from_end`). Nothing found gives an empty text.
-//   slice_between_markers("x<b>y</b>z", "<B>", "</B>", 0, 0, &pos) == "y", pos == 10
-LocalText slice_between_markers(std::string_view text, std::string_view left,
-                                std::string_view right, long skip_start = 0, long cut_end = 0,
-                                long* position = nullptr, bool from_end = false,
-                                bool pairs_to_quote = false);
-
-// As above, but '' in the markers stands for " unless `keep_pairs`, and a miss is retried with
-// every " removed from both markers.
-LocalText slice_between_markers_lenient(std::string_view text, std::string_view left,
-                                        std::string_view right, long& position,
-                                        bool from_end = false, long skip_start = 0,
-                                        long cut_end = 0, bool keep_pairs = false);
-
-// Patterns joined by "[fg]", '' standing for ". With `any`, true when one is found; without,
-// true when all are found. Case-insensitive.
-bool contains_pattern(std::string_view text, std::string_view pattern_list, bool any);
-
 // Fallbacks through the code-page conversion (code page 936 on the local side).
 LocalText utf8_to_local(std::string_view bytes);
 LocalText utf16_to_local(std::string_view bytes);  // UTF-16LE; '?' for characters GBK lacks
 LocalText big5_to_local(std::string_view text);    // ends at the first character GBK lacks
-
-// The charset converter: an empty result on any invalid or incomplete input sequence.
-std::string convert(std::string_view bytes, const char* from_name, const char* to_name);
 
 }  // namespace trasslo

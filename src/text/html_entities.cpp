@@ -6,7 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
+#include "text/c_number.h"
 
 namespace trasslo {
 namespace {
@@ -90,10 +91,6 @@ LocalText decode_named(std::string_view text) {
         at += width;
     }
     return out;
-}
-
-bool is_c_space(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // The code point named by the text between "&#" and ';' (read from `next()` until it gives

@@ -72,6 +72,16 @@ LocalText local(std::string_view utf8) {
     return utf16_to_code_page(code_page_to_utf16(utf8, CodePage::utf8), CodePage::gbk, '?');
 }
 
+const LocalText& true_word() {
+    static const LocalText word = local("真");
+    return word;
+}
+
+const LocalText& false_word() {
+    static const LocalText word = local("假");
+    return word;
+}
+
 std::string to_utf8(std::string_view local_text) {
     return utf16_to_code_page(code_page_to_utf16(local_text, CodePage::gbk), CodePage::utf8, '?');
 }

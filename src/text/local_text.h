@@ -20,6 +20,10 @@ using ByteBuffer = std::vector<std::uint8_t>;
 // form become '?'.
 LocalText local(std::string_view utf8);
 
+// The truth words of the program's files: "真" (true, a ticked engine) and "假" (false).
+const LocalText& true_word();
+const LocalText& false_word();
+
 // Local text to UTF-8, for the terminal, Qt and file names.
 std::string to_utf8(std::string_view local_text);
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "text/code_page.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {

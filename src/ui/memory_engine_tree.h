@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "ui/engine_tree.h"
+#include "engines/engine_tree.h"
 
 namespace trasslo {
 

@@ -13,7 +13,7 @@
 #include "ui/qt/qt_engine_tree.h"
 #include "ui/qt/qt_text.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 class AddEngineDialogTest : public AppTest {
@@ -219,4 +219,4 @@ TEST_F(AddEngineDialogTest, FieldsComeBackWhenTheDialogOpensAgain) {
 }
 
 }  // namespace
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -7,10 +7,10 @@
 #include "icons/icon_cache.h"
 #include "icons/site_icons.h"
 #include "settings/settings_store.h"
-#include "ui/key_state.h"
-#include "ui/ui_dispatch.h"
+#include "base/key_state.h"
+#include "base/ui_dispatch.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 
 LocalSite::LocalSite()
     : server_([](Connection& connection, const RecordedRequest& request) {
@@ -47,27 +47,11 @@ std::string utf8_of(const LocalText& text) {
 
 void AppTest::SetUp() {
     settings_store().open(settings_file_path(folder()));
-    install_message_box_handler([this](const MessageRequest& request) {
-        messages.push_back(request);
-        if (on_message) on_message(request);
-        MessageAnswer answer =
-            request.buttons == MessageButtons::yes_no ? MessageAnswer::yes : MessageAnswer::ok;
-        if (!answers.empty()) {
-            answer = answers.front();
-            answers.pop_front();
-        }
-        return answer;
-    });
-    install_key_state_query(
-        [this](ModifierKey key) { return key == ModifierKey::shift ? shift_held : ctrl_held; });
 }
 
 void AppTest::TearDown() {
     window.reset();
     stop_icon_downloads(std::chrono::seconds(5));
-    discard_posted_ui_tasks();
-    install_key_state_query({});
-    install_message_box_handler({});
     settings_store().close();
 }
 
@@ -97,4 +81,4 @@ void AppTest::close_window() {
     QApplication::processEvents();
 }
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

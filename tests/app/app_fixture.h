@@ -14,11 +14,13 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "support/test_hooks.h"
+#include "ui/qt/qt_process_hooks.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
-#include "ui/message_box.h"
+#include "base/message_box.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 
 // A site on 127.0.0.1: "/s?..." pages carry a title, "/favicon.ico" a small icon, every other
 // path a 404 page.
@@ -51,13 +53,15 @@ class AppTest : public ::testing::Test {
     // Closes the window as its close box does.
     void close_window();
 
-    // The answers given to the next message boxes, in order; OK / Yes when none is left.
-    std::deque<MessageAnswer> answers;
-    // Every message shown, in order; `on_message` runs inside the box, before it is answered.
-    std::vector<MessageRequest> messages;
-    std::function<void(const MessageRequest&)> on_message;
-    bool shift_held = false;
-    bool ctrl_held = false;
+    // The window's pump and UI dispatch with the test's message boxes and keys; the names
+    // below are the hooks' (answers, messages, on_message, shift and ctrl).
+    QObject dispatch_receiver_;
+    TestHooks hooks{qt_process_hooks(&dispatch_receiver_)};
+    std::deque<MessageAnswer>& answers = hooks.answers;
+    std::vector<MessageRequest>& messages = hooks.messages;
+    std::function<void(const MessageRequest&)>& on_message = hooks.on_message;
+    bool& shift_held = hooks.shift_held;
+    bool& ctrl_held = hooks.ctrl_held;
     int ended_with = -1;  // the process ender's status; -1 while not asked
 
     std::unique_ptr<MainWindow> window;
@@ -69,4 +73,4 @@ class AppTest : public ::testing::Test {
 // Local text of a message, in UTF-8 for readable comparisons.
 std::string utf8_of(const LocalText& text);
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -15,7 +15,7 @@
 #include "icons/site_icons.h"
 #include "ui/qt/qt_engine_tree.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 using namespace std::chrono_literals;
@@ -209,4 +209,4 @@ TEST_F(MainWindowIconsTest, WindowGoneBeforeTheWorkerEndsLeavesTheWorkerHarmless
 }
 
 }  // namespace
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

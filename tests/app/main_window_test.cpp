@@ -9,6 +9,7 @@
 
 #include "app/clickable_label.h"
 #include "app/main_window.h"
+#include "run/window_defaults.h"
 #include "app/tray_icon.h"
 #include "app_fixture.h"
 #include "engines/engine_list.h"
@@ -18,7 +19,7 @@
 #include "ui/qt/qt_engine_tree.h"
 #include "ui/qt/qt_text.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 template <typename W>
@@ -77,7 +78,7 @@ TEST_F(MainWindowTest, StartsWithoutFilesShowingTheDesignedDefaults) {
     EXPECT_EQ(w.windowTitle(), main_window_title());
     EXPECT_EQ(w.geometry(), QRect(50, 50, 740, 577));
     EXPECT_EQ(from_qstring(keywords()->toPlainText().replace("\n", "\r\n")),
-              default_keyword_text());
+              default_keyword_list_text());
     EXPECT_EQ(control<QLineEdit>(w, "编辑框留痕间隔秒")->text(), "0");
     EXPECT_EQ(control<QLineEdit>(w, "编辑框留痕次数")->text(), "1");
     EXPECT_EQ(start()->text(), "开始留痕");
@@ -354,4 +355,4 @@ TEST_F(MainWindowTest, QuittingFromTheTrayDuringARunSavesAndEnds) {
 }
 
 }  // namespace
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -24,7 +24,7 @@
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 // Darkest-to-lightest gray of a pixel.
@@ -126,4 +126,4 @@ TEST(ProgramUnderXvfb, ClosedWhileAnIconDownloadHangsItStillEndsWithStatusZero) 
 }
 
 }  // namespace
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

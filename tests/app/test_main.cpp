@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <memory>
 
-#include "ui/qt/qt_event_pump.h"
 
 namespace {
 
@@ -15,10 +14,8 @@ class QtEnvironment : public ::testing::Environment {
     void SetUp() override {
         app_ = std::make_unique<QApplication>(argc_, argv_);
         QApplication::setQuitOnLastWindowClosed(false);
-        trasslo::install_qt_event_pump();
     }
     void TearDown() override {
-        trasslo::remove_qt_event_pump();
         app_.reset();
     }
 

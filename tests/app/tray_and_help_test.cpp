@@ -11,7 +11,7 @@
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_text.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 class TrayTest : public AppTest {
@@ -106,4 +106,4 @@ TEST_F(TrayTest, HelpWindowButtonsClearRestorePasteAndClose) {
 }
 
 }  // namespace
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 void close_fd(int& fd) {
@@ -166,4 +166,4 @@ ChildResult run_child(const std::filesystem::path& program, const std::vector<st
     return result;
 }
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace trasslo::testing {
+namespace trasslo::support {
 
 class ChildProcess {
   public:
@@ -67,4 +67,4 @@ struct ChildResult {
 ChildResult run_child(const std::filesystem::path& program, const std::vector<std::string>& args,
                       const std::filesystem::path& working_folder, std::string input = {});
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -4,7 +4,7 @@
 
 #include "cli/cli_fixture.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 using CliCommandsTest = CliTest;
@@ -187,4 +187,4 @@ TEST_F(CliProgramFolderTest, KeywordsDefaultToTheSavedListElseTheDesignedSample)
 }
 
 }  // namespace
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -4,7 +4,7 @@
 
 #include "cli/cli_fixture.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 class CliExportTest : public CliTest {
@@ -134,4 +134,4 @@ TEST_F(CliExportTest, UnreadableInputIsAUsageFailureAndWritesNothing) {
 }
 
 }  // namespace
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -15,7 +15,7 @@
 #include "support/temp_dir.h"
 #include "text/local_text.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 
 // Every page is "<title>page TARGET</title>"; targets under /cn/ get a Chinese title.
 inline Handler titled_pages() {
@@ -81,4 +81,4 @@ class CliTest : public ::testing::Test {
     }
 };
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

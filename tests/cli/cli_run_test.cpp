@@ -8,7 +8,7 @@
 
 #include "cli/cli_fixture.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 class CliRunTest : public CliTest {
@@ -228,4 +228,4 @@ TEST_F(CliRunTest, ProgressBarOnlyWhenStandardErrorIsATerminal) {
 }
 
 }  // namespace
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

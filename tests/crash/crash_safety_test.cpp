@@ -132,7 +132,7 @@ struct Seen {
                                                 long& found) {
     const fs::path file = engine_list_file_path(folder);
     if (!fs::exists(file)) return ::testing::AssertionFailure() << "engine list file missing";
-    const std::string bytes = testing::read_file_bytes(file);
+    const std::string bytes = support::read_file_bytes(file);
     const auto g = generation_after(bytes, local("真|0|引擎"));
     if (!g) return ::testing::AssertionFailure() << "engine list starts with no generation";
     if (bytes != format_engine_list_text(engines_of(*g)))
@@ -146,7 +146,7 @@ struct Seen {
 
 ::testing::AssertionResult keyword_file_is_whole(const fs::path& file, long at_least, long& found) {
     if (!fs::exists(file)) return ::testing::AssertionFailure() << "keyword file missing";
-    const std::string bytes = testing::read_file_bytes(file);
+    const std::string bytes = support::read_file_bytes(file);
     const auto g = generation_after(bytes, local("关键词"));
     if (!g) return ::testing::AssertionFailure() << "keyword list starts with no generation";
     const ByteBuffer expected = keywords_of(*g);
@@ -165,7 +165,7 @@ struct Seen {
                                                   const std::vector<std::size_t>& layout,
                                                   const std::vector<long>& at_least,
                                                   std::vector<long>& found) {
-    const std::string bytes = testing::read_file_bytes(file);
+    const std::string bytes = support::read_file_bytes(file);
     const std::vector<LocalText> lines = split_text(bytes, "\r\n");
     if (lines.size() != layout.size() + 1 || lines[0] != "[" + section() + "]")
         return ::testing::AssertionFailure()
@@ -196,7 +196,7 @@ class CrashSafety : public ::testing::TestWithParam<Writers> {};
 
 TEST_P(CrashSafety, EveryFileIsOneWholeSavedStateAfterEverySigkill) {
     const Writers writers = GetParam();
-    testing::TempDir dir;
+    support::TempDir dir;
     const fs::path folder = dir.path();
 
     // Generation 0 of every file, saved by this process.

@@ -7,8 +7,8 @@
 namespace trasslo {
 namespace {
 
-using testing::TempDir;
-using testing::write_file_bytes;
+using support::TempDir;
+using support::write_file_bytes;
 
 // A file cut off after the first byte of a double-byte character: the byte used to stay at the
 // end of the last address, took the CR LF written behind it as its second half on the next

@@ -14,9 +14,9 @@
 namespace trasslo {
 namespace {
 
-using testing::read_file_bytes;
-using testing::TempDir;
-using testing::write_file_bytes;
+using support::read_file_bytes;
+using support::TempDir;
+using support::write_file_bytes;
 
 void write_list_file(const TempDir& dir, const std::string& bytes) {
     write_file_bytes(engine_list_file_path(dir.path()), bytes);

@@ -7,34 +7,27 @@
 #include <set>
 
 #include "engines/engine_list_file.h"
-#include "engines/run_active.h"
 #include "support/temp_dir.h"
-#include "ui/key_state.h"
+#include "support/test_hooks.h"
 #include "ui/memory_engine_tree.h"
 
 namespace trasslo {
 namespace {
 
-using testing::TempDir;
-using testing::write_file_bytes;
+using support::TempDir;
+using support::write_file_bytes;
 
 class EngineListTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        install_key_state_query(
-            [this](ModifierKey key) { return key == ModifierKey::shift ? shift_ : ctrl_; });
         tree_.on_current_changed = [this](int current) {
-            on_current_engine_changed(list_, tree_, current, [this](const TraceEngine& e) {
+            on_current_engine_changed(list_, tree_, current, run_on_, [this](const TraceEngine& e) {
                 shown_in_dialog_.push_back(e.name);
             });
         };
         tree_.on_checkbox_changed = [this](int item) {
             on_engine_checkbox_changed(list_, tree_, item);
         };
-    }
-    void TearDown() override {
-        install_key_state_query({});
-        set_run_active(false);
     }
 
     // Loads `count` engines named "e0", "e1", ..., unticked unless listed in `ticked`.
@@ -73,17 +66,17 @@ class EngineListTest : public ::testing::Test {
     }
 
     void select(int index, bool shift = false, bool ctrl = false) {
-        shift_ = shift;
-        ctrl_ = ctrl;
+        hooks_.shift_held = shift;
+        hooks_.ctrl_held = ctrl;
         tree_.user_select(index);
-        shift_ = ctrl_ = false;
+        hooks_.shift_held = hooks_.ctrl_held = false;
     }
 
     TempDir dir_;
     EngineList list_;
     MemoryEngineTree tree_;
-    bool shift_ = false;
-    bool ctrl_ = false;
+    support::TestHooks hooks_;
+    bool run_on_ = false;
     std::vector<LocalText> shown_in_dialog_;
 };
 
@@ -191,13 +184,11 @@ TEST_F(EngineListTest, CtrlTicksNeverUnticksAndPlainSelectionTouchesNothing) {
 TEST_F(EngineListTest, NoMultiTickingDuringARun) {
     load(8, {0});
     select(1);
-    {
-        RunActiveScope run;
-        select(4, /*shift=*/true);
-        select(6, false, /*ctrl=*/true);
-        EXPECT_EQ(ticked(), (std::set<int>{0}));
-    }
-    EXPECT_FALSE(run_active());
+    run_on_ = true;
+    select(4, /*shift=*/true);
+    select(6, false, /*ctrl=*/true);
+    EXPECT_EQ(ticked(), (std::set<int>{0}));
+    run_on_ = false;
     // The anchor stayed at 1 through the run.
     select(3, /*shift=*/true);
     EXPECT_EQ(ticked(), (std::set<int>{1, 2, 3}));

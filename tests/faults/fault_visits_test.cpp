@@ -17,18 +17,20 @@
 #include "net/page_request.h"
 #include "run/fake_views.h"
 #include "run/trace_run.h"
+#include "support/test_hooks.h"
 #include "support/fault_server.h"
 #include "support/nginx_server.h"
 #include "text/charset.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using testing::Fault;
-using testing::FaultServer;
+using support::TestHooks;
+using support::Fault;
+using support::FaultServer;
 
 constexpr long kCapMs = 1000;
 // Scheduling on a busy machine: what an exchange may take beyond the deadline itself.
@@ -50,7 +52,7 @@ std::chrono::milliseconds since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
 
-using testing::text;
+using support::text;
 
 // Whether a sound request path reads the page out of a fault's reply; every other fault must give
 // nothing. A length shorter than what was sent cuts the body at the announced length, and the
@@ -97,7 +99,7 @@ TEST_P(FaultOnBothPaths, EndsWithinTheDeadlineAndGivesOnlyAWholePage) {
     EXPECT_LE(plain_took, exchange_bound()) << "request_text";
     for (const std::string& body : {secure_path, plain_path}) {
         if (fault_gives_page(fault)) {
-            EXPECT_NE(body.find("<title>" + testing::fault_page_title_html(fault) + "</title>"),
+            EXPECT_NE(body.find("<title>" + support::fault_page_title_html(fault) + "</title>"),
                       std::string::npos);
             EXPECT_EQ(body.find("beyond the length"), std::string::npos);
         } else {
@@ -114,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFault, FaultOnBothPaths,
                                            Fault::huge_header_line, Fault::redirect_loop,
                                            Fault::short_length, Fault::long_length),
                          [](const auto& info) {
-                             std::string name = testing::fault_name(info.param);
+                             std::string name = support::fault_name(info.param);
                              for (char& c : name)
                                  if (c == '-') c = '_';
                              return name;
@@ -124,7 +126,7 @@ TEST_F(DeadlineCap, RefusedConnectionAndUntrustedCertificateGiveNoTitleAtOnce) {
     FaultServer faults;
     if (!faults.start_untrusted_tls()) GTEST_SKIP() << faults.error();
     // Even with some other CA trusted, the fault server's certificate is not.
-    testing::NginxServer trusted;
+    support::NginxServer trusted;
     if (!trusted.start()) GTEST_SKIP() << trusted.error();
     setenv("SSL_CERT_FILE", trusted.ca_file().c_str(), 1);
     for (const std::string& address :
@@ -141,7 +143,7 @@ TEST_F(DeadlineCap, RefusedConnectionAndUntrustedCertificateGiveNoTitleAtOnce) {
 
 // The run view that notes when each status line was shown: with no interval, the time between
 // two status lines is the time one visit took.
-class TimedRunView : public testing::FakeRunView {
+class TimedRunView : public support::FakeRunView {
   public:
     void set_status_text(const LocalText& status) override {
         FakeRunView::set_status_text(status);
@@ -177,12 +179,12 @@ class FaultyTraceRun : public DeadlineCap {
                        const std::string& address, const LocalText& title) {
             out.push_back({TraceEngine{enabled, encoding, local(name), address}, title});
         };
-        const LocalText sound_title = local(testing::fault_page_title(Fault::sound));
+        const LocalText sound_title = local(support::fault_page_title(Fault::sound));
         add(true, 0, "好站甲", faults.url(Fault::sound) + "?q={*}", sound_title);
-        for (Fault fault : testing::all_path_faults()) {
+        for (Fault fault : support::all_path_faults()) {
             const LocalText title =
-                fault_gives_page(fault) ? local(testing::fault_page_title(fault)) : LocalText();
-            add(true, 0, testing::fault_name(fault), faults.url(fault) + "?q={*}", title);
+                fault_gives_page(fault) ? local(support::fault_page_title(fault)) : LocalText();
+            add(true, 0, support::fault_name(fault), faults.url(fault) + "?q={*}", title);
         }
         add(true, 1, "https good", trusted.https_url("/index.html?q={*}"), "trusted <page>");
         add(true, 0, "refused", faults.refused_url("/?q={*}"), "");
@@ -193,7 +195,7 @@ class FaultyTraceRun : public DeadlineCap {
     }
 
     FaultServer faults;
-    testing::NginxServer trusted;
+    support::NginxServer trusted;
 };
 
 TEST_F(FaultyTraceRun, FinishesWithTheRightCountEveryVisitInTimeAndSoundTitlesRight) {
@@ -249,14 +251,13 @@ TEST_F(FaultyTraceRun, StopClickDuringAStalledVisitEndsTheRunAfterThatVisit) {
     // The stop click arrives while the first visit waits on the stalled server: the pump runs
     // it on this thread, as the window's event loop would.
     bool clicked = false;
-    install_event_pump([&] {
+    TestHooks hooks([&] {
         if (!clicked && faults.requests_for(Fault::stall_before_headers) > 0) {
             clicked = true;
             on_start_button_clicked(view);
         }
     });
     const RunReport report = on_start_button_clicked(view);
-    install_event_pump({});
     EXPECT_TRUE(clicked);
     EXPECT_TRUE(report.stopped);
     EXPECT_EQ(report.total, 1u);

@@ -24,7 +24,7 @@ std::size_t entries(const std::filesystem::path& folder) {
 }
 
 TEST(ReplaceFileAtomically, NewFileThenReplacementKeepingPermissions) {
-    testing::TempDir dir;
+    support::TempDir dir;
     const auto file = dir.path() / "list.txt";
     ASSERT_TRUE(replace_file_atomically(file, std::string("a\0b", 3)));
     EXPECT_EQ(contents(file), std::string("a\0b", 3));
@@ -41,7 +41,7 @@ TEST(ReplaceFileAtomically, NewFileThenReplacementKeepingPermissions) {
 }
 
 TEST(ReplaceFileAtomically, FailureLeavesTheOldStateAndNoLeftovers) {
-    testing::TempDir dir;
+    support::TempDir dir;
     // The target is a folder that holds a file: the rename cannot replace it.
     const auto busy = dir.path() / "busy";
     std::filesystem::create_directories(busy / "inner");

@@ -10,16 +10,16 @@ namespace trasslo {
 namespace {
 
 TEST(ReadWholeFile, RegularFilesWholeAndEverythingElseFailsAtOnce) {
-    testing::TempDir dir;
+    support::TempDir dir;
     // Larger than one read block, with zeros and bytes above 0x7F.
     std::string bytes;
     for (int i = 0; i < 200000; ++i) bytes += static_cast<char>(i * 7 % 256);
-    testing::write_file_bytes(dir.path() / "big.bin", bytes);
+    support::write_file_bytes(dir.path() / "big.bin", bytes);
     std::string out = "stale";
     ASSERT_TRUE(read_whole_file(dir.path() / "big.bin", out));
     EXPECT_EQ(out, bytes);
 
-    testing::write_file_bytes(dir.path() / "empty.txt", "");
+    support::write_file_bytes(dir.path() / "empty.txt", "");
     EXPECT_TRUE(read_whole_file(dir.path() / "empty.txt", out));
     EXPECT_EQ(out, "");
 

@@ -8,7 +8,7 @@
 namespace trasslo {
 namespace {
 
-using testing::TempDir;
+using support::TempDir;
 
 TEST(IconFilePath, IsTheHostAsWrittenInsideTheCacheFolder) {
     TempDir dir;
@@ -77,9 +77,9 @@ TEST(HttpsAddress, OnlyTheFirstEightBytesInAnyCase) {
 TEST(IconFile, MissingAndEmptyFilesReadAsNothing) {
     TempDir dir;
     EXPECT_TRUE(read_icon_file(dir.path() / "none.ico").empty());
-    testing::write_file_bytes(dir.path() / "empty.ico", "");
+    support::write_file_bytes(dir.path() / "empty.ico", "");
     EXPECT_TRUE(read_icon_file(dir.path() / "empty.ico").empty());
-    testing::write_file_bytes(dir.path() / "one.ico", std::string("\0\1\2", 3));
+    support::write_file_bytes(dir.path() / "one.ico", std::string("\0\1\2", 3));
     EXPECT_EQ(read_icon_file(dir.path() / "one.ico"), (ByteBuffer{0, 1, 2}));
     // A folder in the file's place holds no icon either.
     std::filesystem::create_directories(dir.path() / "folder.ico");
@@ -96,7 +96,7 @@ TEST(IconFile, LargeFileIsReadWhole) {
     TempDir dir;
     std::string body(100000, '\0');
     for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7);
-    testing::write_file_bytes(dir.path() / "big.ico", body);
+    support::write_file_bytes(dir.path() / "big.ico", body);
     const ByteBuffer read = read_icon_file(dir.path() / "big.ico");
     EXPECT_EQ(std::string(read.begin(), read.end()), body);
 }
@@ -104,9 +104,9 @@ TEST(IconFile, LargeFileIsReadWhole) {
 TEST(IconFile, WriteReplacesWholeFileAndLeavesNoTemporary) {
     TempDir dir;
     const auto file = dir.path() / "a.ico";
-    testing::write_file_bytes(file, "a much longer old body");
+    support::write_file_bytes(file, "a much longer old body");
     ASSERT_TRUE(write_icon_file(file, ByteBuffer{'n', 'e', 'w'}));
-    EXPECT_EQ(testing::read_file_bytes(file), "new");
+    EXPECT_EQ(support::read_file_bytes(file), "new");
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
         ++entries;

@@ -22,15 +22,15 @@
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 #include "ui/memory_engine_tree.h"
-#include "ui/ui_dispatch.h"
+#include "base/ui_dispatch.h"
 
 namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Connection;
-using testing::HttpTestServer;
-using testing::RecordedRequest;
+using support::Connection;
+using support::HttpTestServer;
+using support::RecordedRequest;
 
 const std::string race_icon("\0\0\1\0\1\0\x20\x20\x80\xFE\x00\x7F", 12);
 
@@ -49,8 +49,8 @@ class HeldIconSites {
         while (!released_.load())
             if (!connection.hold_for(10ms)) return;
         const bool served = host.starts_with("icon") && request.target == "/favicon.ico";
-        connection.send(served ? testing::http_reply(200, "OK", race_icon)
-                               : testing::http_reply(404, "Not Found", ""));
+        connection.send(served ? support::http_reply(200, "OK", race_icon)
+                               : support::http_reply(404, "Not Found", ""));
     }
     void release() { released_ = true; }
     bool wait_for_requests(std::size_t count) {
@@ -104,7 +104,7 @@ class IconWorkerRace : public ::testing::Test {
         apply_site_icons(list.engines, tree, dir.path());
     }
 
-    testing::TempDir dir;
+    support::TempDir dir;
     HeldIconSites sites;  // outlives the server, whose handlers use it
     HttpTestServer server{[this](Connection& c, const RecordedRequest& r) { sites.answer(c, r); }};
 };

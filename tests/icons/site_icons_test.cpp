@@ -20,10 +20,10 @@ namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Connection;
-using testing::HttpTestServer;
-using testing::RecordedRequest;
-using testing::TempDir;
+using support::Connection;
+using support::HttpTestServer;
+using support::RecordedRequest;
+using support::TempDir;
 
 ByteBuffer bytes(std::string_view s) {
     return ByteBuffer(s.begin(), s.end());
@@ -89,8 +89,8 @@ class Sites {
         while (found && route.second && !is_released()) {
             if (!connection.hold_for(20ms)) return;
         }
-        connection.send(found ? testing::http_reply(200, "OK", route.first)
-                              : testing::http_reply(404, "Not Found", ""));
+        connection.send(found ? support::http_reply(200, "OK", route.first)
+                              : support::http_reply(404, "Not Found", ""));
     }
 
   private:
@@ -153,7 +153,7 @@ TEST_F(SiteIcons, FaviconOfTheHostIsSavedExactlyAsReceived) {
     sites.serve("s.example.localhost", "/favicon.ico", icon_body);
     EXPECT_EQ(pass({address("s.example.localhost")}), 1u);
     EXPECT_EQ(sites.requests(), asked({"s.example.localhost"}));
-    EXPECT_EQ(testing::read_file_bytes(icon_file("s.example.localhost")), icon_body);
+    EXPECT_EQ(support::read_file_bytes(icon_file("s.example.localhost")), icon_body);
 }
 
 TEST_F(SiteIcons, HtmlAnswersAreTriedAtHostMainDomainAndWwwThenGivenUp) {
@@ -172,7 +172,7 @@ TEST_F(SiteIcons, HtmlAtTheHostFallsBackToTheMainDomainsIcon) {
     sites.serve("example.localhost", "/favicon.ico", icon_body);
     EXPECT_EQ(pass({address("s.example.localhost")}), 1u);
     EXPECT_EQ(sites.requests(), asked({"s.example.localhost", "example.localhost"}));
-    EXPECT_EQ(testing::read_file_bytes(icon_file("s.example.localhost")), icon_body);
+    EXPECT_EQ(support::read_file_bytes(icon_file("s.example.localhost")), icon_body);
 }
 
 TEST_F(SiteIcons, WwwHostIsAskedTwiceAndNeverAThirdTime) {
@@ -197,7 +197,7 @@ TEST_F(SiteIcons, EnginesOfOneHostDownloadOnceAndShareTheFile) {
                     address("s.example.localhost", "/b?w={*}")}),
               2u);
     EXPECT_EQ(sites.requests(), asked({"s.example.localhost", "t.other.localhost"}));
-    EXPECT_EQ(testing::read_file_bytes(icon_file("t.other.localhost")), "second");
+    EXPECT_EQ(support::read_file_bytes(icon_file("t.other.localhost")), "second");
 }
 
 TEST_F(SiteIcons, HostThatFailedIsNotAskedAgainInTheSamePass) {
@@ -209,12 +209,12 @@ TEST_F(SiteIcons, CachedFilesAreReusedAndEmptyOnesFetchedAgain) {
     sites.serve("s.example.localhost", "/favicon.ico", "fresh");
     sites.serve("t.other.localhost", "/favicon.ico", "fresh");
     std::filesystem::create_directories(icon_cache_folder(dir.path()));
-    testing::write_file_bytes(icon_file("s.example.localhost"), "kept");
-    testing::write_file_bytes(icon_file("t.other.localhost"), "");
+    support::write_file_bytes(icon_file("s.example.localhost"), "kept");
+    support::write_file_bytes(icon_file("t.other.localhost"), "");
     EXPECT_EQ(pass({address("s.example.localhost"), address("t.other.localhost")}), 1u);
     EXPECT_EQ(sites.requests(), asked({"t.other.localhost"}));
-    EXPECT_EQ(testing::read_file_bytes(icon_file("s.example.localhost")), "kept");
-    EXPECT_EQ(testing::read_file_bytes(icon_file("t.other.localhost")), "fresh");
+    EXPECT_EQ(support::read_file_bytes(icon_file("s.example.localhost")), "kept");
+    EXPECT_EQ(support::read_file_bytes(icon_file("t.other.localhost")), "fresh");
 }
 
 TEST_F(SiteIcons, HttpsEnginesGoThroughThePageRequestAnyLetterCase) {
@@ -251,8 +251,8 @@ TEST_F(SiteIcons, CancelledPassAsksNothing) {
 
 TEST_F(SiteIcons, ApplyGivesCachedIconOrDefaultToEveryItem) {
     std::filesystem::create_directories(icon_cache_folder(dir.path()));
-    testing::write_file_bytes(icon_file("s.example.localhost"), icon_body);
-    testing::write_file_bytes(icon_file("t.other.localhost"), "");
+    support::write_file_bytes(icon_file("s.example.localhost"), icon_body);
+    support::write_file_bytes(icon_file("t.other.localhost"), "");
     auto list = engines({address("s.example.localhost"), address("t.other.localhost"),
                          address("u.none.localhost"), address("s.example.localhost", "/b")});
     MemoryEngineTree tree;
@@ -288,7 +288,7 @@ TEST_F(SiteIcons, WorkerHandsItsRefreshToTheUiThreadAndNeverTouchesTheTree) {
 
 TEST_F(SiteIcons, WorkerWithNothingNewPostsNothing) {
     std::filesystem::create_directories(icon_cache_folder(dir.path()));
-    testing::write_file_bytes(icon_file("s.example.localhost"), icon_body);
+    support::write_file_bytes(icon_file("s.example.localhost"), icon_body);
     int refreshes = 0;
     start_icon_download(engines({address("s.example.localhost"), address("t.other.localhost")}),
                         dir.path(), [&] { ++refreshes; });

@@ -10,9 +10,9 @@
 namespace trasslo {
 namespace {
 
-using testing::Connection;
-using testing::HttpTestServer;
-using testing::RecordedRequest;
+using support::Connection;
+using support::HttpTestServer;
+using support::RecordedRequest;
 
 // The library passes a leniently read status line with a long run of digits through; the status
 // was read from all of them, so it came out far beyond any status code, and a run of twenty

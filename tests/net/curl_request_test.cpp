@@ -11,20 +11,22 @@
 
 #include "net/http_client.h"
 #include "net/page_request.h"
+#include "support/test_hooks.h"
 #include "support/http_test_server.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Connection;
-using testing::http_reply;
-using testing::HttpTestServer;
-using testing::RecordedRequest;
-using testing::reply_always;
+using support::TestHooks;
+using support::Connection;
+using support::http_reply;
+using support::HttpTestServer;
+using support::RecordedRequest;
+using support::reply_always;
 
-using testing::text;
+using support::text;
 
 // Every fault test runs with a short overall deadline and checks afterwards that a sound
 // server is still answered.
@@ -56,7 +58,7 @@ class RequestFaults : public ::testing::Test {
 
 TEST_F(RequestFaults, RefusedConnection) {
     const std::string url =
-        "http://127.0.0.1:" + std::to_string(testing::unused_loopback_port()) + "/";
+        "http://127.0.0.1:" + std::to_string(support::unused_loopback_port()) + "/";
     EXPECT_EQ(get(url).error, RequestError::connect);
     expect_empty_on_both_paths(url);
 }
@@ -229,7 +231,7 @@ TEST(RequestLayerPump, EventsArePumpedWhileWaiting) {
         else
             c.close();
     });
-    install_event_pump([&] {
+    TestHooks hooks([&] {
         std::lock_guard lock(m);
         pumped = true;
         cv.notify_all();
@@ -238,7 +240,6 @@ TEST(RequestLayerPump, EventsArePumpedWhileWaiting) {
     HttpClient client;
     client.initialise();
     ByteBuffer via_client = client.request_bytes(server.url("/"));
-    install_event_pump({});
     EXPECT_EQ(text(via_page), "after pump");
     EXPECT_EQ(text(via_client), "after pump");
 }
@@ -257,7 +258,7 @@ TEST(RequestLayerPump, PumpKeepsRunningThroughALongWait) {
         else
             c.close();
     });
-    install_event_pump([&] {
+    TestHooks hooks([&] {
         std::lock_guard lock(m);
         ++pumps;
         cv.notify_all();
@@ -266,7 +267,6 @@ TEST(RequestLayerPump, PumpKeepsRunningThroughALongWait) {
     HttpClient client;
     client.initialise();
     LocalText via_client = client.request_text(server.url("/"));
-    install_event_pump({});
     EXPECT_EQ(text(via_page), "kept live");
     EXPECT_EQ(via_client, "kept live");
 }
@@ -274,23 +274,21 @@ TEST(RequestLayerPump, PumpKeepsRunningThroughALongWait) {
 TEST(RequestLayerPump, HandlerCanCancelTheRunningTransfer) {
     HttpTestServer server([](Connection& c, const RecordedRequest&) { c.hold(); });
     std::atomic<bool> cancel{false};
-    install_event_pump([&] { cancel = true; });
+    TestHooks hooks([&] { cancel = true; });
     HttpRequest request;
     request.url = server.url("/");
     request.cancel = &cancel;
     HttpResponse r = perform_request(request);
-    install_event_pump({});
     EXPECT_EQ(r.error, RequestError::aborted);
 }
 
 TEST(RequestLayerPump, NothingIsPumpedOnOtherThreads) {
     HttpTestServer server(reply_always(http_reply(200, "OK", "x")));
     std::atomic<int> pumps{0};
-    install_event_pump([&] { ++pumps; });
+    TestHooks hooks([&] { ++pumps; });
     ByteBuffer body;
     std::thread worker([&] { body = page_request(server.url("/")); });
     worker.join();
-    install_event_pump({});
     EXPECT_EQ(text(body), "x");
     EXPECT_EQ(pumps.load(), 0);
 }

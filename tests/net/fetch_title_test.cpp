@@ -7,18 +7,20 @@
 
 #include <cstdlib>
 
+#include "support/test_hooks.h"
 #include "support/http_test_server.h"
 #include "support/nginx_server.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
 
-using testing::Connection;
-using testing::http_reply;
-using testing::HttpTestServer;
-using testing::RecordedRequest;
-using testing::reply_always;
+using support::TestHooks;
+using support::Connection;
+using support::http_reply;
+using support::HttpTestServer;
+using support::RecordedRequest;
+using support::reply_always;
 
 TEST(FetchTitle, UpperCaseTagsAndEntitiesWithOneRequest) {
     HttpTestServer server(reply_always(
@@ -31,9 +33,8 @@ TEST(FetchTitle, TitleTagWithAttributesIsNoTitleAfterThreeRequests) {
     HttpTestServer server(
         reply_always(http_reply(200, "OK", "<html><title id=x>named</title></html>")));
     int pumps = 0;
-    install_event_pump([&] { ++pumps; });
+    TestHooks hooks([&] { ++pumps; });
     EXPECT_EQ(fetch_title(server.url("/"), "", 0), "");
-    install_event_pump({});
     EXPECT_EQ(server.request_count(), 3u);
     // The two waits between the attempts let the window handle its events.
     EXPECT_GE(pumps, 2);
@@ -81,7 +82,7 @@ TEST(FetchTitle, PlainAndSchemeLessTemplatesGoThroughTheClient) {
 
 TEST(FetchTitle, UnreachableSiteGivesTheEmptyText) {
     const std::string url =
-        "http://127.0.0.1:" + std::to_string(testing::unused_loopback_port()) + "/";
+        "http://127.0.0.1:" + std::to_string(support::unused_loopback_port()) + "/";
     EXPECT_EQ(fetch_title(url, "k", 0), "");
 }
 
@@ -93,14 +94,13 @@ class FetchTitleHttps : public ::testing::Test {
         setenv("SSL_CERT_FILE", nginx.ca_file().c_str(), 1);
     }
     void TearDown() override { unsetenv("SSL_CERT_FILE"); }
-    testing::NginxServer nginx;
+    support::NginxServer nginx;
 };
 
 TEST_F(FetchTitleHttps, HttpsTemplatesGoThroughPageRequestAndStayLive) {
     int pumps = 0;
-    install_event_pump([&] { ++pumps; });
+    TestHooks hooks([&] { ++pumps; });
     const LocalText title = fetch_title(nginx.https_url("/index.html?q={*}"), local("词"), 1);
-    install_event_pump({});
     EXPECT_EQ(title, "Secure <Page>");
     // The handshake and the reply take several polls; the window is served meanwhile.
     EXPECT_GE(pumps, 1);

@@ -10,22 +10,24 @@
 #include <memory>
 
 #include "net/curl_request.h"
+#include "support/test_hooks.h"
 #include "support/http_test_server.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Connection;
-using testing::http_reply;
-using testing::HttpTestServer;
-using testing::RecordedRequest;
-using testing::reply_always;
+using support::TestHooks;
+using support::Connection;
+using support::http_reply;
+using support::HttpTestServer;
+using support::RecordedRequest;
+using support::reply_always;
 
 const char* const kMsie9 = "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)";
 
-using testing::text;
+using support::text;
 
 class HttpClientTest : public ::testing::Test {
   protected:
@@ -215,7 +217,7 @@ TEST_F(HttpClientTest, TimeoutArgument) {
 TEST_F(HttpClientTest, FailuresGiveEmptyResultsAndTheNextRequestWorks) {
     HttpTestServer sound(reply_always(http_reply(200, "OK", "fine")));
     const std::string refused =
-        "http://127.0.0.1:" + std::to_string(testing::unused_loopback_port()) + "/";
+        "http://127.0.0.1:" + std::to_string(support::unused_loopback_port()) + "/";
     EXPECT_EQ(client.request_text(refused), "");
     EXPECT_EQ(client.status(), 0);
     EXPECT_EQ(client.get_all_response_headers(), "");
@@ -273,9 +275,8 @@ TEST_F(HttpClientTest, AbortFromAPumpedHandlerEndsTheWait) {
     HttpTestServer server([](Connection& c, const RecordedRequest&) {
         if (c.hold_for(3000ms)) c.send(http_reply(200, "OK", "late"));
     });
-    install_event_pump([&] { client.abort(); });
+    TestHooks hooks([&] { client.abort(); });
     const LocalText page = client.request_text(server.url("/"));
-    install_event_pump({});
     EXPECT_EQ(page, "");
     EXPECT_EQ(client.status(), 0);
     // Aborting does not spoil the object for the next request.

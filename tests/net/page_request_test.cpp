@@ -17,15 +17,15 @@
 namespace trasslo {
 namespace {
 
-using testing::Connection;
-using testing::http_reply;
-using testing::HttpTestServer;
-using testing::RecordedRequest;
-using testing::reply_always;
+using support::Connection;
+using support::http_reply;
+using support::HttpTestServer;
+using support::RecordedRequest;
+using support::reply_always;
 
 const char* const kMsie9 = "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)";
 
-using testing::text;
+using support::text;
 
 TEST(PageRequestBytes, AddressAloneSendsTheDefaultGetBlock) {
     HttpTestServer server(reply_always(http_reply(200, "OK", "hello")));
@@ -200,7 +200,7 @@ TEST(PageRequestCookies, CookiesSetOnARedirectAreNotSentOn) {
 
 TEST(PageRequestFailure, UnreachableHostGivesEmptyResults) {
     LocalText returned_headers = "stale", returned_cookies = "stale";
-    const std::string url = "http://127.0.0.1:" + std::to_string(testing::unused_loopback_port());
+    const std::string url = "http://127.0.0.1:" + std::to_string(support::unused_loopback_port());
     EXPECT_TRUE(page_request(url + "/x", {.returned_cookies = &returned_cookies,
                                           .returned_headers = &returned_headers})
                     .empty());
@@ -245,7 +245,7 @@ class PageRequestHttps : public ::testing::Test {
         unsetenv("SSL_CERT_FILE");
         unsetenv("SSL_CERT_DIR");
     }
-    testing::NginxServer nginx;
+    support::NginxServer nginx;
 };
 
 TEST_F(PageRequestHttps, TrustedCertificateGivesTheBody) {
@@ -272,7 +272,7 @@ TEST_F(PageRequestHttps, UntrustedCertificateGivesNothingAndTheNextRequestWorks)
 
 TEST_F(PageRequestHttps, CertificateFolderNamedBySslCertDirIsTrusted) {
     unsetenv("SSL_CERT_FILE");
-    testing::TempDir roots;
+    support::TempDir roots;
     std::filesystem::copy_file(nginx.ca_file(), roots.path() / "test-ca.pem");
     // A certificate folder is looked up by subject hash, as openssl rehash names the links.
     const std::string rehash = "openssl rehash " + roots.str() + " >/dev/null 2>&1";
@@ -281,7 +281,7 @@ TEST_F(PageRequestHttps, CertificateFolderNamedBySslCertDirIsTrusted) {
     EXPECT_EQ(text(page_request(nginx.https_url("/index.html"))),
               "<html><title>secure</title></html>");
     // Another folder without the test CA: not trusted.
-    testing::TempDir empty;
+    support::TempDir empty;
     setenv("SSL_CERT_DIR", empty.str().c_str(), 1);
     EXPECT_TRUE(page_request(nginx.https_url("/index.html")).empty());
 }

@@ -14,11 +14,11 @@
 namespace trasslo {
 namespace {
 
-using testing::engine;
-using testing::FakeExportView;
-using testing::read_file_bytes;
-using testing::TempDir;
-using testing::write_file_bytes;
+using support::engine;
+using support::FakeExportView;
+using support::read_file_bytes;
+using support::TempDir;
+using support::write_file_bytes;
 
 class ExportTest : public ::testing::Test {
   protected:

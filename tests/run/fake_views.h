@@ -10,7 +10,7 @@
 #include "run/run_view.h"
 #include "run/trace_run.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 
 class FakeRunView : public RunView {
   public:
@@ -107,4 +107,4 @@ inline TraceEngine engine(bool enabled, int encoding, const char* name_utf8, std
     return TraceEngine{enabled, encoding, local(name_utf8), std::move(address)};
 }
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

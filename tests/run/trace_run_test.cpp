@@ -5,29 +5,26 @@
 #include <gtest/gtest.h>
 
 #include "run/fake_views.h"
+#include "support/test_hooks.h"
 #include "support/http_test_server.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
 
-using testing::Connection;
-using testing::engine;
-using testing::FakeRunView;
-using testing::HttpTestServer;
-using testing::RecordedRequest;
+using support::Connection;
+using support::engine;
+using support::FakeRunView;
+using support::HttpTestServer;
+using support::RecordedRequest;
 
-// Removes the test's event pump whatever the test's outcome.
-struct PumpGuard {
-    explicit PumpGuard(std::function<void()> pump) { install_event_pump(std::move(pump)); }
-    ~PumpGuard() { install_event_pump({}); }
-};
+using support::TestHooks;
 
 class TraceRunTest : public ::testing::Test {
   protected:
     // Every page is titled after the request target.
     HttpTestServer server{[](Connection& c, const RecordedRequest& request) {
-        c.send(testing::http_reply(
+        c.send(support::http_reply(
             200, "OK",
             "<html><head><title>page " + request.target + "</title></head><body>ok</body></html>",
             {"Content-Type: text/html; charset=utf-8"}));
@@ -156,7 +153,7 @@ TEST_F(TraceRunTest, WaitsTheIntervalAfterEveryVisitReadingItAnew) {
     view.keywords = "a\r\nb";
     view.interval = "0.5";
     int pumps = 0;
-    PumpGuard guard([&pumps] { ++pumps; });
+    TestHooks hooks([&pumps] { ++pumps; });
     std::vector<int> pumps_per_wait;
     RunServices services;
     services.wait = [&](long ms, const bool& stop) {
@@ -186,7 +183,7 @@ TEST_F(TraceRunTest, StopClickDuringAPauseEndsItAtTheNextPump) {
     bool in_wait = false;
     int pumps_in_wait = 0;
     int pumps_after_stop = -1;
-    PumpGuard guard([&] {
+    TestHooks hooks([&] {
         if (pumps_after_stop >= 0) ++pumps_after_stop;
         if (!in_wait) return;
         if (++pumps_in_wait == 5) {

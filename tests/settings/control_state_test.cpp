@@ -13,8 +13,8 @@
 namespace trasslo {
 namespace {
 
-using testing::read_file_bytes;
-using testing::TempDir;
+using support::read_file_bytes;
+using support::TempDir;
 
 // A control whose properties are plain fields; list items are kept as one buffer.
 struct FakeControl : WindowControl {

@@ -9,15 +9,16 @@
 #include <filesystem>
 #include <random>
 
+#include "support/test_hooks.h"
 #include "support/temp_dir.h"
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
 
-using testing::read_file_bytes;
-using testing::TempDir;
-using testing::write_file_bytes;
+using support::read_file_bytes;
+using support::TempDir;
+using support::write_file_bytes;
 
 class SettingsFile : public ::testing::Test {
   protected:
@@ -247,17 +248,12 @@ TEST_F(SettingsFile, UnopenableFileKeepsWritesInMemory) {
 
 // ---- the write queue ----
 
-struct PumpGuard {
-    ~PumpGuard() { install_event_pump({}); }
-};
-
 TEST_F(SettingsFile, WriteFromAPumpedEventIsQueuedAndDoneInOrder) {
     ASSERT_TRUE(store.open(file()));
     store.set_section("s");
-    PumpGuard guard;
     int handler_runs = 0;
     bool inner_result = true;
-    install_event_pump([&] {
+    support::TestHooks hooks([&] {
         if (handler_runs++ > 0) return;
         // A handler running inside the write, in another section.
         store.set_section("t");

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string>
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 using namespace std::chrono_literals;
@@ -179,4 +179,4 @@ std::size_t FaultServer::requests_for(Fault fault) const {
     return count;
 }
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -17,7 +17,7 @@
 #include "support/http_test_server.h"
 #include "support/nginx_server.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 
 enum class Fault {
     sound,                 // a proper page with a title
@@ -75,4 +75,4 @@ class FaultServer {
     std::string error_;
 };
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 std::string lower(std::string_view s) {
@@ -270,4 +270,4 @@ int unused_loopback_port() {
     return ntohs(addr.sin_port);
 }
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -19,7 +19,7 @@
 
 #include "text/local_text.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 
 // One request exactly as it arrived.
 struct RecordedRequest {
@@ -119,4 +119,4 @@ inline std::string text(const ByteBuffer& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

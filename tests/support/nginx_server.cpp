@@ -16,7 +16,7 @@
 
 #include "support/http_test_server.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 namespace {
 
 namespace fs = std::filesystem;
@@ -232,4 +232,4 @@ void NginxServer::stop() {
     pid_ = -1;
 }
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -17,7 +17,7 @@
 
 #include "support/temp_dir.h"
 
-namespace trasslo::testing {
+namespace trasslo::support {
 
 class NginxServer {
   public:
@@ -61,4 +61,4 @@ class NginxServer {
 // The path of the nginx binary, or empty when none is installed.
 std::string nginx_binary();
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

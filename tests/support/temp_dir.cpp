@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
-namespace trasslo::testing {
+namespace trasslo::support {
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "trasslo-test-XXXXXX").string();
@@ -37,4 +37,4 @@ void write_file_bytes(const std::filesystem::path& file, const std::string& byte
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-namespace trasslo::testing {
+namespace trasslo::support {
 
 class TempDir {
   public:
@@ -24,4 +24,4 @@ class TempDir {
 std::string read_file_bytes(const std::filesystem::path& file);
 void write_file_bytes(const std::filesystem::path& file, const std::string& bytes);
 
-}  // namespace trasslo::testing
+}  // namespace trasslo::support

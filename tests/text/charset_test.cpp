@@ -6,10 +6,11 @@
 #include <string>
 
 #include "support/temp_dir.h"
+#include "text/code_page.h"
 #include "text/url_encode.h"
 
-using trasslo::testing::TempDir;
-using trasslo::testing::write_file_bytes;
+using trasslo::support::TempDir;
+using trasslo::support::write_file_bytes;
 
 namespace trasslo {
 namespace {
@@ -188,59 +189,6 @@ TEST(DetectMetaCharset, FindsTheFirstDeclaringTag) {
     EXPECT_FALSE(detect_meta_charset("<meta charset=utf-8").found);
 }
 
-TEST(SliceBetweenMarkers, ForwardBackwardAndEmptyMarkers) {
-    long position = 0;
-    EXPECT_EQ(slice_between_markers("x<b>y</b>z", "<B>", "</B>", 0, 0, &position), "y");
-    EXPECT_EQ(position, 10);
-    EXPECT_EQ(slice_between_markers("x<b>y</b>z", "", "<b>"), "x");
-    EXPECT_EQ(slice_between_markers("x<b>y</b>z", "</b>", ""), "z");
-    EXPECT_EQ(slice_between_markers("x<b>y</b>z", "<i>", "</b>"), "");
-    EXPECT_EQ(slice_between_markers("[abcd]", "[", "]", 1, 1), "bc");
-    EXPECT_EQ(slice_between_markers("[abcd]", "[", "]", 2, 2), "");
-
-    long from = 0;
-    std::string text = "(a)(b)(c)";
-    EXPECT_EQ(slice_between_markers(text, "(", ")", 0, 0, &from, true), "c");
-    EXPECT_EQ(from, 7);
-    EXPECT_EQ(slice_between_markers(text, "(", ")", 0, 0, &from, true), "b");
-    EXPECT_EQ(slice_between_markers(text, "(", ")", 0, 0, &from, true), "a");
-    EXPECT_EQ(from, 1);
-    EXPECT_EQ(slice_between_markers(text, "(", ")", 0, 0, &from, true), "");
-
-    EXPECT_EQ(slice_between_markers("a=\"v\"", "=''", "''", 0, 0, nullptr, false, true), "v");
-    EXPECT_EQ(slice_between_markers("a=\"v\"", "=''", "''"), "");
-}
-
-TEST(SliceBetweenMarkers, LenientRetriesWithoutQuotesAndWalksTheText) {
-    long position = 0;
-    EXPECT_EQ(slice_between_markers_lenient("<a href=x>", "href=''", ">", position), "x");
-    EXPECT_EQ(position, 11);
-    position = 0;
-    EXPECT_EQ(slice_between_markers_lenient("<a href=\"x\">", "href=''", "''", position), "x");
-    position = 0;
-    EXPECT_EQ(slice_between_markers_lenient("<a href=''x''>", "href=''", "''", position, false, 0,
-                                            0, true),
-              "x");
-    position = 0;
-    std::string text = "<Title>one</TITLE><title>two</title>";
-    EXPECT_EQ(slice_between_markers_lenient(text, "<title>", "</title>", position), "one");
-    EXPECT_EQ(slice_between_markers_lenient(text, "<title>", "</title>", position), "two");
-    long before = position;
-    EXPECT_EQ(slice_between_markers_lenient(text, "<title>", "</title>", position), "");
-    EXPECT_EQ(position, before);
-}
-
-TEST(ContainsPattern, AnyAndAll) {
-    const char* list = "charset=UTF-8[fg]charset=''UTF-8''[fg]charset='UTF-8'";
-    EXPECT_TRUE(contains_pattern(" charset='utf-8'", list, true));
-    EXPECT_TRUE(contains_pattern(" charset=\"utf-8\"", list, true));
-    EXPECT_FALSE(contains_pattern(" charset=gbk", list, true));
-    EXPECT_TRUE(contains_pattern("a b c", "a[fg]B[fg]c", false));
-    EXPECT_FALSE(contains_pattern("a b", "a[fg]B[fg]c", false));
-    EXPECT_FALSE(contains_pattern("abc", "", true));
-    EXPECT_TRUE(contains_pattern("abc", "", false));
-}
-
 TEST(Fallbacks, LenientConversions) {
     EXPECT_EQ(utf8_to_local("a\xE4\xB8\xAD\xFF"
                             "b"),
@@ -259,13 +207,13 @@ TEST(Fallbacks, LenientConversions) {
     EXPECT_EQ(big5_to_local(std::string("\xA4\xA4\0\xA4\xA4", 5)), local("中"));
 }
 
-TEST(Convert, StrictAboutBadInput) {
-    EXPECT_EQ(convert("\xE4\xB8\xAD", "UTF-8", "GB18030"), local("中"));
-    EXPECT_EQ(convert("\xE4\xB8", "UTF-8", "GB18030"), "");
-    EXPECT_EQ(convert("a\xFF", "UTF-8", "GB18030"), "");
-    EXPECT_EQ(convert("\xE2\x82\xAC", "UTF-8", "GB18030"), "\x80");
-    EXPECT_EQ(convert("\xF0\x9F\x98\x80", "UTF-8", "GB18030"), "?");
-    EXPECT_EQ(convert("x", "NO-SUCH-CHARSET", "GB18030"), "");
+TEST(IconvConvert, StrictAboutBadInput) {
+    EXPECT_EQ(iconv_convert("\xE4\xB8\xAD", "UTF-8", "GB18030"), local("中"));
+    EXPECT_EQ(iconv_convert("\xE4\xB8", "UTF-8", "GB18030"), "");
+    EXPECT_EQ(iconv_convert("a\xFF", "UTF-8", "GB18030"), "");
+    EXPECT_EQ(iconv_convert("\xE2\x82\xAC", "UTF-8", "GB18030"), "\x80");
+    EXPECT_EQ(iconv_convert("\xF0\x9F\x98\x80", "UTF-8", "GB18030"), "?");
+    EXPECT_EQ(iconv_convert("x", "NO-SUCH-CHARSET", "GB18030"), "");
 }
 
 // Random, truncated and huge inputs: every decoder gives some text and returns.

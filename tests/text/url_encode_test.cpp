@@ -5,7 +5,8 @@
 #include <random>
 #include <string>
 
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
+#include "support/test_hooks.h"
 
 namespace trasslo {
 namespace {
@@ -88,11 +89,10 @@ TEST(UrlEncode, AgreesWithTheThreeStepRuleOnRandomBytes) {
 
 TEST(UrlEncode, PumpsEventsWhileEncoding) {
     int pumps = 0;
-    install_event_pump([&] { ++pumps; });
+    support::TestHooks hooks([&] { ++pumps; });
     // The pump is throttled, so only a long text is sure to reach it more than once.
     std::string long_text(4'000'000, ' ');
     LocalText out = url_encode(long_text);
-    install_event_pump({});
     EXPECT_EQ(out.size(), long_text.size() * 3);
     EXPECT_GE(pumps, 1);
 }

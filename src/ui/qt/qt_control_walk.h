@@ -25,7 +25,7 @@
 #include <memory>
 #include <vector>
 
-#include "ui/control_walk.h"
+#include "settings/control_walk.h"
 
 namespace trasslo {
 

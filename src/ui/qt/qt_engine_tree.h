@@ -8,7 +8,7 @@
 #include <QTreeWidget>
 #include <optional>
 
-#include "ui/engine_tree.h"
+#include "engines/engine_tree.h"
 
 namespace trasslo {
 

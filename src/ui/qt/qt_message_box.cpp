@@ -2,9 +2,8 @@
 
 #include <QEventLoop>
 #include <QMessageBox>
-#include <QPointer>
 
-#include "ui/message_box.h"
+#include "base/message_box.h"
 #include "ui/qt/qt_text.h"
 
 namespace trasslo {
@@ -93,13 +92,6 @@ MessageAnswer show_qt_message_box(const MessageRequest& request, QWidget* owner,
     box.show();
     loop.exec();
     return answer_of(result, request.buttons);
-}
-
-void install_qt_message_box_handler(QWidget* owner) {
-    QPointer<QWidget> guarded(owner);
-    install_message_box_handler([guarded](const MessageRequest& request) {
-        return show_qt_message_box(request, guarded.data(), ModelessMessageScope::active());
-    });
 }
 
 }  // namespace trasslo

@@ -1,4 +1,4 @@
-// The window's real message boxes behind the message-box seam of ui/message_box.h.
+// The window's real message boxes behind the message-box seam of base/message_box.h.
 #pragma once
 
 class QWidget;
@@ -18,10 +18,6 @@ class ModelessMessageScope {
     ModelessMessageScope& operator=(const ModelessMessageScope&) = delete;
     static bool active();
 };
-
-// Installs a QMessageBox-based handler; boxes are centred on `owner` while it exists (none:
-// centred on the screen).
-void install_qt_message_box_handler(QWidget* owner);
 
 // Shows one box and waits for the answer. With `keep_owner_usable` the box blocks nothing: the
 // caller waits in a local event loop, so the other windows stay usable while it is open.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
@@ -21,7 +23,7 @@
 
 #include "settings/settings_store.h"
 #include "support/temp_dir.h"
-#include "ui/qt/qt_event_pump.h"
+#include "ui/qt/qt_process_hooks.h"
 
 namespace trasslo {
 namespace {
@@ -194,7 +196,7 @@ TEST(QtControlWalk, DeletedControlReadsAsUnnamed) {
 class QtWindowSettings : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(store.open(dir.path() / "settings.ini")); }
-    testing::TempDir dir;
+    support::TempDir dir;
     SettingsStore store;
     const LocalText section = local("主界面");
 };
@@ -205,7 +207,7 @@ TEST_F(QtWindowSettings, SaveChangeEverythingRestoreCompare) {
         QtControlWalk walk(&saved.window);
         store.save_controls(walk, section);
     }
-    EXPECT_EQ(testing::read_file_bytes(dir.path() / "inibin" / "主界面-编辑框关键词列表.ibn"),
+    EXPECT_EQ(support::read_file_bytes(dir.path() / "inibin" / "主界面-编辑框关键词列表.ibn"),
               local("关键词1\r\n关键词2\r\n网址1"));
 
     TestWindow w;
@@ -241,7 +243,7 @@ TEST_F(QtWindowSettings, SaveChangeEverythingRestoreCompare) {
 }
 
 TEST_F(QtWindowSettings, EmptiedFieldsRestoreAsDesignedWithTheRealPump) {
-    install_qt_event_pump();
+    std::optional<QtProcessHooks> hooks(std::in_place);
     {
         TestWindow w;
         w.rounds->clear();
@@ -252,7 +254,7 @@ TEST_F(QtWindowSettings, EmptiedFieldsRestoreAsDesignedWithTheRealPump) {
     TestWindow fresh;
     QtControlWalk walk(&fresh.window);
     store.restore_controls(walk, section);
-    remove_qt_event_pump();
+    hooks.reset();
     EXPECT_EQ(fresh.rounds->text(), "1");
     EXPECT_EQ(fresh.keywords->toPlainText(), QString::fromUtf8("关键词1\n关键词2\n网址1"));
 }

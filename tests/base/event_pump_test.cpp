@@ -1,4 +1,4 @@
-#include "ui/event_pump.h"
+#include "base/event_pump.h"
 
 #include <gtest/gtest.h>
 

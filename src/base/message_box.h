@@ -1,10 +1,10 @@
 // Message boxes behind a seam: the window shows real ones, the command-line front end and the
-// tests answer them. Texts are local text.
+// tests answer them. Texts are local text (GBK bytes), held here as plain byte strings so that
+// this bottom layer needs nothing of the text layer.
 #pragma once
 
 #include <functional>
-
-#include "text/local_text.h"
+#include <string>
 
 namespace trasslo {
 
@@ -13,8 +13,8 @@ enum class MessageIcon { none, information, question, warning, error };
 enum class MessageAnswer { ok, cancel, yes, no };
 
 struct MessageRequest {
-    LocalText text;
-    LocalText caption;
+    std::string text;     // local text
+    std::string caption;  // local text
     MessageButtons buttons = MessageButtons::ok;
     MessageIcon icon = MessageIcon::none;
 };

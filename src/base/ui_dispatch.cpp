@@ -1,4 +1,4 @@
-#include "ui/ui_dispatch.h"
+#include "base/ui_dispatch.h"
 
 #include <deque>
 #include <mutex>

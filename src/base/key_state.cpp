@@ -1,4 +1,4 @@
-#include "ui/key_state.h"
+#include "base/key_state.h"
 
 #include <mutex>
 

@@ -1,6 +1,6 @@
 // Posting to the user-interface thread: queued without a window, handed to the installed
 // dispatcher with one, never run on the posting thread.
-#include "ui/ui_dispatch.h"
+#include "base/ui_dispatch.h"
 
 #include <gtest/gtest.h>
 
