@@ -128,7 +128,7 @@ DecodedText decode_to_local_text(std::string_view bytes, int requested_code) {
             }
         }
     } else {
-        std::string converted = convert(rest, "UTF-8", "GB18030");
+        std::string converted = iconv_convert(rest, "UTF-8", "GB18030");
         if (!converted.empty()) {
             if (converted.size() < rest.size()) code = 2;
             text = as_local_text(converted);
