@@ -5,6 +5,7 @@
 
 #include "net/curl_request.h"
 #include "text/charset.h"
+#include "text/code_page.h"
 
 namespace trasslo {
 namespace {
