@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "base/message_box.h"
 #include "engines/engine_list.h"
 #include "engines/engine_list_file.h"
 #include "icons/default_icon.h"
@@ -36,7 +37,6 @@
 #include "settings/settings_store.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
-#include "base/message_box.h"
 #include "ui/qt/qt_process_hooks.h"
 
 extern char** environ;

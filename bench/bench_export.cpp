@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "base/event_pump.h"
 #include "engines/engine_list_file.h"
 #include "run/export_link_addresses.h"
 #include "support/temp_dir.h"
-#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "bare_curl_baseline.h"
+#include "base/event_pump.h"
 #include "net/fetch_title.h"
 #include "support/nginx_server.h"
 #include "text/url_encode.h"
-#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {

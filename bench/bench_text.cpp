@@ -11,10 +11,10 @@
 #include <map>
 #include <string>
 
+#include "base/event_pump.h"
 #include "text/charset.h"
 #include "text/local_text.h"
 #include "text/url_encode.h"
-#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {

@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const trasslo::TraceEngine& e : seen[k]) {
             if (!e.enabled) continue;
             const bool utf8 = e.encoding == trasslo::engine_encoding_utf8;
-            expected += trasslo::replace_text(e.address, "{*}",
-                                              trasslo::url_encode(keywords[k], utf8)) +
-                        "\r\n";
+            expected +=
+                trasslo::replace_text(e.address, "{*}", trasslo::url_encode(keywords[k], utf8)) +
+                "\r\n";
             ++expected_count;
         }
     }

@@ -9,14 +9,14 @@
 
 #include "app/busy_scope.h"
 #include "app/main_window.h"
+#include "base/event_pump.h"
+#include "base/message_box.h"
 #include "engines/engine_list.h"
 #include "net/fetch_title.h"
 #include "net/site_host.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
 #include "text/regex_object.h"
-#include "base/event_pump.h"
-#include "base/message_box.h"
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_control_walk.h"
 #include "ui/qt/qt_engine_tree.h"
@@ -61,7 +61,6 @@ TraceEngine engine_for_list(std::string_view name, std::string_view address, int
     engine.name = replace_text(without_line_breaks(name), "|", local("｜"));
     return engine;
 }
-
 
 LocalText& AddEngineDialog::last_host() {
     static LocalText host;

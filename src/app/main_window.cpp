@@ -21,6 +21,7 @@
 #include "app/help_window.h"
 #include "app/tray_icon.h"
 #include "app/version.h"
+#include "base/process_hooks.h"
 #include "engines/engine_list.h"
 #include "icons/default_icon.h"
 #include "icons/icon_lock.h"
@@ -28,7 +29,6 @@
 #include "run/trace_run.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
-#include "base/process_hooks.h"
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_control_walk.h"
 #include "ui/qt/qt_engine_tree.h"
@@ -38,7 +38,6 @@
 
 namespace trasslo {
 namespace {
-
 
 // Keeps the process on the first processor, as the tool always has.
 void restrict_to_first_processor() {
@@ -91,17 +90,16 @@ BusyScope::~BusyScope() {
 }
 
 QString main_window_title() {
-    return QStringLiteral("Tandel·Trasslo v" TRASSLO_VERSION " - 在各大门户网站搜索留下您的关键词或网址信息");
+    return QStringLiteral("Tandel·Trasslo v" TRASSLO_VERSION
+                          " - 在各大门户网站搜索留下您的关键词或网址信息");
 }
 
 LocalText application_title() {
     return local("Tandel·Trasslo");
 }
 
-
 MainWindow::MainWindow(std::filesystem::path program_folder, QWidget* parent)
-    : QWidget(parent),
-      folder_(std::move(program_folder)) {
+    : QWidget(parent), folder_(std::move(program_folder)) {
     setWindowTitle(main_window_title());
     setWindowIcon(window_icon());
     setGeometry(50, 50, 740, 577);

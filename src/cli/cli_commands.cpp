@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "base/event_pump.h"
 #include "cli/cli_help.h"
 #include "cli/cli_inputs.h"
 #include "cli/cli_options.h"
@@ -13,7 +14,6 @@
 #include "run/export_link_addresses.h"
 #include "run/trace_run.h"
 #include "run/window_defaults.h"
-#include "base/event_pump.h"
 
 namespace trasslo::cli {
 namespace {

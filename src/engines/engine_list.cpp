@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engines/engine_list_file.h"
 #include "base/key_state.h"
+#include "engines/engine_list_file.h"
 
 namespace trasslo {
 namespace {

@@ -9,8 +9,8 @@
 #include <functional>
 #include <vector>
 
-#include "engines/trace_engine.h"
 #include "engines/engine_tree.h"
+#include "engines/trace_engine.h"
 
 namespace trasslo {
 

@@ -18,10 +18,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ui_dispatch.h"
+#include "engines/engine_tree.h"
 #include "engines/trace_engine.h"
 #include "text/local_text.h"
-#include "engines/engine_tree.h"
-#include "base/ui_dispatch.h"
 
 namespace trasslo {
 

@@ -1,12 +1,12 @@
 #include "net/fetch_title.h"
 
+#include "base/event_pump.h"
 #include "net/http_client.h"
 #include "net/page_request.h"
 #include "text/charset.h"
-#include "text/markers.h"
 #include "text/html_entities.h"
+#include "text/markers.h"
 #include "text/url_encode.h"
-#include "base/event_pump.h"
 
 namespace trasslo {
 

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/event_pump.h"
 #include "net/curl_request.h"
 #include "net/text_between.h"
 #include "text/charset.h"
-#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {

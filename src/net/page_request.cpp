@@ -11,8 +11,7 @@
 namespace trasslo {
 
 LocalText page_request_agent_name(std::string_view headers) {
-    if (find_text(headers, "User-Agent:", 1, true) < 0)
-        return kBrowserAgent;
+    if (find_text(headers, "User-Agent:", 1, true) < 0) return kBrowserAgent;
     LocalText agent = trim(text_between(headers, "User-Agent:", "\r\n"));
     if (agent.empty()) agent = value_after_colon(headers);
     return agent;

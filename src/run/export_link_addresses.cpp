@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
+#include "base/event_pump.h"
 #include "run/trace_run.h"
 #include "text/url_encode.h"
-#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {

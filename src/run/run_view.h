@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
+#include "base/message_box.h"
 #include "engines/trace_engine.h"
 #include "text/local_text.h"
-#include "base/message_box.h"
 
 namespace trasslo {
 

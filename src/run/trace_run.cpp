@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/event_pump.h"
 #include "net/fetch_title.h"
 #include "run/format_duration.h"
 #include "text/c_number.h"
-#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
@@ -27,7 +27,6 @@ LocalText decimal(long long value) {
 }
 
 }  // namespace
-
 
 LocalText idle_start_caption() {
     return local("开始留痕");

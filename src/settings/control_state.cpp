@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "base/event_pump.h"
 #include "settings/control_kind_for_name.h"
 #include "settings/settings_store.h"
-#include "base/event_pump.h"
 #include "text/c_number.h"
 
 namespace trasslo {
@@ -42,7 +42,8 @@ std::vector<long> parse_indices(std::string_view text) {
         std::size_t digits = 0;
         const long long value = read_c_integer(element, &digits);
         // Far beyond any list either way: ignored by the caller.
-        if (digits > 0) out.push_back(static_cast<long>(std::clamp(value, -1000000000LL, 1000000000LL)));
+        if (digits > 0)
+            out.push_back(static_cast<long>(std::clamp(value, -1000000000LL, 1000000000LL)));
     }
     return out;
 }

@@ -8,13 +8,14 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
-#include "files/atomic_file.h"
-#include "files/whole_file.h"
 #include "base/event_pump.h"
 #include "base/message_box.h"
+#include "files/atomic_file.h"
+#include "files/whole_file.h"
 #include "text/c_number.h"
 
 namespace trasslo {
@@ -306,7 +307,9 @@ LocalText SettingsStore::read_text(std::string_view key, std::string_view fallba
 }
 
 double SettingsStore::read_number(std::string_view key, double fallback) const {
-    return read_c_float(read_text(key, format_number(fallback)));
+    // A number beyond what a double holds is no number the store could have written: 0.
+    const double number = read_c_float(read_text(key, format_number(fallback)));
+    return std::isfinite(number) ? number : 0;
 }
 
 bool SettingsStore::read_bool(std::string_view key, bool fallback) const {

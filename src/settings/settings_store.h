@@ -29,8 +29,8 @@
 #include <string_view>
 #include <vector>
 
-#include "text/local_text.h"
 #include "settings/control_walk.h"
+#include "text/local_text.h"
 
 namespace trasslo {
 

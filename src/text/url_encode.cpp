@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "text/code_page.h"
 #include "base/event_pump.h"
+#include "text/code_page.h"
 
 namespace trasslo {
 namespace {

@@ -2,13 +2,13 @@
 
 #include <chrono>
 
+#include "base/key_state.h"
+#include "base/ui_dispatch.h"
 #include "engines/engine_list_file.h"
 #include "icons/default_icon.h"
 #include "icons/icon_cache.h"
 #include "icons/site_icons.h"
 #include "settings/settings_store.h"
-#include "base/key_state.h"
-#include "base/ui_dispatch.h"
 
 namespace trasslo::support {
 

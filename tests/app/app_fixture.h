@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "support/test_hooks.h"
-#include "ui/qt/qt_process_hooks.h"
+#include "base/message_box.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
-#include "base/message_box.h"
+#include "support/test_hooks.h"
+#include "ui/qt/qt_process_hooks.h"
 
 namespace trasslo::support {
 

@@ -9,11 +9,11 @@
 
 #include "app/clickable_label.h"
 #include "app/main_window.h"
-#include "run/window_defaults.h"
 #include "app/tray_icon.h"
 #include "app_fixture.h"
 #include "engines/engine_list.h"
 #include "engines/engine_list_file.h"
+#include "run/window_defaults.h"
 #include "settings/settings_store.h"
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_engine_tree.h"

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <memory>
 
-
 namespace {
 
 class QtEnvironment : public ::testing::Environment {
@@ -15,9 +14,7 @@ class QtEnvironment : public ::testing::Environment {
         app_ = std::make_unique<QApplication>(argc_, argv_);
         QApplication::setQuitOnLastWindowClosed(false);
     }
-    void TearDown() override {
-        app_.reset();
-    }
+    void TearDown() override { app_.reset(); }
 
   private:
     int& argc_;

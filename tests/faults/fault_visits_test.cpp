@@ -11,26 +11,26 @@
 #include <string>
 #include <vector>
 
+#include "base/event_pump.h"
 #include "net/curl_request.h"
 #include "net/fetch_title.h"
 #include "net/http_client.h"
 #include "net/page_request.h"
 #include "run/fake_views.h"
 #include "run/trace_run.h"
-#include "support/test_hooks.h"
 #include "support/fault_server.h"
 #include "support/nginx_server.h"
+#include "support/test_hooks.h"
 #include "text/charset.h"
-#include "base/event_pump.h"
 
 namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using support::TestHooks;
 using support::Fault;
 using support::FaultServer;
+using support::TestHooks;
 
 constexpr long kCapMs = 1000;
 // Scheduling on a busy machine: what an exchange may take beyond the deadline itself.

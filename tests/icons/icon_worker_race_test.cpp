@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "base/ui_dispatch.h"
 #include "engines/engine_list.h"
 #include "engines/engine_list_file.h"
 #include "icons/default_icon.h"
@@ -22,7 +23,6 @@
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 #include "ui/memory_engine_tree.h"
-#include "base/ui_dispatch.h"
 
 namespace trasslo {
 namespace {

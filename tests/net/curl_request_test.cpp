@@ -9,22 +9,22 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "base/event_pump.h"
 #include "net/http_client.h"
 #include "net/page_request.h"
-#include "support/test_hooks.h"
 #include "support/http_test_server.h"
-#include "base/event_pump.h"
+#include "support/test_hooks.h"
 
 namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
-using support::TestHooks;
 using support::Connection;
 using support::http_reply;
 using support::HttpTestServer;
 using support::RecordedRequest;
 using support::reply_always;
+using support::TestHooks;
 
 using support::text;
 

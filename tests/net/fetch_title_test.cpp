@@ -7,20 +7,20 @@
 
 #include <cstdlib>
 
-#include "support/test_hooks.h"
+#include "base/event_pump.h"
 #include "support/http_test_server.h"
 #include "support/nginx_server.h"
-#include "base/event_pump.h"
+#include "support/test_hooks.h"
 
 namespace trasslo {
 namespace {
 
-using support::TestHooks;
 using support::Connection;
 using support::http_reply;
 using support::HttpTestServer;
 using support::RecordedRequest;
 using support::reply_always;
+using support::TestHooks;
 
 TEST(FetchTitle, UpperCaseTagsAndEntitiesWithOneRequest) {
     HttpTestServer server(reply_always(

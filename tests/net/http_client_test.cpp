@@ -9,21 +9,21 @@
 #include <cstdlib>
 #include <memory>
 
-#include "net/curl_request.h"
-#include "support/test_hooks.h"
-#include "support/http_test_server.h"
 #include "base/event_pump.h"
+#include "net/curl_request.h"
+#include "support/http_test_server.h"
+#include "support/test_hooks.h"
 
 namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
-using support::TestHooks;
 using support::Connection;
 using support::http_reply;
 using support::HttpTestServer;
 using support::RecordedRequest;
 using support::reply_always;
+using support::TestHooks;
 
 const char* const kMsie9 = "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)";
 
@@ -275,10 +275,11 @@ TEST_F(HttpClientTest, AbortFromAPumpedHandlerEndsTheWait) {
     HttpTestServer server([](Connection& c, const RecordedRequest&) {
         if (c.hold_for(3000ms)) c.send(http_reply(200, "OK", "late"));
     });
-    TestHooks hooks([&] { client.abort(); });
-    const LocalText page = client.request_text(server.url("/"));
-    EXPECT_EQ(page, "");
-    EXPECT_EQ(client.status(), 0);
+    {
+        TestHooks hooks([&] { client.abort(); });
+        EXPECT_EQ(client.request_text(server.url("/")), "");
+        EXPECT_EQ(client.status(), 0);
+    }
     // Aborting does not spoil the object for the next request.
     HttpTestServer sound(reply_always(http_reply(200, "OK", "next")));
     EXPECT_EQ(client.request_text(sound.url("/")), "next");

@@ -95,8 +95,8 @@ TEST_F(ExportTest, PlaceholderInsideADoubleByteCharacterIsNoPlaceholder) {
 TEST_F(ExportTest, EmptyAddressGivesAnEmptyLineAndDoesNotCrash) {
     // An empty template filled is an empty line, whether it comes first or after another one.
     view.keywords = "k\r\nm";
-    view.engines = {engine(true, 0, "none", ""),
-                    engine(true, 1, "A", "http://a.test/?q={*}"), engine(true, 1, "B", "")};
+    view.engines = {engine(true, 0, "none", ""), engine(true, 1, "A", "http://a.test/?q={*}"),
+                    engine(true, 1, "B", "")};
     EXPECT_EQ(export_link_addresses(view).count, 6u);
     EXPECT_EQ(read_file_bytes(out), "\r\nhttp://a.test/?q=k\r\n\r\n\r\nhttp://a.test/?q=m\r\n\r\n");
 }

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "run/fake_views.h"
-#include "support/test_hooks.h"
-#include "support/http_test_server.h"
 #include "base/event_pump.h"
+#include "run/fake_views.h"
+#include "support/http_test_server.h"
+#include "support/test_hooks.h"
 
 namespace trasslo {
 namespace {

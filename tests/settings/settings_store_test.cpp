@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <random>
 
-#include "support/test_hooks.h"
-#include "support/temp_dir.h"
 #include "base/event_pump.h"
+#include "support/temp_dir.h"
+#include "support/test_hooks.h"
 
 namespace trasslo {
 namespace {

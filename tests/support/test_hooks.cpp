@@ -20,9 +20,8 @@ TestHooks::TestHooks(ProcessHooks base)
           base.message_box = [this](const MessageRequest& request) {
               messages.push_back(request);
               if (on_message) on_message(request);
-              MessageAnswer answer = request.buttons == MessageButtons::yes_no
-                                         ? MessageAnswer::yes
-                                         : MessageAnswer::ok;
+              MessageAnswer answer = request.buttons == MessageButtons::yes_no ? MessageAnswer::yes
+                                                                               : MessageAnswer::ok;
               if (!answers.empty()) {
                   answer = answers.front();
                   answers.pop_front();
