@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev
-  libcurl4-openssl-dev libpcre2-dev
+  libcurl4-openssl-dev libpcre2-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth trayer x11-apps x11-utils netpbm fonts-wqy-microhei

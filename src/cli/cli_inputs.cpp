@@ -4,6 +4,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "cli/cli_warnings.h"
 #include "engines/engine_list_file.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
@@ -61,14 +62,16 @@ LocalText normalize_line_ends(std::string_view text) {
 
 std::optional<std::vector<TraceEngine>> load_engines(const std::optional<std::string>& file,
                                                      const std::filesystem::path& program_folder,
-                                                     std::string& error) {
+                                                     std::string& error,
+                                                     std::vector<std::string>& warnings) {
     if (!file) {
         // Like the window, but lines may also end with LF alone.
-        const DecodedText decoded =
-            decode_file_to_local_text(engine_list_file_path(program_folder));
-        std::vector<TraceEngine> engines =
-            parse_engine_list_text(normalize_line_ends(until_zero(decoded.text)));
-        if (engines.empty()) engines = parse_engine_list_text(default_engine_list_text());
+        const std::filesystem::path path = engine_list_file_path(program_folder);
+        const LocalText text =
+            normalize_line_ends(until_zero(decode_file_to_local_text(path).text));
+        std::vector<TraceEngine> engines = parse_engine_list_text(text);
+        if (engines.empty()) return parse_engine_list_text(default_engine_list_text());
+        warnings = engine_line_warnings(path.string(), text);
         return engines;
     }
     int error_number = 0;
@@ -77,8 +80,10 @@ std::optional<std::vector<TraceEngine>> load_engines(const std::optional<std::st
         error = unreadable(*file, error_number);
         return std::nullopt;
     }
-    const LocalText text = decode_bytes_to_local_text(std::string_view(*bytes));
-    return parse_engine_list_text(normalize_line_ends(until_zero(text)));
+    const LocalText text =
+        normalize_line_ends(until_zero(decode_bytes_to_local_text(std::string_view(*bytes))));
+    warnings = engine_line_warnings(*file, text);
+    return parse_engine_list_text(text);
 }
 
 std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
