@@ -2,13 +2,17 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 
-#include "base/event_pump.h"
+#include "base/process_hooks.h"
 #include "cli/cli_help.h"
 #include "cli/cli_inputs.h"
 #include "cli/cli_options.h"
+#include "cli/cli_warnings.h"
 #include "cli/terminal_views.h"
 #include "net/fetch_title.h"
 #include "run/export_link_addresses.h"
@@ -24,12 +28,12 @@ extern "C" void on_stop_signal(int) {
     stop_signal = 1;
 }
 
-// SIGINT and SIGTERM are the stop button. The handler only notes the signal; the event pump,
-// which the run calls between its steps and in its pauses, turns it into the stop request.
-// A second signal ends the program the usual way (SA_RESETHAND).
+// SIGINT and SIGTERM are the stop button, for the run and the export alike. The handler only
+// notes the signal; the event pump, which both call between their steps and in their pauses,
+// turns it into one stop request. A second signal ends the program the usual way (SA_RESETHAND).
 class StopSignals {
   public:
-    explicit StopSignals(std::function<void()> stop) {
+    StopSignals() {
         stop_signal = 0;
         struct sigaction action {};
         action.sa_handler = on_stop_signal;
@@ -37,15 +41,8 @@ class StopSignals {
         action.sa_flags = SA_RESETHAND;
         sigaction(SIGINT, &action, &old_int_);
         sigaction(SIGTERM, &action, &old_term_);
-        install_event_pump([this, stop = std::move(stop)] {
-            if (stop_signal && !delivered_) {
-                delivered_ = true;
-                stop();
-            }
-        });
     }
     ~StopSignals() {
-        install_event_pump({});
         sigaction(SIGINT, &old_int_, nullptr);
         sigaction(SIGTERM, &old_term_, nullptr);
     }
@@ -55,9 +52,21 @@ class StopSignals {
     bool received() const { return stop_signal != 0; }
 
   private:
+    ProcessHooks hooks() {
+        ProcessHooks h;
+        h.event_pump = [this] {
+            if (stop_signal && !delivered_) {
+                delivered_ = true;
+                request_trace_stop();
+            }
+        };
+        return h;
+    }
+
     struct sigaction old_int_ {};
     struct sigaction old_term_ {};
     bool delivered_ = false;
+    ProcessHooksScope scope_{hooks()};
 };
 
 Terminal terminal() {
@@ -76,17 +85,41 @@ int input_error(const std::string& message) {
     return exit_usage;
 }
 
+void warn(const std::string& warning) {
+    std::fprintf(stderr, "%s\n", warning.c_str());
+}
+
+// The engines as load_engines gives them, with its warnings written out.
+std::optional<std::vector<TraceEngine>> engines_for(const CliOptions& options,
+                                                    const std::filesystem::path& folder,
+                                                    std::string& error) {
+    std::vector<std::string> warnings;
+    auto engines = load_engines(options.engines, folder, error, warnings);
+    for (const std::string& warning : warnings) warn(warning);
+    return engines;
+}
+
 int run_command(const CliOptions& options, const std::filesystem::path& folder) {
     std::string error;
-    auto engines = load_engines(options.engines, folder, error);
+    auto engines = engines_for(options, folder, error);
     if (!engines) return input_error(error);
     auto keywords = load_keywords(options.keywords, folder, stdin, error);
     if (!keywords) return input_error(error);
+    // Nobody can tick an engine here, so the window's question (tick one, or Cancel) would only
+    // be answered Cancel after a "留痕完成" of nothing: say what is wrong instead.
+    if (std::none_of(engines->begin(), engines->end(),
+                     [](const TraceEngine& engine) { return engine.enabled; })) {
+        std::fputs("trasslo-cli：没有打勾的留痕引擎\n", stderr);
+        return exit_failed;
+    }
     // Rounds and interval are read exactly as the window reads its edit boxes.
-    TerminalRunView view(terminal(), std::move(*engines), std::move(*keywords),
-                         local(options.rounds.value_or("1")),
-                         local(options.interval.value_or("0")));
-    StopSignals signals([&view] { on_start_button_clicked(view); });
+    const std::string rounds = options.rounds.value_or("1");
+    const std::string interval = options.interval.value_or("0");
+    if (auto warning = rounds_warning(rounds)) warn(*warning);
+    if (auto warning = interval_warning(interval)) warn(*warning);
+    TerminalRunView view(terminal(), std::move(*engines), std::move(*keywords), local(rounds),
+                         local(interval));
+    const StopSignals signals;
     const RunReport report = on_start_button_clicked(view);
     if (signals.received()) return exit_stopped;
     if (report.cancelled || view.asked_for_engines()) return exit_failed;
@@ -95,15 +128,20 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
 
 int export_command(const CliOptions& options, const std::filesystem::path& folder) {
     std::string error;
-    auto engines = load_engines(options.engines, folder, error);
+    auto engines = engines_for(options, folder, error);
     if (!engines) return input_error(error);
     auto keywords = load_keywords(options.keywords, folder, stdin, error);
     if (!keywords) return input_error(error);
     TerminalExportView view(terminal(), std::filesystem::path(*options.out), std::move(*engines),
                             std::move(*keywords));
-    StopSignals signals([] { request_trace_stop(); });
+    const StopSignals signals;
     const ExportReport report = export_link_addresses(view);
-    if (report.outcome == ExportOutcome::unwritable) return exit_failed;
+    if (report.outcome == ExportOutcome::unwritable) {
+        // The window's message asks for another path; here the path and the reason say more.
+        std::fprintf(stderr, "trasslo-cli：无法写出文件 %s：%s\n", options.out->c_str(),
+                     std::strerror(report.error_number));
+        return exit_failed;
+    }
     if (signals.received()) return exit_stopped;
     return exit_ok;
 }
@@ -117,11 +155,12 @@ int test_command(const CliOptions& options) {
 
 int engines_command(const CliOptions& options, const std::filesystem::path& folder) {
     std::string error;
-    auto engines = load_engines(options.engines, folder, error);
+    auto engines = engines_for(options, folder, error);
     if (!engines) return input_error(error);
     for (const TraceEngine& engine : *engines) {
-        std::printf("%s\t%d\t%s\t%s\n", to_utf8(local(engine.enabled ? "真" : "假")).c_str(),
-                    engine.encoding, terminal_line(engine_item_text(engine)).c_str(),
+        std::printf("%s\t%d\t%s\t%s\n",
+                    to_utf8(engine.enabled ? true_word() : false_word()).c_str(), engine.encoding,
+                    terminal_line(engine_item_text(engine)).c_str(),
                     terminal_line(engine.address).c_str());
     }
     return exit_ok;

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <system_error>
 
+#include "cli/cli_warnings.h"
 #include "engines/engine_list_file.h"
+#include "files/whole_file.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
 #include "text/charset.h"
@@ -16,21 +18,10 @@ std::string unreadable(const std::string& file, int error_number) {
     return "无法读取文件 " + file + "：" + std::strerror(error_number);
 }
 
-// Reads a whole named file; errno tells why when it fails (a folder reads as an error too).
-std::optional<std::string> read_whole_file(const std::string& file, int& error_number) {
-    std::FILE* f = std::fopen(file.c_str(), "rb");
-    if (!f) {
-        error_number = errno;
-        return std::nullopt;
-    }
+// Reads a whole named file, a pipe included; errno tells why when it fails (a folder too).
+std::optional<std::string> read_named_file(const std::string& file, int& error_number) {
     std::string bytes;
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, got);
-    const bool failed = std::ferror(f) != 0;
-    error_number = errno;
-    std::fclose(f);
-    if (failed) return std::nullopt;
+    if (!read_whole_file(file, bytes, &error_number, /*streams_too=*/true)) return std::nullopt;
     return bytes;
 }
 
@@ -61,24 +52,28 @@ LocalText normalize_line_ends(std::string_view text) {
 
 std::optional<std::vector<TraceEngine>> load_engines(const std::optional<std::string>& file,
                                                      const std::filesystem::path& program_folder,
-                                                     std::string& error) {
+                                                     std::string& error,
+                                                     std::vector<std::string>& warnings) {
     if (!file) {
         // Like the window, but lines may also end with LF alone.
-        const DecodedText decoded =
-            decode_file_to_local_text(engine_list_file_path(program_folder));
-        std::vector<TraceEngine> engines =
-            parse_engine_list_text(normalize_line_ends(until_zero(decoded.text)));
-        if (engines.empty()) engines = parse_engine_list_text(default_engine_list_text());
+        const std::filesystem::path path = engine_list_file_path(program_folder);
+        const LocalText text =
+            normalize_line_ends(until_zero(decode_file_to_local_text(path).text));
+        std::vector<TraceEngine> engines = parse_engine_list_text(text);
+        if (engines.empty()) return parse_engine_list_text(default_engine_list_text());
+        warnings = engine_line_warnings(path.string(), text);
         return engines;
     }
     int error_number = 0;
-    const std::optional<std::string> bytes = read_whole_file(*file, error_number);
+    const std::optional<std::string> bytes = read_named_file(*file, error_number);
     if (!bytes) {
         error = unreadable(*file, error_number);
         return std::nullopt;
     }
-    const LocalText text = decode_bytes_to_local_text(std::string_view(*bytes));
-    return parse_engine_list_text(normalize_line_ends(until_zero(text)));
+    const LocalText text =
+        normalize_line_ends(until_zero(decode_bytes_to_local_text(std::string_view(*bytes))));
+    warnings = engine_line_warnings(*file, text);
+    return parse_engine_list_text(text);
 }
 
 std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
@@ -87,7 +82,7 @@ std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
     if (file) {
         int error_number = 0;
         const std::optional<std::string> bytes =
-            *file == "-" ? read_stream(in, error_number) : read_whole_file(*file, error_number);
+            *file == "-" ? read_stream(in, error_number) : read_named_file(*file, error_number);
         if (!bytes) {
             error = *file == "-" ? std::string("无法读取标准输入：") + std::strerror(error_number)
                                  : unreadable(*file, error_number);
@@ -103,8 +98,8 @@ std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
     if (std::filesystem::is_regular_file(ini, ec)) {
         SettingsStore store;
         store.open(ini);
-        store.set_section(local("主界面"));
-        const ByteBuffer saved = store.read_bytes(local("编辑框关键词列表"));
+        store.set_section(main_window_section());
+        const ByteBuffer saved = store.read_bytes(keyword_list_control_name());
         store.close();
         if (!saved.empty()) return normalize_line_ends(until_zero(bytes_to_text(saved)));
     }

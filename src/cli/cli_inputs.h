@@ -20,10 +20,12 @@ LocalText normalize_line_ends(std::string_view text);
 
 // The engines of `file` (in any detected charset), or of the program folder's engine list file,
 // which like the window falls back to the eight defaults. Nothing, with `error` set, when the
-// named file cannot be read. An empty named file gives no engines.
+// named file cannot be read. An empty named file gives no engines. Lines of the file that are
+// not in its form are read all the same, and get a warning each in `warnings`.
 std::optional<std::vector<TraceEngine>> load_engines(const std::optional<std::string>& file,
                                                      const std::filesystem::path& program_folder,
-                                                     std::string& error);
+                                                     std::string& error,
+                                                     std::vector<std::string>& warnings);
 
 // The keyword list text with CR LF line ends: of `file` ("-" reads `in`), else the keyword list
 // the main window saved under "inibin", else the designed default text. Nothing, with `error`

@@ -1,47 +1,170 @@
 #include "cli/cli_options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <array>
 #include <utility>
 
 namespace trasslo::cli {
 namespace {
 
+// The options a command takes. Values and flags go through these two helpers so that every
+// command reads them alike: the last of a repeated value wins, and a flag refuses a value
+// ("--utf8=1"; CLI11 lets its own "=true" and an empty "=" pass as the plain flag).
+void add_value(CLI::App& app, const char* name, std::optional<std::string>& slot) {
+    app.add_option_function<std::string>(name, [&slot](const std::string& value) { slot = value; });
+}
+
+void add_flag(CLI::App& app, const char* names, bool& flag) {
+    app.add_flag(names, flag)->disable_flag_override();
+}
+
+void run_options(CLI::App& app, CliOptions& options) {
+    add_value(app, "--engines", options.engines);
+    add_value(app, "--keywords", options.keywords);
+    add_value(app, "--rounds", options.rounds);
+    add_value(app, "--interval", options.interval);
+}
+
+void export_options(CLI::App& app, CliOptions& options) {
+    add_value(app, "--engines", options.engines);
+    add_value(app, "--keywords", options.keywords);
+    add_value(app, "--out", options.out);
+}
+
+void test_options(CLI::App& app, CliOptions& options) {
+    app.add_option("ADDRESS", options.address);
+    add_flag(app, "--utf8", options.utf8);
+}
+
+void engines_options(CLI::App& app, CliOptions& options) {
+    add_value(app, "--engines", options.engines);
+}
+
+// What a command needs beyond its options' syntax; the usage error, or "" when it is met.
+std::string test_needs(const CliOptions& options) {
+    return options.address.empty() ? "test 命令缺少网址" : "";
+}
+
+std::string export_needs(const CliOptions& options) {
+    return options.out ? "" : "export 命令缺少 --out FILE";
+}
+
+// One row per command. A new command is a row here with its option function (and its help text
+// and its function in cli_commands.cpp).
 struct CommandInfo {
     Command command;
     std::string_view name;
+    void (*define_options)(CLI::App&, CliOptions&);
+    std::string (*needs)(const CliOptions&);  // may be null
 };
 
 constexpr std::array<CommandInfo, 4> commands = {{
-    {Command::run, "run"},
-    {Command::export_addresses, "export"},
-    {Command::test, "test"},
-    {Command::engines, "engines"},
+    {Command::run, "run", run_options, nullptr},
+    {Command::export_addresses, "export", export_options, export_needs},
+    {Command::test, "test", test_options, test_needs},
+    {Command::engines, "engines", engines_options, nullptr},
 }};
 
-// Which value options a command accepts.
-bool takes_option(Command command, std::string_view option) {
-    switch (command) {
-        case Command::run:
-            return option == "--engines" || option == "--keywords" || option == "--rounds" ||
-                   option == "--interval";
-        case Command::export_addresses:
-            return option == "--engines" || option == "--keywords" || option == "--out";
-        case Command::engines:
-            return option == "--engines";
-        case Command::test:
-        case Command::none:
-            return false;
-    }
-    return false;
+const CommandInfo* find_command(std::string_view name) {
+    for (const CommandInfo& info : commands)
+        if (info.name == name) return &info;
+    return nullptr;
 }
 
-std::optional<std::string>* option_slot(CliOptions& options, std::string_view option) {
-    if (option == "--engines") return &options.engines;
-    if (option == "--keywords") return &options.keywords;
-    if (option == "--rounds") return &options.rounds;
-    if (option == "--interval") return &options.interval;
-    if (option == "--out") return &options.out;
-    return nullptr;
+// The usage error for an argument the command did not take: an option (anything before "--"
+// that starts with "-", named without its "=value") or a surplus operand.
+std::string not_taken(Command command, const std::string& arg, bool operand) {
+    if (!operand && arg.size() > 1 && arg[0] == '-')
+        return "命令 " + std::string(command_name(command)) + " 不接受选项 " +
+               arg.substr(0, arg.find('='));
+    return "多余的参数：" + arg;
+}
+
+// The first argument CLI11 left over, in command-line order; "" when there is none. CLI11 keeps
+// the "--" that ends the options among them, so the first one only marks what follows as
+// operands.
+std::string first_left_over(Command command, const std::vector<std::string>& left_over) {
+    bool operands = false;
+    for (const std::string& arg : left_over) {
+        if (arg == "--" && !operands) {
+            operands = true;
+            continue;
+        }
+        return not_taken(command, arg, operands);
+    }
+    return "";
+}
+
+// The file names that must not be empty, in the order they are checked.
+std::string empty_file_name(const CliOptions& options) {
+    const std::pair<const char*, const std::optional<std::string>*> files[] = {
+        {"--out", &options.out},
+        {"--engines", &options.engines},
+        {"--keywords", &options.keywords},
+    };
+    for (const auto& [name, value] : files)
+        if (*value && (*value)->empty()) return std::string(name) + " 的文件名为空";
+    return "";
+}
+
+// CLI11 reads "--out=" as "--out" still waiting for its value, which would swallow the next
+// argument; given as an argument of its own, the empty value stays an empty value. Only for
+// options that take a value, and only before "--": after it every argument is an operand.
+std::vector<std::string> with_empty_values_apart(const CLI::App& app,
+                                                 const std::vector<std::string>& args) {
+    std::vector<std::string> out;
+    out.reserve(args.size() + 1);
+    bool operands = false;
+    for (const std::string& arg : args) {
+        if (arg == "--") operands = true;
+        const bool empty_value =
+            !operands && arg.size() > 3 && arg.starts_with("--") && arg.find('=') == arg.size() - 1;
+        const CLI::Option* option =
+            empty_value ? app.get_option_no_throw(arg.substr(0, arg.size() - 1)) : nullptr;
+        if (option && option->get_items_expected_max() > 0) {
+            out.push_back(arg.substr(0, arg.size() - 1));
+            out.emplace_back();
+        } else {
+            out.push_back(arg);
+        }
+    }
+    return out;
+}
+
+// Parses the arguments after the command word into `options`; the usage error, or "".
+std::string parse_command_arguments(const CommandInfo& info, const std::vector<std::string>& args,
+                                    CliOptions& options) {
+    CLI::App app;
+    app.set_help_flag();  // the help texts are our own (cli_help.cpp)
+    app.allow_extras();   // collected rather than thrown, to be reported in our words
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    add_flag(app, "-h,--help", options.help);
+    info.define_options(app, options);
+
+    const std::vector<std::string> given = with_empty_values_apart(app, args);
+    std::vector<std::string> pending(given.rbegin(), given.rend());  // CLI11 eats from the back
+    try {
+        app.parse(pending);
+    } catch (const CLI::ParseError&) {
+        // Arguments CLI11 left over came before the one it stopped at.
+        if (std::string error = first_left_over(info.command, app.remaining()); !error.empty())
+            return error;
+        // It stops at an option just taken from the list: one that ran out of arguments for its
+        // value (the last one), or a flag given a value.
+        const std::size_t taken = given.size() - pending.size();
+        if (taken == 0) throw;  // a fault in the options above, not in the command line
+        const std::string& stopped_at = given[taken - 1];
+        if (stopped_at.find('=') != std::string::npos)
+            return not_taken(info.command, stopped_at, false);
+        return "选项 " + stopped_at + " 缺少取值";
+    }
+    if (std::string error = first_left_over(info.command, app.remaining()); !error.empty())
+        return error;
+    if (options.help) return "";
+    if (info.needs)
+        if (std::string error = info.needs(options); !error.empty()) return error;
+    return empty_file_name(options);
 }
 
 }  // namespace
@@ -55,76 +178,30 @@ std::string_view command_name(Command command) {
 ParseResult parse_command_line(const std::vector<std::string>& args) {
     ParseResult result;
     CliOptions& options = result.options;
-    auto fail = [&result](std::string message) {
-        result.error = std::move(message);
-        return result;
-    };
-
-    std::size_t i = 0;
-    if (i < args.size() && (args[i] == "--help" || args[i] == "-h" || args[i] == "help")) {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
+        // "help run" and "--help run" both ask for the command's help; what follows is ignored.
         options.help = true;
-        ++i;
-        // "help run" and "--help run" both ask for the command's help.
-        if (i < args.size()) {
-            for (const CommandInfo& info : commands)
-                if (args[i] == info.name) options.command = info.command;
-            if (options.command == Command::none) return fail("未知的命令：" + args[i]);
+        if (args.size() > 1) {
+            const CommandInfo* info = find_command(args[1]);
+            if (!info)
+                result.error = "未知的命令：" + args[1];
+            else
+                options.command = info->command;
         }
         return result;
     }
-    if (i >= args.size()) return fail("缺少命令");
-    for (const CommandInfo& info : commands)
-        if (args[i] == info.name) options.command = info.command;
-    if (options.command == Command::none) return fail("未知的命令：" + args[i]);
-    ++i;
-
-    bool have_address = false;
-    bool only_operands = false;  // after "--" everything is an operand
-    for (; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!only_operands && arg == "--") {
-            only_operands = true;
-            continue;
-        }
-        if (!only_operands && (arg == "--help" || arg == "-h")) {
-            options.help = true;
-            continue;
-        }
-        if (!only_operands && arg.size() > 1 && arg[0] == '-') {
-            if (options.command == Command::test && arg == "--utf8") {
-                options.utf8 = true;
-                continue;
-            }
-            std::string name = arg;
-            std::optional<std::string> value;
-            if (auto eq = arg.find('='); eq != std::string::npos) {
-                name = arg.substr(0, eq);
-                value = arg.substr(eq + 1);
-            }
-            if (!takes_option(options.command, name))
-                return fail("命令 " + std::string(command_name(options.command)) + " 不接受选项 " +
-                            name);
-            if (!value) {
-                if (i + 1 >= args.size()) return fail("选项 " + name + " 缺少取值");
-                value = args[++i];
-            }
-            *option_slot(options, name) = std::move(*value);
-            continue;
-        }
-        if (options.command == Command::test && !have_address) {
-            options.address = arg;
-            have_address = true;
-            continue;
-        }
-        return fail("多余的参数：" + arg);
+    if (args.empty()) {
+        result.error = "缺少命令";
+        return result;
     }
-    if (options.help) return result;
-    if (options.command == Command::test && !have_address) return fail("test 命令缺少网址");
-    if (options.command == Command::export_addresses && !options.out)
-        return fail("export 命令缺少 --out FILE");
-    if (options.out && options.out->empty()) return fail("--out 的文件名为空");
-    if (options.engines && options.engines->empty()) return fail("--engines 的文件名为空");
-    if (options.keywords && options.keywords->empty()) return fail("--keywords 的文件名为空");
+    const CommandInfo* info = find_command(args[0]);
+    if (!info) {
+        result.error = "未知的命令：" + args[0];
+        return result;
+    }
+    options.command = info->command;
+    result.error = parse_command_arguments(
+        *info, std::vector<std::string>(args.begin() + 1, args.end()), options);
     return result;
 }
 

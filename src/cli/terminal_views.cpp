@@ -27,7 +27,10 @@ void TerminalRunView::draw_bar() {
     std::string bar = "\r[";
     bar.append(static_cast<std::size_t>(filled), '#');
     bar.append(static_cast<std::size_t>(width - filled), '.');
-    bar += "] " + std::to_string(position_) + "/" + std::to_string(maximum_) + "\x1b[K";
+    bar += "] " + std::to_string(position_) + "/" + std::to_string(maximum_);
+    if (round_ > 0)
+        bar += " 第 " + std::to_string(round_) + "/" + std::to_string(rounds_total_) + " 轮";
+    bar += "\x1b[K";
     std::fputs(bar.c_str(), terminal_.err);
     std::fflush(terminal_.err);
     bar_drawn_ = true;
@@ -47,6 +50,11 @@ void TerminalRunView::set_progress_maximum(int maximum) {
 void TerminalRunView::set_progress_position(int position) {
     position_ = position;
     draw_bar();
+}
+
+void TerminalRunView::set_round(int round, int rounds) {
+    round_ = round;
+    rounds_total_ = rounds;
 }
 
 void TerminalRunView::set_status_text(const LocalText& text) {
@@ -90,10 +98,9 @@ TerminalExportView::TerminalExportView(Terminal terminal, std::filesystem::path 
       keywords_(std::move(keywords)) {}
 
 MessageAnswer TerminalExportView::show_export_message(const MessageRequest& request) {
-    const bool failure = request.text == local("选择的文件路径无法写出，请更换！");
-    std::FILE* stream = failure ? terminal_.err : terminal_.out;
-    std::fprintf(stream, "%s\n", terminal_line(request.text).c_str());
-    std::fflush(stream);
+    if (request.text == local("选择的文件路径无法写出，请更换！")) return MessageAnswer::ok;
+    std::fprintf(terminal_.out, "%s\n", terminal_line(request.text).c_str());
+    std::fflush(terminal_.out);
     return MessageAnswer::ok;
 }
 

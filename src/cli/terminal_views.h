@@ -37,6 +37,7 @@ class TerminalRunView : public RunView {
     void set_current_engine(int) override {}
     void set_progress_maximum(int maximum) override;
     void set_progress_position(int position) override;
+    void set_round(int round, int rounds) override;
     void set_status_text(const LocalText& text) override;
     void set_progress_visible(bool visible) override;
     MessageAnswer show_run_message(const MessageRequest& request) override;
@@ -53,11 +54,15 @@ class TerminalRunView : public RunView {
     LocalText caption_;
     int maximum_ = 0;
     int position_ = 0;
+    int round_ = 0;
+    int rounds_total_ = 0;
     bool bar_visible_ = false;
     bool bar_drawn_ = false;
     bool asked_ = false;
 };
 
+// The export's final count goes to standard output; its failure message is left to the caller,
+// which names the path and the reason instead.
 class TerminalExportView : public ExportView {
   public:
     TerminalExportView(Terminal terminal, std::filesystem::path out_file,

@@ -69,7 +69,26 @@ TraceEngine parse_line(std::string_view line) {
     return engine;
 }
 
-// Writes all of `bytes` to `fd`, riding out short writes and interruptions.
+// Whether `line` is written the way format_engine_list_text writes an engine: the flag, a code
+// that reads back as itself, and exactly four fields (a "|" inside a name or address would make
+// more, and the reader would drop or shift them).
+bool is_well_formed_line(std::string_view line) {
+    std::string_view fields[4];
+    int separators = 0;
+    size_t begin = 0;
+    for (size_t at = 0; at < line.size();) {
+        const bool lead = is_gbk_lead_byte(static_cast<unsigned char>(line[at]));
+        if (line[at] == '|') {
+            if (++separators > 3) return false;
+            fields[separators - 1] = line.substr(begin, at - begin);
+            begin = at + 1;
+        }
+        at += (lead && at + 1 < line.size()) ? 2 : 1;
+    }
+    if (separators != 3) return false;
+    return (fields[0] == true_word() || fields[0] == false_word()) &&
+           fields[1] == std::to_string(read_code(fields[1]));
+}
 }  // namespace
 
 std::filesystem::path engine_list_file_path(const std::filesystem::path& program_folder) {
@@ -97,6 +116,17 @@ std::vector<TraceEngine> parse_engine_list_text(std::string_view text) {
         return true;
     });
     return engines;
+}
+
+std::vector<std::size_t> malformed_engine_lines(std::string_view text) {
+    std::vector<std::size_t> lines;
+    std::size_t number = 0;
+    for_each_piece(text, "\r\n", [&](std::string_view line) {
+        ++number;
+        if (!is_well_formed_line(line)) lines.push_back(number);
+        return true;
+    });
+    return lines;
 }
 
 LocalText format_engine_list_text(const std::vector<TraceEngine>& engines) {

@@ -3,6 +3,7 @@
 // inside a name is written as it is and reads back differently.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,12 @@ LocalText default_engine_list_text();
 // dropped), fields at "|" by the same rule; missing fields are empty, fields beyond the fourth
 // are ignored, enabled is exactly "真", the code is read like atoi. Empty text gives no engine.
 std::vector<TraceEngine> parse_engine_list_text(std::string_view text);
+
+// The numbers (from 1) of the lines of file text that are not of the form the file is written in:
+// "真" or "假", "|", the code as a decimal integer, "|", name, "|", address, with no further "|".
+// Such lines are still read as parse_engine_list_text reads them; this only names them, for
+// front ends that warn about them. Lines are counted as parse_engine_list_text cuts them.
+std::vector<std::size_t> malformed_engine_lines(std::string_view text);
 
 // Formats engines in the file's format, every line ending in CR LF; no engine gives "".
 LocalText format_engine_list_text(const std::vector<TraceEngine>& engines);

@@ -1,5 +1,6 @@
 #include "run/export_link_addresses.h"
 
+#include <cerrno>
 #include <memory>
 #include <string>
 
@@ -60,13 +61,22 @@ void append_link_address(std::string& out, const CutTemplate& cut, std::string_v
 
 std::uint64_t write_link_addresses(std::FILE* out, std::string_view keyword_list_text,
                                    const std::function<std::vector<TraceEngine>()>& engines,
-                                   const std::function<bool()>& keep_going) {
+                                   const std::function<bool()>& keep_going, int* write_error) {
     const std::vector<LocalText> keywords = split_text(keyword_list_text, "\r\n");
     std::uint64_t count = 0;
     // Lines are gathered into blocks of about this size before they go to the file.
     static constexpr std::size_t block_size = 256 * 1024;
     std::string block;
     block.reserve(block_size + 4096);
+    bool failed = false;
+    // errno is taken at once: the events processed between blocks may change it.
+    auto write_block = [&] {
+        if (std::fwrite(block.data(), 1, block.size(), out) != block.size() && !failed) {
+            failed = true;
+            if (write_error) *write_error = errno;
+        }
+        block.clear();
+    };
     std::vector<CutTemplate> cuts;
     for (const LocalText& keyword : keywords) {
         if (keep_going && !keep_going()) break;
@@ -88,16 +98,13 @@ std::uint64_t write_link_addresses(std::FILE* out, std::string_view keyword_list
                 append_link_address(block, cut, encoded[utf8]);
                 block += "\r\n";
                 ++count;
-                if (block.size() >= block_size) {
-                    std::fwrite(block.data(), 1, block.size(), out);
-                    block.clear();
-                }
+                if (block.size() >= block_size) write_block();
             }
             process_pending_events();
         }
         process_pending_events();
     }
-    std::fwrite(block.data(), 1, block.size(), out);
+    write_block();
     return count;
 }
 
@@ -113,6 +120,7 @@ ExportReport export_link_addresses(ExportView& view) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path->c_str(), "wb"));
     if (!file) {
         report.outcome = ExportOutcome::unwritable;
+        report.error_number = errno;
         show_plain(view, local("选择的文件路径无法写出，请更换！"));
         return report;
     }
@@ -120,9 +128,10 @@ ExportReport export_link_addresses(ExportView& view) {
     // Only a stop asked for from now on counts; the flag of an earlier stopped run may be set.
     const std::uint64_t stops_before = trace_stop_requests();
     auto keep_going = [stops_before] { return trace_stop_requests() == stops_before; };
+    int write_error = 0;
     report.count = write_link_addresses(
         file.get(), view.keyword_list_text(), [&view] { return view.engine_snapshot(); },
-        keep_going);
+        keep_going, &write_error);
     report.stopped = !keep_going();
     // A full disk or a failed device shows up only here; saying "导出完成" then would report a
     // lost export as done, so the user is asked for another path instead.
@@ -130,6 +139,7 @@ ExportReport export_link_addresses(ExportView& view) {
     const bool close_failed = std::fclose(file.release()) != 0;
     if (write_failed || close_failed) {
         report.outcome = ExportOutcome::unwritable;
+        report.error_number = write_error != 0 ? write_error : close_failed ? errno : EIO;
         show_plain(view, local("选择的文件路径无法写出，请更换！"));
         return report;
     }

@@ -20,6 +20,7 @@ struct ExportReport {
     ExportOutcome outcome = ExportOutcome::cancelled;
     std::uint64_t count = 0;  // addresses written
     bool stopped = false;     // a stop was requested while the export ran
+    int error_number = 0;     // why the file could not be written (errno), when unwritable
 };
 
 // The click handler of "导出外链地址": save dialog, file, addresses, final message. A stop request
@@ -30,9 +31,11 @@ ExportReport export_link_addresses(ExportView& view);
 
 // The writing loop without dialog or messages: for each keyword (split at CR LF) a fresh
 // snapshot from `engines`, one line per ticked engine to `out`. `keep_going` is asked before
-// every keyword. Returns the number of addresses written.
+// every keyword. Returns the number of addresses written. The errno of the first write that
+// failed goes to `write_error` when given (it stays as it was when none failed).
 std::uint64_t write_link_addresses(std::FILE* out, std::string_view keyword_list_text,
                                    const std::function<std::vector<TraceEngine>()>& engines,
-                                   const std::function<bool()>& keep_going);
+                                   const std::function<bool()>& keep_going,
+                                   int* write_error = nullptr);
 
 }  // namespace trasslo

@@ -39,6 +39,9 @@ class RunView {
 
     virtual void set_progress_maximum(int maximum) = 0;
     virtual void set_progress_position(int position) = 0;
+    // The round now under way (from 1) of `rounds`, told as each round begins. The window does
+    // not show it; the command line's progress bar does.
+    virtual void set_round(int /*round*/, int /*rounds*/) {}
     // The status line over the progress bar.
     virtual void set_status_text(const LocalText& text) = 0;
     // Shows or hides the progress bar together with its status label.

@@ -87,6 +87,7 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
     const auto& wait = services.wait;
     std::uint32_t total = 0;
     for (int round = 1; round <= rounds && !stop_flag && !report.cancelled; ++round) {
+        view.set_round(round, rounds);
         for (int j = 1; j <= keyword_count; ++j) {
             if (stop_flag) break;
             const LocalText& keyword = keywords[static_cast<std::size_t>(j - 1)];

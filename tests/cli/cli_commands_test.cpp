@@ -40,6 +40,29 @@ TEST_F(CliCommandsTest, EngineFilesInOtherCharsetsAndWithLfLines) {
     }
 }
 
+TEST_F(CliCommandsTest, EngineLinesNotInTheFilesFormAreReadButWarnedAboutByNumber) {
+    // LF line ends and UTF-8: the numbers are still those of the file's lines.
+    const std::string engines = write_bytes("engines.txt",
+                                            "真|0|甲|http://a.test/?q={*}\n"
+                                            "真|0|乙\n"
+                                            "\n"
+                                            "是|1|丙|http://c.test/|x\n"
+                                            "假|1|丁|\n");
+    const ChildResult r = cli({"engines", "--engines", engines});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "真\t0\t甲(a.test)\thttp://a.test/?q={*}\n"
+              "真\t0\t乙()\t\n"
+              "假\t0\t()\t\n"
+              "假\t1\t丙(c.test)\thttp://c.test/\n"
+              "假\t1\t丁()\t\n");
+    std::string expected;
+    for (int line : {2, 3, 4})
+        expected += "trasslo-cli：警告：留痕引擎列表 " + engines + " 第 " + std::to_string(line) +
+                    " 行不是“真|编码|名称|地址”或“假|编码|名称|地址”的格式，仍照常读入\n";
+    EXPECT_EQ(r.err, expected);
+}
+
 TEST_F(CliCommandsTest, TestVisitsTheAddressWithTheTestKeywordAndPrintsTheTitle) {
     const ChildResult gbk = cli({"test", server.url("/t?q={*}")});
     EXPECT_EQ(gbk.status, 0) << gbk.err;

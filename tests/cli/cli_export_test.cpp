@@ -1,5 +1,7 @@
 // `trasslo-cli export` as a child process: the file's bytes, the message, files that cannot be
 // written, and the keyword input in the charsets and line ends people's files come in.
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "cli/cli_fixture.h"
@@ -100,17 +102,22 @@ TEST_F(CliExportTest, ReplacesAnExistingFile) {
     EXPECT_EQ(read_file_bytes(out_file), a_and_chinese);
 }
 
-TEST_F(CliExportTest, UnwritableOutputFailsWithTheMessageOnStandardError) {
+TEST_F(CliExportTest, UnwritableOutputFailsNamingThePathAndTheReason) {
     const std::string keywords = write_bytes("k.txt", "a\n");
-    std::vector<std::string> paths = {(dir.path() / "missing" / "out.txt").string(),
-                                      dir.path().string()};
-    if (std::filesystem::exists("/dev/full")) paths.push_back("/dev/full");  // a full disk
-    for (const std::string& path : paths) {
-        SCOPED_TRACE(path);
+    struct Case {
+        std::string path;
+        int reason;  // errno
+    };
+    std::vector<Case> cases = {{(dir.path() / "missing" / "out.txt").string(), ENOENT},
+                               {dir.path().string(), EISDIR}};
+    if (std::filesystem::exists("/dev/full")) cases.push_back({"/dev/full", ENOSPC});  // full disk
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
         const ChildResult r =
-            cli({"export", "--engines", engines, "--keywords", keywords, "--out", path});
+            cli({"export", "--engines", engines, "--keywords", keywords, "--out", c.path});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "选择的文件路径无法写出，请更换！\n");
+        EXPECT_EQ(r.err,
+                  "trasslo-cli：无法写出文件 " + c.path + "：" + std::strerror(c.reason) + "\n");
         EXPECT_EQ(r.out, "");
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));

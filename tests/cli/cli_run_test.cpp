@@ -96,45 +96,60 @@ TEST_F(CliRunTest, UnreachableSiteShowsTheNameWithAnEmptyTitleAndStillCounts) {
     expect_final_message(lines[1], 1);
 }
 
-TEST_F(CliRunTest, NoTickedEngineAsksOnStandardErrorAnswersCancelAndFails) {
-    const std::string engines =
-        write_gbk_lines("engines.txt", {engine_line(false, 0, "甲", server.url("/e1?q={*}"))});
-    const ChildResult r = cli({"run", "--engines", engines, "--keywords",
-                               write_bytes("k.txt", "a\nb\n"), "--rounds", "3"});
-    EXPECT_EQ(r.status, 1);
-    // Asked once: Cancel ends every round.
-    EXPECT_EQ(r.err, "请打勾至少一个留痕引擎再继续！点击【取消】停止运行\n");
-    const std::vector<std::string> lines = lines_of(r.out);
-    ASSERT_EQ(lines.size(), 1u) << r.out;
-    expect_final_message(lines[0], 0);
+TEST_F(CliRunTest, NoTickedEngineIsAFailureSaidOnStandardErrorWithoutARun) {
+    const std::string keywords = write_bytes("k.txt", "a\nb\n");
+    // Nothing ticked, or no engine at all: nothing asked, no "留痕完成", no visit.
+    for (const std::string& engines :
+         {write_gbk_lines("engines.txt", {engine_line(false, 0, "甲", server.url("/e1?q={*}"))}),
+          write_bytes("empty.txt", "")}) {
+        SCOPED_TRACE(engines);
+        const ChildResult r =
+            cli({"run", "--engines", engines, "--keywords", keywords, "--rounds", "3"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "trasslo-cli：没有打勾的留痕引擎\n");
+        EXPECT_EQ(r.out, "");
+    }
     EXPECT_TRUE(targets().empty());
 }
 
-TEST_F(CliRunTest, EmptyEngineFileIsLikeNoTickedEngine) {
-    const ChildResult r = cli({"run", "--engines", write_bytes("engines.txt", ""), "--keywords",
-                               write_bytes("k.txt", "a\n")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "请打勾至少一个留痕引擎再继续！点击【取消】停止运行\n");
-}
-
-TEST_F(CliRunTest, RoundsAndIntervalAreReadLikeTheWindowsEditBoxes) {
+TEST_F(CliRunTest, RoundsAndIntervalAreReadLikeTheWindowsEditBoxesAndOddValuesAreNamed) {
     const std::string engines =
         write_gbk_lines("engines.txt", {engine_line(true, 0, "甲", server.url("/e1?q={*}"))});
     const std::string keywords = write_bytes("k.txt", "a\n");
+    auto rounds_warning = [](const std::string& given, int used) {
+        return "trasslo-cli：警告：--rounds 的值“" + given + "”不是正整数，按 " +
+               std::to_string(used) + " 轮留痕\n";
+    };
+    auto interval_warning = [](const std::string& given, const std::string& used) {
+        return "trasslo-cli：警告：--interval 的值“" + given + "”不是非负的秒数，按间隔 " + used +
+               " 秒留痕\n";
+    };
+    struct Case {
+        std::string rounds;
+        std::string interval;
+        int visits;  // one keyword: one visit a round
+        std::string err;
+    };
     // Not a number, zero and negative counts run one round; a bad interval means no pause.
-    for (const char* rounds : {"abc", "0", "-2", ""}) {
-        SCOPED_TRACE(rounds);
+    const Case cases[] = {
+        {"2", "0.0", 2, ""},
+        {"abc", "soon", 1, rounds_warning("abc", 1) + interval_warning("soon", "0")},
+        {"0", "0", 1, rounds_warning("0", 1)},
+        {"-2", "-1", 1, rounds_warning("-2", 1) + interval_warning("-1", "0")},
+        {"", "", 1, rounds_warning("", 1) + interval_warning("", "0")},
+        {"3x", "0.001x", 3, rounds_warning("3x", 3) + interval_warning("0.001x", "0.001")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rounds + " " + c.interval);
         const std::size_t before = server.request_count();
-        const ChildResult r = cli({"run", "--engines", engines, "--keywords", keywords, "--rounds",
-                                   rounds, "--interval", "soon"});
+        const ChildResult r = cli({"run", "--engines", engines, "--keywords", keywords,
+                                   "--rounds=" + c.rounds, "--interval", c.interval});
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(server.request_count() - before, 1u);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(server.request_count() - before, static_cast<std::size_t>(c.visits));
+        ASSERT_EQ(lines_of(r.out).size(), static_cast<std::size_t>(c.visits) + 1) << r.out;
+        expect_final_message(lines_of(r.out).back(), c.visits);
     }
-    const ChildResult r =
-        cli({"run", "--engines", engines, "--keywords", keywords, "--rounds=3x", "--interval=0"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    ASSERT_EQ(lines_of(r.out).size(), 4u) << r.out;
-    expect_final_message(lines_of(r.out).back(), 3);
 }
 
 class CliStopTest : public CliRunTest, public ::testing::WithParamInterface<int> {};
@@ -206,25 +221,32 @@ TEST_F(CliRunTest, SignalDuringAVisitStopsTheRunWhenTheVisitIsOver) {
     EXPECT_LE(slow.request_count(), 2u);
 }
 
-TEST_F(CliRunTest, ProgressBarOnlyWhenStandardErrorIsATerminal) {
+TEST_F(CliRunTest, ProgressBarWithTheRoundOnlyWhenStandardErrorIsATerminal) {
     const std::string engines =
         write_gbk_lines("engines.txt", {engine_line(true, 0, "甲", server.url("/e1?q={*}"))});
     ChildProcess child(cli_path(),
-                       {"run", "--engines", engines, "--keywords", write_bytes("k.txt", "a\nb\n")},
+                       {"run", "--engines", engines, "--keywords", write_bytes("k.txt", "a\nb\n"),
+                        "--rounds", "2"},
                        dir.path(), {}, false, /*error_on_terminal=*/true);
     const int status = child.wait();
     EXPECT_EQ(status, 0) << child.err();
     // The bar is redrawn in place on the terminal and wiped before the status lines go out.
-    EXPECT_NE(child.err().find("\r[###############...............] 1/2\x1b[K"), std::string::npos)
+    EXPECT_NE(child.err().find("\r[###############...............] 1/2 第 1/2 轮\x1b[K"),
+              std::string::npos)
         << child.err();
-    EXPECT_NE(child.err().find("\r[##############################] 2/2\x1b[K"), std::string::npos)
+    EXPECT_NE(child.err().find("\r[##############################] 2/2 第 1/2 轮\x1b[K"),
+              std::string::npos)
+        << child.err();
+    EXPECT_NE(child.err().find("\r[###############...............] 1/2 第 2/2 轮\x1b[K"),
+              std::string::npos)
         << child.err();
     EXPECT_TRUE(child.err().ends_with("\r\x1b[K")) << child.err();
     // Standard output is the same as without a terminal.
     const std::vector<std::string> lines = lines_of(child.out());
-    ASSERT_EQ(lines.size(), 3u) << child.out();
+    ASSERT_EQ(lines.size(), 5u) << child.out();
     EXPECT_EQ(lines[0], "(2:1) 【甲】page /e1?q=a");
     EXPECT_EQ(lines[1], "(2:2) 【甲】page /e1?q=b");
+    EXPECT_EQ(lines[2], "(2:1) 【甲】page /e1?q=a");
 }
 
 }  // namespace

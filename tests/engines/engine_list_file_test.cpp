@@ -95,6 +95,27 @@ TEST(EngineListFile, OnlyExactTrueFlagTicksAndCodeReadsLikeAtoi) {
     EXPECT_EQ(code_of("-99999999999999999999"), INT32_MIN);
 }
 
+TEST(EngineListFile, LinesNotWrittenTheWayTheFileIsAreNamedByNumber) {
+    const LocalText text = local(
+        "真|0|甲|http://a/?q={*}\r\n"  // 1
+        "假|1|億|http://b/\r\n"        // 2: the second byte of 億 is "|", but inside the character
+        "真|7|空|\r\n"                 // 3: an empty address, as it is saved
+        "\r\n"                         // 4: empty
+        "真|1|n|addr|extra\r\n"        // 5: a fifth field
+        "真|0|a|b|\r\n"                // 6: a "|" after the address
+        "真 |0|a|b\r\n"                // 7: flag
+        "TRUE|0|a|b\r\n"               // 8
+        "真|x|a|b\r\n"                 // 9: code
+        "真|01|a|b\r\n"                // 10: a code the file would not be written with
+        "真||a|b\r\n"                  // 11
+        "真|0|a\r\n"                   // 12: three fields
+        "假|-3|a|b");                  // 13: last line without CR LF
+    EXPECT_EQ(malformed_engine_lines(text),
+              (std::vector<std::size_t>{4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_TRUE(malformed_engine_lines(default_engine_list_text()).empty());
+    EXPECT_TRUE(malformed_engine_lines(format_engine_list_text(sample_engines())).empty());
+}
+
 TEST(EngineListFile, UnicodeFilesLoadAsLocalText) {
     const std::string utf8 = "真|1|新浪搜索|http://search.sina.com.cn/?q={*}\r\n假|0|天空|x\r\n";
     const auto expected = parse_engine_list_text(local(utf8));
