@@ -15,6 +15,7 @@
 #include "ui/qt/qt_event_pump.h"
 #include "ui/qt/qt_key_state.h"
 #include "ui/qt/qt_message_box.h"
+#include "ui/qt/qt_translations.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ std::filesystem::path program_folder() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    trasslo::install_qt_translations();
     const std::filesystem::path folder = program_folder();
     trasslo::settings_store().open(trasslo::settings_file_path(folder));
 
