@@ -12,7 +12,7 @@ esac
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev
+  qt6-base-dev qt6-translations-l10n
   libcurl4-openssl-dev libpcre2-dev libcli11-dev
   ca-certificates
 )

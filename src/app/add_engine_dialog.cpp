@@ -12,6 +12,7 @@
 #include "base/event_pump.h"
 #include "base/message_box.h"
 #include "engines/engine_list.h"
+#include "net/abandon_scope.h"
 #include "net/fetch_title.h"
 #include "net/site_host.h"
 #include "run/window_defaults.h"
@@ -107,6 +108,10 @@ AddEngineDialog::AddEngineDialog(MainWindow* owner) : QDialog(owner), owner_(own
     utf8_ = new QRadioButton(QStringLiteral("UTF-8"), this);
     name(utf8_, "单选框UTF_8");
     utf8_->setGeometry(160, 100, 80, 26);
+    // Says what the dialog waits for while it reads a site; empty otherwise.
+    status_ = new QLabel(this);
+    name(status_, "标签状态");
+    status_->setGeometry(250, 100, 316, 26);
     auto* group = new QButtonGroup(this);
     group->addButton(gbk_);
     group->addButton(utf8_);
@@ -166,9 +171,16 @@ bool AddEngineDialog::add_or_insert(bool insert) {
         // The site's title names the engine, cut before its first separator.
         const LocalText home = site_host(address, false, true);
         setEnabled(false);
-        LocalText title = fetch_title(home, "", 0);
-        setEnabled(true);
+        status_->setText(QStringLiteral("正在读取网站标题…"));
+        LocalText title;
+        {
+            // Closing the dialog gives the read up at once.
+            const AbandonScope abandon(closed_);
+            title = fetch_title(home, "", 0);
+        }
         if (closed_) return false;
+        status_->clear();
+        setEnabled(true);
         const LocalText cut = title_before_separator(title);
         if (!cut.empty()) title = cut;
         name_->setText(to_qstring(title));
@@ -209,8 +221,13 @@ void AddEngineDialog::test_engine() {
     BusyScope window_busy(*owner_);
     test_->setText(QStringLiteral("正在访问中.."));
     test_->repaint();
-    const LocalText title =
-        fetch_title(from_qstring(address_->text()), trace_test_keyword(), selected_encoding());
+    LocalText title;
+    {
+        // Closing the dialog gives the test up at once.
+        const AbandonScope abandon(closed_);
+        title =
+            fetch_title(from_qstring(address_->text()), trace_test_keyword(), selected_encoding());
+    }
     if (closed_) return;
     MessageRequest message;
     message.text = title;

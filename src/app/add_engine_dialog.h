@@ -1,13 +1,15 @@
 // The add-engine dialog "添加留痕引擎": an address template with {*} where the keyword goes, a
 // name (read from the site when left empty) and the page encoding; it adds the engine at the
 // end of the list or inserts it at the current item, and can test an address by visiting it.
-// Non-modal and owned by the main window; destroyed when closed.
+// Non-modal and owned by the main window; destroyed when closed. Closing it while it visits a
+// site gives the visit up at once.
 #pragma once
 
 #include <QDialog>
 
 #include "engines/trace_engine.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -44,6 +46,8 @@ class AddEngineDialog : public QDialog {
     QRadioButton* gbk_button() const { return gbk_; }
     QRadioButton* utf8_button() const { return utf8_; }
     QPushButton* test_button() const { return test_; }
+    // The status line: what the dialog is waiting for ("正在读取网站标题…"), empty otherwise.
+    QLabel* status_label() const { return status_; }
 
     // The host of the address after its last change; process-wide, so it outlives the dialog.
     static LocalText& last_host();
@@ -62,6 +66,7 @@ class AddEngineDialog : public QDialog {
     QRadioButton* gbk_ = nullptr;
     QRadioButton* utf8_ = nullptr;
     QPushButton* test_ = nullptr;
+    QLabel* status_ = nullptr;
     int busy_ = 0;
     bool closed_ = false;
 };

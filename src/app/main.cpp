@@ -10,6 +10,7 @@
 #include "icons/site_icons.h"
 #include "settings/settings_store.h"
 #include "ui/qt/qt_process_hooks.h"
+#include "ui/qt/qt_translations.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ int wind_down(int status) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    trasslo::install_qt_translations();
     const std::filesystem::path folder = trasslo::program_folder(argv[0]);
     trasslo::settings_store().open(trasslo::settings_file_path(folder));
 

@@ -48,13 +48,17 @@ void process_pending_events() {
     last = std::chrono::steady_clock::now();
 }
 
-void pause(long milliseconds, const bool& stop) {
+void pause_until_stopped(long milliseconds, const std::function<bool()>& stopped) {
     long waited = 0;
-    while (waited < milliseconds && !stop) {
+    while (waited < milliseconds && !stopped()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         process_pending_events();
         waited += 10;
     }
+}
+
+void pause(long milliseconds, const bool& stop) {
+    pause_until_stopped(milliseconds, [&stop] { return stop; });
 }
 
 void pause(long milliseconds) {

@@ -24,4 +24,7 @@ void pause(long milliseconds, const bool& stop);
 // Same with a flag that is never set.
 void pause(long milliseconds);
 
+// Same, ending at the first step after which `stopped()` is true (asked before each step too).
+void pause_until_stopped(long milliseconds, const std::function<bool()>& stopped);
+
 }  // namespace trasslo

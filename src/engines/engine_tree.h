@@ -47,7 +47,7 @@ class EngineTree {
     virtual void set_current_item(int index) = 0;
 
     // Gives the item its 16x16 site picture from the bytes of an icon file (.ico, .png, ...);
-    // empty or unreadable bytes give the item no picture.
+    // empty bytes give the item no picture, bytes that hold no picture the default icon.
     virtual void set_item_icon(int index, const ByteBuffer& icon_file) = 0;
     // The same with the bytes produced by `source`. A tree on screen may put that off until the
     // item is first drawn, as of a long list only the rows shown ever are; this one calls it

@@ -15,6 +15,7 @@
 #include "icons/default_icon.h"
 #include "icons/icon_cache.h"
 #include "icons/icon_lock.h"
+#include "net/curl_request.h"
 #include "net/http_client.h"
 #include "net/page_request.h"
 #include "net/site_host.h"
@@ -60,7 +61,18 @@ std::size_t download_site_icons(const std::vector<LocalText>& addresses,
     IconFetch get = fetch;
     if (!get) {
         get = [&client](std::string_view icon_address, bool https) {
-            return https ? page_request(icon_address) : client.request_bytes(icon_address);
+            IconAnswer answer;
+            if (https) {
+                LocalText headers;
+                PageRequestOptions options;
+                options.returned_headers = &headers;
+                answer.body = page_request(icon_address, options);
+                answer.status = response_status_code(headers);
+            } else {
+                answer.body = client.request_bytes(icon_address);
+                answer.status = client.status();
+            }
+            return answer;
         };
     }
 
@@ -81,15 +93,18 @@ std::size_t download_site_icons(const std::vector<LocalText>& addresses,
         std::filesystem::create_directories(icon_cache_folder(program_folder), ignored);
 
         const bool https = is_https_address(address);
-        ByteBuffer body;
+        IconAnswer answer;
         for (const LocalText& icon_address : icon_addresses(address)) {
             if (cancel.load()) break;
-            body = get(icon_address, https);
-            if (!is_html_answer(body)) break;
-            body.clear();
+            answer = get(icon_address, https);
+            if (!is_html_answer(answer.body)) break;
+            answer.body.clear();
         }
         if (cancel.load()) break;
-        if (!body.empty() && write_icon_file(file, body)) ++saved;
+        // An error answer ("404 Not Found" with a short text) ends the attempts like an empty
+        // one: its body is no icon and would hide the default icon for good.
+        if (answer.status >= 400) continue;
+        if (!answer.body.empty() && write_icon_file(file, answer.body)) ++saved;
     }
     return saved;
 }

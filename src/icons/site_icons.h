@@ -26,20 +26,27 @@
 namespace trasslo {
 
 // Gives tree item i the cached icon of engines[i]'s host, or the default icon when the file is
-// missing or empty; the file is read when the tree asks for it (EngineTree::
-// set_item_icon_source). Items beyond the engine list get the default icon. User-interface
-// thread.
+// missing or empty (a file that holds no picture is drawn as the default icon by the tree); the
+// file is read when the tree asks for it (EngineTree:: set_item_icon_source). Items beyond the
+// engine list get the default icon. User-interface thread.
 void apply_site_icons(const std::vector<TraceEngine>& engines, EngineTree& tree,
                       const std::filesystem::path& program_folder);
 
-// Fetches one icon address and returns the body; `https` tells that the engine's address is an
-// "https://" one. The worker's own fetch uses page_request for those and HttpClient's
-// request_bytes for all others, every optional argument left out.
-using IconFetch = std::function<ByteBuffer(std::string_view icon_address, bool https)>;
+// What one icon address answered: the final status (0 when no answer came) and the body.
+struct IconAnswer {
+    long status = 0;
+    ByteBuffer body{};
+};
+
+// Fetches one icon address; `https` tells that the engine's address is an "https://" one. The
+// worker's own fetch uses page_request for those and HttpClient's request_bytes for all others,
+// every optional argument left out.
+using IconFetch = std::function<IconAnswer(std::string_view icon_address, bool https)>;
 
 // One pass of the worker over `addresses` (engine address templates, in list order), under the
 // icon lock: every host without a cached file is fetched at its icon addresses until an answer
-// that is not HTML, and a non-empty answer is saved. Hosts already tried in this pass are not
+// that is not HTML, and a non-empty answer is saved unless its status is 400 or more (a site's
+// "not found" text is no icon). Hosts already tried in this pass are not
 // tried again. Stops early when `cancel` becomes true, and saves nothing once it is. Returns how
 // many icon files were saved.
 // `fetch` replaces the network for callers that bring their own; left empty, a fresh

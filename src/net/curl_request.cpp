@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/event_pump.h"
+#include "net/abandon_scope.h"
 
 namespace trasslo {
 namespace {
@@ -115,22 +116,13 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
     std::string_view line(data, n);
     if (line.starts_with("HTTP/")) {
         response->raw_headers.clear();
-        response->status = 0;
         response->status_text.clear();
         // "HTTP/1.1 200 OK": the code after the first space, the text after the second.
+        response->status = response_status_code(line);
         size_t sp = line.find(' ');
         if (sp != std::string_view::npos) {
             std::string_view rest = line.substr(sp + 1);
             size_t end = rest.find_first_of(" \r\n");
-            std::string_view code = rest.substr(0, end);
-            // A status code has three digits; the library lets longer runs through on lines it
-            // reads leniently, and reading all of them would overflow.
-            long value = 0;
-            for (size_t i = 0; i < code.size() && i < 3; ++i) {
-                if (code[i] < '0' || code[i] > '9') break;
-                value = value * 10 + (code[i] - '0');
-            }
-            response->status = value;
             if (end != std::string_view::npos && rest[end] == ' ') {
                 std::string_view text = rest.substr(end + 1);
                 while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
@@ -300,6 +292,20 @@ bool configure(CurlTransfer& t, const HttpRequest& request, HttpResponse& respon
 
 }  // namespace
 
+long response_status_code(std::string_view status_line) {
+    const size_t sp = status_line.find(' ');
+    if (sp == std::string_view::npos) return 0;
+    const std::string_view code = status_line.substr(sp + 1);
+    // A status code has three digits; the library lets longer runs through on lines it reads
+    // leniently, and reading all of them would overflow.
+    long value = 0;
+    for (size_t i = 0; i < code.size() && i < 3; ++i) {
+        if (code[i] < '0' || code[i] > '9') break;
+        value = value * 10 + (code[i] - '0');
+    }
+    return value;
+}
+
 void set_request_deadline_cap(long milliseconds) {
     deadline_cap_ms =
         (milliseconds <= 0 || milliseconds > kDeadlineCapMs) ? kDeadlineCapMs : milliseconds;
@@ -319,7 +325,12 @@ HttpResponse perform_request(const HttpRequest& request) {
         if (!configure(transfer, request, response, sink) || !transfer.start()) return response;
 
         // The multi interface lets the user-interface thread handle its events every 10 ms
-        // at most while the transfer runs; on other threads the pump does nothing.
+        // at most while the transfer runs; on other threads the pump does nothing. A stop asked
+        // for by one of those events (the caller's flag, or a stop of the visit this request
+        // belongs to) ends the transfer at once.
+        auto stop_asked = [&request] {
+            return (request.cancel && request.cancel->load()) || abandon_requested();
+        };
         CURLcode result = CURLE_OK;
         bool done = false;
         bool cancelled = false;
@@ -337,13 +348,13 @@ HttpResponse perform_request(const HttpRequest& request) {
                 }
             }
             if (done) break;
-            if (request.cancel && request.cancel->load()) {
+            if (stop_asked()) {
                 cancelled = true;
                 break;
             }
             curl_multi_poll(transfer.multi(), nullptr, 0, 10, nullptr);
             process_pending_events();
-            if (request.cancel && request.cancel->load()) {
+            if (stop_asked()) {
                 cancelled = true;
                 break;
             }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "text/local_text.h"
@@ -23,7 +24,7 @@ enum class RequestError {
     timeout,      // a step or the overall deadline ran out
     tls,          // handshake failed or certificate not trusted
     too_large,    // body over the cap
-    aborted,      // cancelled by the caller
+    aborted,      // cancelled by the caller, or given up under an AbandonScope
     transfer,     // connection broke or the reply was malformed
     other,
 };
@@ -62,7 +63,13 @@ inline constexpr const char* kBrowserAgent =
     "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)";
 
 // Performs one exchange. Never throws; every failure is reported in `error` with an empty body.
+// Ends with RequestError::aborted at the first poll after `cancel` is set or an AbandonScope of
+// this thread asks (net/abandon_scope.h).
 HttpResponse perform_request(const HttpRequest& request);
+
+// The code of a status line or of a header block that starts with one: "HTTP/1.1 404 Not
+// Found" gives 404; 0 when there is none.
+long response_status_code(std::string_view status_line);
 
 // The upper bound of every exchange: at most 120 s in the product. Tests lower it so that
 // faults end quickly; values <= 0 or above 120 s restore 120 s.

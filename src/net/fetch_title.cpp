@@ -1,6 +1,7 @@
 #include "net/fetch_title.h"
 
 #include "base/event_pump.h"
+#include "net/abandon_scope.h"
 #include "net/http_client.h"
 #include "net/page_request.h"
 #include "text/charset.h"
@@ -15,6 +16,11 @@ LocalText fetch_title(std::string_view address_template, std::string_view keywor
     client.initialise();
     const bool secure = ascii_lower(address_template.substr(0, 8)) == "https://";
     for (int attempt = 1; attempt <= 3; ++attempt) {
+        // A visit given up on a stop makes no further attempt.
+        if (attempt > 1) {
+            pause_until_stopped(500, abandon_requested);
+            if (abandon_requested()) break;
+        }
         const LocalText address = fill_template(address_template, keyword, encoding == 1);
         LocalText page;
         if (secure) {
@@ -26,7 +32,6 @@ LocalText fetch_title(std::string_view address_template, std::string_view keywor
         const LocalText title =
             slice_between_markers_lenient(page, "<title>", "</title>", position);
         if (!title.empty()) return decode_html_entities(title);
-        if (attempt < 3) pause(500);
     }
     return {};
 }

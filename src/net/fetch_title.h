@@ -12,7 +12,8 @@ namespace trasslo {
 // when `encoding` is 1, otherwise as GBK) and returns the page's decoded title. "https://"
 // templates go through page_request, all others through HttpClient::request_text. A page
 // without a title is requested three times, pausing 500 ms (pumping events) in between;
-// the empty text means no title was found.
+// the empty text means no title was found. Under an AbandonScope whose flag is set, the request
+// in flight, the pause and the attempts left are given up and the empty text returned.
 LocalText fetch_title(std::string_view address_template, std::string_view keyword, int encoding);
 
 }  // namespace trasslo

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/event_pump.h"
+#include "net/abandon_scope.h"
 #include "net/fetch_title.h"
 #include "run/format_duration.h"
 #include "text/c_number.h"
@@ -100,11 +101,15 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
                 if (engine.enabled) {
                     if (!view.add_engine_dialog_open())
                         view.set_current_engine(static_cast<int>(k));
+                    // A stop during the visit gives up its request at the next poll.
+                    const AbandonScope abandon(stop_flag);
                     const LocalText title =
                         visit ? visit(engine.address, keyword, engine.encoding)
                               : fetch_title(engine.address, keyword, engine.encoding);
-                    view.set_status_text(visit_status_text(keyword_count, j, engine.name, title));
                     ++visits;
+                    // A visit given up is neither shown nor counted as a trace.
+                    if (abandon.abandoned()) break;
+                    view.set_status_text(visit_status_text(keyword_count, j, engine.name, title));
                     ++total;
                     // Keep "停止中..." on the button once a stop was asked for during the visit.
                     if (!stop_flag)

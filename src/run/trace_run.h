@@ -25,7 +25,7 @@ struct RunServices {
 // What a click did, for front ends that report more than the window does.
 struct RunReport {
     bool started = false;     // false: the click asked a running run to stop
-    std::uint32_t total = 0;  // visits made (traces left)
+    std::uint32_t total = 0;  // visits completed (traces left)
     bool stopped = false;     // ended by a stop request
     bool cancelled = false;   // ended by Cancel in the no-engine question
     std::int64_t elapsed_ms = 0;
@@ -33,7 +33,9 @@ struct RunReport {
 
 // The click handler of "按钮开始留痕". With the caption "开始留痕" it runs a whole trace run and
 // returns when it is over; otherwise (a run is active further up the stack, reached through the
-// event pump) it sets the caption "停止中..." and the stop flag and returns at once.
+// event pump) it sets the caption "停止中..." and the stop flag and returns at once. A stop during
+// a visit gives up the visit's request at its next poll (net/abandon_scope.h); that visit is
+// neither shown nor counted.
 RunReport on_start_button_clicked(RunView& view, const RunServices& services = {});
 
 // The texts of the run, for views that need to recognise them.

@@ -1,9 +1,13 @@
 // The add-engine dialog over the real main window: adding and inserting, names read from the
 // site, the {*} question, the engine test, the last-host rule, filling from the tree, and the
 // texts that would corrupt the engine list file.
+#include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
+#include <chrono>
 
 #include "app/add_engine_dialog.h"
 #include "app_fixture.h"
@@ -183,6 +187,40 @@ TEST_F(AddEngineDialogTest, EngineTestShowsThePageTitle) {
     ASSERT_EQ(site.count("/s9"), 1u);
     const std::string target = site.requests().back().target;
     EXPECT_EQ(target, "/s9?q=%E7%95%99%E7%97%95%E6%B5%8B%E8%AF%95");
+}
+
+// Closing the dialog while it waits on a site that never answers gives the visit up at once:
+// the name read behind "添加" (which says so in the status line) and the engine test alike.
+TEST_F(AddEngineDialogTest, ClosingDuringAStalledVisitGivesItUpWithinASecond) {
+    using Clock = std::chrono::steady_clock;
+    for (const char* button : {"按钮添加", "按钮留痕测试"}) {
+        SCOPED_TRACE(button);
+        HttpTestServer stalled([](Connection& c, const RecordedRequest&) { c.hold(); });
+        window->findChild<QPushButton*>(QStringLiteral("按钮添加"))->click();
+        QPointer<AddEngineDialog> open = window->add_engine_dialog();
+        ASSERT_FALSE(open.isNull());
+        open->address_edit()->setText(QString::fromStdString(stalled.url("/s?q={*}")));
+        open->name_edit()->clear();
+        QString status_during;
+        Clock::time_point closed_at{};
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (stalled.connection_count() == 0 || !open || closed_at != Clock::time_point{})
+                return;
+            status_during = open->status_label()->text();
+            closed_at = Clock::now();
+            open->close();
+        });
+        closer.start(10);
+        open->findChild<QPushButton*>(QString::fromUtf8(button))->click();
+        closer.stop();
+        ASSERT_NE(closed_at, Clock::time_point{}) << "the visit never reached the site";
+        EXPECT_LT(Clock::now() - closed_at, std::chrono::seconds(1));
+        EXPECT_EQ(stalled.connection_count(), 1u) << "no second attempt";
+        if (std::string(button) == "按钮添加") EXPECT_EQ(status_during, "正在读取网站标题…");
+        EXPECT_EQ(engines().size(), 2u);
+        EXPECT_TRUE(messages.empty());
+    }
 }
 
 TEST_F(AddEngineDialogTest, PlaceholderButtonReplacesTheSelection) {

@@ -34,22 +34,35 @@ QColor centre_of(QtEngineTree& tree, int index) {
     return tree.topLevelItem(index)->icon(0).pixmap(16, 16).toImage().pixelColor(8, 8);
 }
 
+QImage picture_of(QtEngineTree& tree, int index) {
+    return tree.topLevelItem(index)->icon(0).pixmap(16, 16).toImage().convertToFormat(
+        QImage::Format_ARGB32);
+}
+
+QImage default_picture() {
+    QImage picture;
+    const ByteBuffer& icon = default_icon_bytes();
+    EXPECT_TRUE(picture.loadFromData(icon.data(), static_cast<int>(icon.size()), "ICO"));
+    return picture.convertToFormat(QImage::Format_ARGB32);
+}
+
 // Sites told apart by their Host header (names under ".localhost" reach the loopback); a held
-// site answers only after release(). Every request is noted as "host path".
+// site answers only after release(). Routes answer their status (200 unless told), others 404
+// with an HTML page. Every request is noted as "host path".
 class HostSites {
   public:
     HostSites()
         : server_([this](Connection& connection, const RecordedRequest& request) {
               std::string host = request.header("Host").value_or("");
               host = host.substr(0, host.find(':'));
-              std::string body;
+              std::pair<int, std::string> route;
               bool found = false;
               bool held = false;
               {
                   std::lock_guard lock(mutex_);
                   seen_.push_back(host + " " + request.target);
                   if (auto it = bodies_.find(host + " " + request.target); it != bodies_.end()) {
-                      body = it->second;
+                      route = it->second;
                       found = true;
                   }
                   held = held_.count(host) > 0;
@@ -59,13 +72,14 @@ class HostSites {
                   std::lock_guard lock(mutex_);
                   held = held_.count(host) > 0;
               }
-              connection.send(found ? http_reply(200, "OK", body)
+              connection.send(found ? http_reply(route.first, "Status", route.second)
                                     : http_reply(404, "Not Found", "<html>none</html>"));
           }) {}
 
-    void serve(const std::string& host, const std::string& path, const std::string& body) {
+    void serve(const std::string& host, const std::string& path, const std::string& body,
+               int status = 200) {
         std::lock_guard lock(mutex_);
-        bodies_[host + " " + path] = body;
+        bodies_[host + " " + path] = {status, body};
     }
     void hold(const std::string& host) {
         std::lock_guard lock(mutex_);
@@ -88,7 +102,7 @@ class HostSites {
 
   private:
     mutable std::mutex mutex_;
-    std::map<std::string, std::string> bodies_;
+    std::map<std::string, std::pair<int, std::string>> bodies_;
     std::set<std::string> held_;
     std::vector<std::string> seen_;
     HttpTestServer server_;  // last: its handlers use the members above
@@ -144,12 +158,7 @@ TEST_F(MainWindowIconsTest, EmptyCacheIsFilledFromTheSitesAndTheTreeShowsTheNewP
     EXPECT_EQ(centre_of(tree, 1), green);
     EXPECT_EQ(centre_of(tree, 3), green) << "engines of one host share its file";
     EXPECT_EQ(centre_of(tree, 4), QColor(0, 0, 255));
-    QImage default_picture;
-    const ByteBuffer& icon = default_icon_bytes();
-    ASSERT_TRUE(default_picture.loadFromData(icon.data(), static_cast<int>(icon.size()), "ICO"));
-    EXPECT_EQ(tree.topLevelItem(2)->icon(0).pixmap(16, 16).toImage().convertToFormat(
-                  QImage::Format_ARGB32),
-              default_picture.convertToFormat(QImage::Format_ARGB32));
+    EXPECT_EQ(picture_of(tree, 2), default_picture());
 
     EXPECT_EQ(sites.seen(), (std::vector<std::string>{
                                 "s.red.localhost /favicon.ico",
@@ -178,6 +187,22 @@ TEST_F(MainWindowIconsTest, EmptyCacheIsFilledFromTheSitesAndTheTreeShowsTheNewP
         (std::vector<std::string>{"s.page.localhost /favicon.ico", "page.localhost /favicon.ico",
                                   "www.page.localhost /favicon.ico"}));
     EXPECT_EQ(centre_of(*window->engine_tree(), 0), red) << "shown from the cache at once";
+}
+
+TEST_F(MainWindowIconsTest, NotFoundTextIsNotKeptAndAFileWithoutAPictureShowsTheDefault) {
+    sites.serve("s.gone.localhost", "/favicon.ico", "no icon", 404);
+    // A site's "not found" text kept as its icon by an earlier version.
+    std::filesystem::create_directories(icon_cache_folder(folder()));
+    write_file_bytes(cached("s.kept.localhost"), "no icon");
+    write_engine_file({"真|0|无|" + sites.address("s.gone.localhost", "/s?q={*}"),
+                       "真|0|旧|" + sites.address("s.kept.localhost", "/s?q={*}")});
+    MainWindow& w = open_window();
+    ASSERT_TRUE(wait_until([&] { return !sites.seen().empty(); }));
+    EXPECT_TRUE(wait_icon_downloads(10s));
+    QApplication::processEvents();
+    EXPECT_EQ(sites.seen(), std::vector<std::string>{"s.gone.localhost /favicon.ico"});
+    EXPECT_FALSE(std::filesystem::exists(cached("s.gone.localhost")));
+    for (int i : {0, 1}) EXPECT_EQ(picture_of(*w.engine_tree(), i), default_picture()) << i;
 }
 
 TEST_F(MainWindowIconsTest, DownloadStartsOnceTheWindowHasBeenDrawn) {

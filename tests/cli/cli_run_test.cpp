@@ -3,7 +3,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 
 #include "cli/cli_fixture.h"
@@ -180,46 +179,36 @@ TEST_P(CliStopTest, SignalDuringThePauseEndsTheRunWithTheReportAndStatus130) {
     EXPECT_EQ(child.err(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, CliStopTest, ::testing::Values(SIGINT, SIGTERM),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return std::string(info.param == SIGINT ? "Sigint" : "Sigterm");
-                         });
-
-TEST_F(CliRunTest, SignalDuringAVisitStopsTheRunWhenTheVisitIsOver) {
-    // The first page arrives only after the signal: the run ends at its next check and
-    // reports the visit it made.
-    std::atomic<bool> release{false};
-    HttpTestServer slow([&release](Connection& c, const RecordedRequest& request) {
-        while (!release.load()) {
-            if (!c.hold_for(std::chrono::milliseconds(10))) return;
-        }
-        c.send(http_reply(200, "OK", "<title>slow " + request.target + "</title>"));
-    });
+TEST_P(CliStopTest, SignalDuringAStalledVisitGivesItUpAndEndsWithin2Seconds) {
+    // A site that takes the request and never answers: the visit is given up at the request's
+    // next poll, makes no second attempt and is not counted.
+    HttpTestServer stalled([](Connection& c, const RecordedRequest&) { c.hold(); });
     const std::string engines =
-        write_gbk_lines("engines.txt", {engine_line(true, 0, "慢", slow.url("/s?q={*}")),
-                                        engine_line(true, 0, "乙", slow.url("/t?q={*}"))});
+        write_gbk_lines("engines.txt", {engine_line(true, 0, "慢", stalled.url("/s?q={*}")),
+                                        engine_line(true, 0, "乙", stalled.url("/t?q={*}"))});
     ChildProcess child(
         cli_path(),
         {"run", "--engines", engines, "--keywords", write_bytes("k.txt", "a\n"), "--rounds", "9"},
         dir.path());
-    // Wait for the request to arrive, then stop while it is under way.
-    for (int i = 0; i < 6000 && slow.request_count() == 0; ++i)
+    for (int i = 0; i < 6000 && stalled.request_count() == 0; ++i)
         child.wait_until([](const std::string&, const std::string&) { return false; },
                          std::chrono::milliseconds(10));
-    ASSERT_EQ(slow.request_count(), 1u);
-    child.send_signal(SIGINT);
-    release = true;
+    ASSERT_EQ(stalled.request_count(), 1u);
+    const auto signalled = std::chrono::steady_clock::now();
+    child.send_signal(GetParam());
     const int status = child.wait();
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(2));
     EXPECT_EQ(status, 130) << child.err();
     const std::vector<std::string> lines = lines_of(child.out());
-    // The visit under way is finished and reported; the pump that turns the signal into the
-    // stop may come just after the next visit has begun, never later.
-    ASSERT_GE(lines.size(), 2u) << child.out();
-    ASSERT_LE(lines.size(), 3u) << child.out();
-    EXPECT_EQ(lines[0], "(1:1) 【慢】slow /s?q=a");
-    expect_final_message(lines.back(), static_cast<int>(lines.size()) - 1);
-    EXPECT_LE(slow.request_count(), 2u);
+    ASSERT_EQ(lines.size(), 1u) << child.out();
+    expect_final_message(lines[0], 0);
+    EXPECT_EQ(stalled.connection_count(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliStopTest, ::testing::Values(SIGINT, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGINT ? "Sigint" : "Sigterm");
+                         });
 
 TEST_F(CliRunTest, ProgressBarWithTheRoundOnlyWhenStandardErrorIsATerminal) {
     const std::string engines =

@@ -46,14 +46,15 @@ class ThreadNotingTree : public MemoryEngineTree {
 };
 
 // The sites behind the loopback server, told apart by their Host header (names under
-// ".localhost" reach the loopback). Each route answers 200 with its body, others 404 with none;
-// a held route answers only after release(). Every request is noted as "host path".
+// ".localhost" reach the loopback). Each route answers its status (200 unless told) with its
+// body, others 404 with none; a held route answers only after release(). Every request is noted
+// as "host path".
 class Sites {
   public:
     void serve(const std::string& host, const std::string& path, const std::string& body,
-               bool held = false) {
+               bool held = false, int status = 200) {
         std::lock_guard lock(mutex_);
-        routes_[host + " " + path] = {body, held};
+        routes_[host + " " + path] = {body, held, status};
     }
     void serve_held(const std::string& host, const std::string& path, const std::string& body) {
         serve(host, path, body, true);
@@ -75,7 +76,7 @@ class Sites {
         std::string host = request.header("Host").value_or("");
         host = host.substr(0, host.find(':'));
         const std::string key = host + " " + request.target;
-        std::pair<std::string, bool> route;
+        Route route;
         bool found = false;
         {
             std::lock_guard lock(mutex_);
@@ -86,21 +87,26 @@ class Sites {
             }
         }
         arrived_.notify_all();
-        while (found && route.second && !is_released()) {
+        while (found && route.held && !is_released()) {
             if (!connection.hold_for(20ms)) return;
         }
-        connection.send(found ? support::http_reply(200, "OK", route.first)
+        connection.send(found ? support::http_reply(route.status, "Status", route.body)
                               : support::http_reply(404, "Not Found", ""));
     }
 
   private:
+    struct Route {
+        std::string body;
+        bool held = false;
+        int status = 200;
+    };
     bool is_released() const {
         std::lock_guard lock(mutex_);
         return released_;
     }
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
-    std::map<std::string, std::pair<std::string, bool>> routes_;
+    std::map<std::string, Route> routes_;
     std::vector<std::string> seen_;
     bool released_ = false;
 };
@@ -190,6 +196,16 @@ TEST_F(SiteIcons, EmptyOrMissingAnswerEndsTheAttemptsAtOnce) {
     EXPECT_FALSE(std::filesystem::exists(icon_file("t.other.localhost")));
 }
 
+TEST_F(SiteIcons, ErrorAnswersAreNoIconAndEndTheAttempts) {
+    // A short "not found" text, and icon bytes under a server error: neither is kept.
+    sites.serve("s.example.localhost", "/favicon.ico", "no icon", false, 404);
+    sites.serve("t.other.localhost", "/favicon.ico", icon_body, false, 500);
+    EXPECT_EQ(pass({address("s.example.localhost"), address("t.other.localhost")}), 0u);
+    EXPECT_EQ(sites.requests(), asked({"s.example.localhost", "t.other.localhost"}));
+    EXPECT_FALSE(std::filesystem::exists(icon_file("s.example.localhost")));
+    EXPECT_FALSE(std::filesystem::exists(icon_file("t.other.localhost")));
+}
+
 TEST_F(SiteIcons, EnginesOfOneHostDownloadOnceAndShareTheFile) {
     sites.serve("s.example.localhost", "/favicon.ico", icon_body);
     sites.serve("t.other.localhost", "/favicon.ico", "second");
@@ -221,7 +237,7 @@ TEST_F(SiteIcons, HttpsEnginesGoThroughThePageRequestAnyLetterCase) {
     std::vector<std::pair<LocalText, bool>> fetched;
     IconFetch fetch = [&](std::string_view url, bool https) {
         fetched.emplace_back(LocalText(url), https);
-        return bytes("icon");
+        return IconAnswer{200, bytes("icon")};
     };
     std::atomic<bool> cancel{false};
     EXPECT_EQ(download_site_icons({"HTTPS://M.Example.com/s?q={*}", "http://n.example.com/s",

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+
 #include "base/event_pump.h"
+#include "net/curl_request.h"
 #include "run/fake_views.h"
 #include "support/http_test_server.h"
 #include "support/test_hooks.h"
@@ -261,6 +265,65 @@ TEST_F(TraceRunTest, OkInTheQuestionGoesOnWithTheNextKeyword) {
     EXPECT_EQ(view.events, (std::vector<std::string>{"question", "final"}));
     EXPECT_EQ(targets(), (std::vector<std::string>{"/e1?q=b"}));  // "a" is not repeated
 }
+
+// A stop click while a visit waits on its site: the visit is given up at the next poll, makes
+// no further attempt, and is neither shown nor counted. Rows: a site that takes the connection
+// and never answers on the https path (the plain path is in tests/faults), and a page without a
+// title, stopped once it has answered (in the pause before the second attempt, or just before).
+struct StalledVisit {
+    const char* name;
+    const char* scheme;
+    bool answers;  // replies with an untitled page instead of holding the connection
+};
+
+void PrintTo(const StalledVisit& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class StopDuringAVisit : public ::testing::TestWithParam<StalledVisit> {
+  protected:
+    // Far above the stop bound: an exchange that is not given up ends only with the cap.
+    void SetUp() override { set_request_deadline_cap(10000); }
+    void TearDown() override { set_request_deadline_cap(0); }
+};
+
+TEST_P(StopDuringAVisit, GivesTheVisitUpWithinASecondUncounted) {
+    using Clock = std::chrono::steady_clock;
+    const StalledVisit row = GetParam();
+    std::atomic<bool> answered{false};
+    HttpTestServer site([&](Connection& c, const RecordedRequest&) {
+        if (!row.answers) return c.hold();
+        c.send(support::http_reply(200, "OK", "<html>no title</html>"));
+        answered = true;
+    });
+    const std::string address =
+        std::string(row.scheme) + "://127.0.0.1:" + std::to_string(site.port()) + "/s?q={*}";
+    FakeRunView view;
+    view.engines = {engine(true, 0, "慢", address), engine(true, 0, "后", address)};
+    view.keywords = "a\r\nb";
+    Clock::time_point stopped_at{};
+    TestHooks hooks([&] {
+        const bool reached = row.answers ? answered.load() : site.connection_count() > 0;
+        if (reached && stopped_at == Clock::time_point{}) {
+            stopped_at = Clock::now();
+            on_start_button_clicked(view);  // the stop click, pumped while the visit waits
+        }
+    });
+    const RunReport report = on_start_button_clicked(view);
+    ASSERT_NE(stopped_at, Clock::time_point{}) << "the visit never reached the site";
+    EXPECT_LT(Clock::now() - stopped_at, std::chrono::seconds(1));
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.total, 0u);
+    EXPECT_EQ(site.connection_count(), 1u) << "no second attempt, no second engine";
+    EXPECT_EQ(view.statuses, std::vector<LocalText>{local("留痕初始化中..")});
+    EXPECT_TRUE(view.events == std::vector<std::string>{"final"}) << "no no-engine question";
+    EXPECT_NE(view.messages.back().text.find(local("留下了 0 个痕迹")), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StopDuringAVisit,
+                         ::testing::Values(StalledVisit{"StalledHttps", "https", false},
+                                           StalledVisit{"UntitledPage", "http", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RunInputsTest, LoopCountReadsLikeAtoiAndRunsAtLeastOnce) {
     EXPECT_EQ(read_loop_count(""), 1);

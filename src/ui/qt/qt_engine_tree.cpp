@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <cstring>
 
+#include "icons/default_icon.h"
 #include "ui/qt/qt_image.h"
 #include "ui/qt/qt_text.h"
 
@@ -76,7 +77,10 @@ class QtEngineTree::Item : public QTreeWidgetItem {
             icon_file_ = tree->shared_icon_file(source());
         }
         if (icon_file_.isEmpty()) return QVariant();
-        const QIcon icon = tree->decoded_icon(icon_file_);
+        QIcon icon = tree->decoded_icon(icon_file_);
+        // A file that holds no picture (a site's error text kept as its icon) is drawn as the
+        // default icon, so that every row keeps its icon column.
+        if (icon.isNull()) icon = tree->decoded_icon(tree->shared_icon_file(default_icon_bytes()));
         return icon.isNull() ? QVariant() : QVariant(icon);
     }
 

@@ -78,7 +78,10 @@ bool ModelessMessageScope::active() {
 
 MessageAnswer show_qt_message_box(const MessageRequest& request, QWidget* owner,
                                   bool keep_owner_usable) {
-    QMessageBox box(qt_icon(request.icon), to_qstring(request.caption), to_qstring(request.text),
+    // A box without a caption of its own bears the program's name rather than the executable's.
+    const QString title =
+        request.caption.empty() ? QStringLiteral("Tandel·Trasslo") : to_qstring(request.caption);
+    QMessageBox box(qt_icon(request.icon), title, to_qstring(request.text),
                     qt_buttons(request.buttons), keep_owner_usable ? nullptr : owner);
     if (!keep_owner_usable) return answer_of(box.exec(), request.buttons);
     box.setWindowModality(Qt::NonModal);

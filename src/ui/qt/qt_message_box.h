@@ -19,7 +19,8 @@ class ModelessMessageScope {
     static bool active();
 };
 
-// Shows one box and waits for the answer. With `keep_owner_usable` the box blocks nothing: the
+// Shows one box and waits for the answer; a request without a caption is titled
+// "Tandel·Trasslo". With `keep_owner_usable` the box blocks nothing: the
 // caller waits in a local event loop, so the other windows stay usable while it is open.
 MessageAnswer show_qt_message_box(const MessageRequest& request, QWidget* owner,
                                   bool keep_owner_usable = false);

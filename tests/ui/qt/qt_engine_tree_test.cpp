@@ -70,7 +70,21 @@ TEST_F(QtEngineTreeIcons, DefaultIconIsDrawnAsTheIcoFileHoldsIt) {
               direct);
 }
 
-TEST_F(QtEngineTreeIcons, EmptyOrUnusableFilesGiveNoPictureAndLaterFilesReplaceEarlier) {
+// The default icon as the tree draws it.
+QImage default_picture() {
+    QtEngineTree reference;
+    reference.add_item("d");
+    reference.set_item_icon(0, default_icon_bytes());
+    return reference.topLevelItem(0)->icon(0).pixmap(16, 16).toImage().convertToFormat(
+        QImage::Format_ARGB32);
+}
+
+QImage picture_of(const QtEngineTree& tree, int index) {
+    return tree.topLevelItem(index)->icon(0).pixmap(16, 16).toImage().convertToFormat(
+        QImage::Format_ARGB32);
+}
+
+TEST_F(QtEngineTreeIcons, EmptyFilesGiveNoPictureUnusableOnesTheDefaultAndLaterFilesReplace) {
     const std::string text = "not an image at all";
     const ByteBuffer garbage(text.begin(), text.end());
     // Starts like an ICO file but holds nothing an icon needs.
@@ -78,8 +92,9 @@ TEST_F(QtEngineTreeIcons, EmptyOrUnusableFilesGiveNoPictureAndLaterFilesReplaceE
     tree.set_item_icon(0, garbage);
     tree.set_item_icon(1, broken_ico);
     tree.set_item_icon(2, {});
-    EXPECT_FALSE(tree.item_has_icon(0));
-    EXPECT_FALSE(tree.item_has_icon(1));
+    // A file without a picture keeps the row's icon column with the default icon.
+    EXPECT_EQ(picture_of(tree, 0), default_picture());
+    EXPECT_EQ(picture_of(tree, 1), default_picture());
     EXPECT_FALSE(tree.item_has_icon(2));
 
     tree.set_item_icon(0, filled(QColor(0, 255, 0), 16, "PNG"));
@@ -87,7 +102,7 @@ TEST_F(QtEngineTreeIcons, EmptyOrUnusableFilesGiveNoPictureAndLaterFilesReplaceE
     tree.set_item_icon(0, filled(QColor(0, 0, 255), 16, "PNG"));
     EXPECT_EQ(centre_of(tree, 0), QColor(0, 0, 255));
     tree.set_item_icon(0, garbage);
-    EXPECT_FALSE(tree.item_has_icon(0));
+    EXPECT_EQ(picture_of(tree, 0), default_picture());
     // Out of range: nothing happens.
     tree.set_item_icon(7, default_icon_bytes());
     EXPECT_EQ(tree.item_count(), 3);
