@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include "app/busy_scope.h"
+#include "app/designed_widgets.h"
 #include "app/main_window.h"
 #include "base/event_pump.h"
 #include "base/message_box.h"
@@ -74,51 +75,35 @@ AddEngineDialog::AddEngineDialog(MainWindow* owner) : QDialog(owner), owner_(own
     setModal(false);
     setGeometry(50, 50, 578, 187);
 
-    auto name = [](QWidget* w, const char* object_name) {
-        w->setObjectName(QString::fromUtf8(object_name));
-    };
-    auto label = [&](const char* object_name, const char* caption, QRect where) {
-        auto* l = new QLabel(QString::fromUtf8(caption), this);
-        name(l, object_name);
-        l->setGeometry(where);
-    };
-    auto button = [&](const char* object_name, const char* caption, QRect where) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        name(b, object_name);
-        b->setGeometry(where);
-        b->setAutoDefault(false);
-        return b;
-    };
-
-    label("标签1", "留痕地址：", QRect(12, 16, 70, 26));
+    designed_label(this, "标签1", "留痕地址：", QRect(12, 16, 70, 26));
     address_ = new QLineEdit(QStringLiteral("http://www.baidu.com/s?wd={*}"), this);
-    name(address_, "编辑框留痕地址");
+    named(address_, "编辑框留痕地址");
     address_->setGeometry(84, 16, 352, 26);
-    QPushButton* paste = button("按钮粘贴", "粘贴", QRect(442, 14, 60, 30));
-    QPushButton* placeholder = button("按钮粘贴1", "{*}", QRect(506, 14, 60, 30));
-    label("标签3", "引擎名称：", QRect(12, 58, 70, 26));
+    QPushButton* paste = designed_button(this, "按钮粘贴", "粘贴", QRect(442, 14, 60, 30));
+    QPushButton* placeholder = designed_button(this, "按钮粘贴1", "{*}", QRect(506, 14, 60, 30));
+    designed_label(this, "标签3", "引擎名称：", QRect(12, 58, 70, 26));
     name_ = new QLineEdit(this);
-    name(name_, "编辑框引擎名称");
+    named(name_, "编辑框引擎名称");
     name_->setGeometry(84, 58, 352, 26);
-    label("标签2", "网页编码：", QRect(12, 100, 70, 26));
+    designed_label(this, "标签2", "网页编码：", QRect(12, 100, 70, 26));
     gbk_ = new QRadioButton(QStringLiteral("GBK"), this);
-    name(gbk_, "单选框GBK");
+    named(gbk_, "单选框GBK");
     gbk_->setGeometry(84, 100, 70, 26);
     gbk_->setChecked(true);
     utf8_ = new QRadioButton(QStringLiteral("UTF-8"), this);
-    name(utf8_, "单选框UTF_8");
+    named(utf8_, "单选框UTF_8");
     utf8_->setGeometry(160, 100, 80, 26);
     // Says what the dialog waits for while it reads a site; empty otherwise.
     status_ = new QLabel(this);
-    name(status_, "标签状态");
+    named(status_, "标签状态");
     status_->setGeometry(250, 100, 316, 26);
     auto* group = new QButtonGroup(this);
     group->addButton(gbk_);
     group->addButton(utf8_);
-    QPushButton* help = button("按钮帮助", "帮助", QRect(12, 142, 80, 32));
-    QPushButton* insert = button("按钮插入", "插入", QRect(236, 142, 80, 32));
-    QPushButton* add = button("按钮添加", "添加", QRect(322, 142, 80, 32));
-    test_ = button("按钮留痕测试", "留痕测试", QRect(442, 142, 124, 32));
+    QPushButton* help = designed_button(this, "按钮帮助", "帮助", QRect(12, 142, 80, 32));
+    QPushButton* insert = designed_button(this, "按钮插入", "插入", QRect(236, 142, 80, 32));
+    QPushButton* add = designed_button(this, "按钮添加", "添加", QRect(322, 142, 80, 32));
+    test_ = designed_button(this, "按钮留痕测试", "留痕测试", QRect(442, 142, 124, 32));
 
     connect(address_, &QLineEdit::textChanged, this, &AddEngineDialog::on_address_changed);
     connect(paste, &QPushButton::clicked, this, &AddEngineDialog::paste_address);

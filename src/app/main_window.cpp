@@ -18,6 +18,7 @@
 #include "app/add_engine_dialog.h"
 #include "app/busy_scope.h"
 #include "app/clickable_label.h"
+#include "app/designed_widgets.h"
 #include "app/help_window.h"
 #include "app/tray_icon.h"
 #include "app/version.h"
@@ -112,35 +113,17 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::build_controls() {
-    auto name = [](QWidget* w, const char* object_name) {
-        w->setObjectName(QString::fromUtf8(object_name));
-        return w;
-    };
-    auto label = [&](const char* object_name, const char* caption, QRect where) {
-        auto* l = new QLabel(QString::fromUtf8(caption), this);
-        name(l, object_name);
-        l->setGeometry(where);
-        return l;
-    };
-    auto button = [&](const char* object_name, const char* caption, QRect where) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        name(b, object_name);
-        b->setGeometry(where);
-        b->setAutoDefault(false);
-        return b;
-    };
-
     // In the order the window defines them: the settings walk keeps this order.
     tree_ = new QtEngineTree(this);
-    name(tree_, "树型框");
+    named(tree_, "树型框");
     tree_->setGeometry(10, 34, 340, 452);
-    label("标签1", "留痕引擎列表：", QRect(10, 10, 200, 20));
-    QPushButton* add = button("按钮添加", "添加..", QRect(10, 494, 80, 30));
-    QPushButton* remove = button("按钮删除", "删除", QRect(96, 494, 80, 30));
-    QPushButton* all = button("按钮全选", "全选", QRect(182, 494, 80, 30));
-    QPushButton* none = button("按钮不选", "不选", QRect(268, 494, 80, 30));
-    label("标签2", "留痕关键词列表：", QRect(366, 10, 200, 20));
-    QPushButton* paste = button("按钮粘贴", "粘贴", QRect(650, 6, 80, 26));
+    designed_label(this, "标签1", "留痕引擎列表：", QRect(10, 10, 200, 20));
+    QPushButton* add = designed_button(this, "按钮添加", "添加..", QRect(10, 494, 80, 30));
+    QPushButton* remove = designed_button(this, "按钮删除", "删除", QRect(96, 494, 80, 30));
+    QPushButton* all = designed_button(this, "按钮全选", "全选", QRect(182, 494, 80, 30));
+    QPushButton* none = designed_button(this, "按钮不选", "不选", QRect(268, 494, 80, 30));
+    designed_label(this, "标签2", "留痕关键词列表：", QRect(366, 10, 200, 20));
+    QPushButton* paste = designed_button(this, "按钮粘贴", "粘贴", QRect(650, 6, 80, 26));
 
     keywords_ = new QPlainTextEdit(this);
     keywords_->setObjectName(to_qstring(keyword_list_control_name()));
@@ -148,32 +131,32 @@ void MainWindow::build_controls() {
     keywords_->setGeometry(366, 36, 364, 330);
     keywords_->setPlainText(to_edit_text(default_keyword_list_text()));
 
-    label("标签3", "留痕间隔秒：", QRect(366, 378, 90, 26));
+    designed_label(this, "标签3", "留痕间隔秒：", QRect(366, 378, 90, 26));
     interval_ = new QLineEdit(QStringLiteral("0"), this);
-    name(interval_, "编辑框留痕间隔秒");
+    named(interval_, "编辑框留痕间隔秒");
     interval_->setGeometry(456, 378, 90, 26);
-    label("标签4", "循环次数：", QRect(560, 378, 80, 26));
+    designed_label(this, "标签4", "循环次数：", QRect(560, 378, 80, 26));
     loops_ = new QLineEdit(QStringLiteral("1"), this);
-    name(loops_, "编辑框留痕次数");
+    named(loops_, "编辑框留痕次数");
     loops_->setGeometry(640, 378, 90, 26);
 
-    start_ = button("按钮开始留痕", "开始留痕", QRect(366, 414, 364, 40));
+    start_ = designed_button(this, "按钮开始留痕", "开始留痕", QRect(366, 414, 364, 40));
 
     progress_ = new QProgressBar(this);
-    name(progress_, "进度条");
+    named(progress_, "进度条");
     progress_->setGeometry(10, 536, 720, 30);
     progress_->setTextVisible(false);
     progress_->setRange(0, 1);
     progress_->setValue(0);
     status_ = new QLabel(this);
-    name(status_, "透明标签");
+    named(status_, "透明标签");
     status_->setAttribute(Qt::WA_TranslucentBackground);
 
-    export_ = button("按钮导出外链地址", "导出外链地址", QRect(366, 464, 150, 30));
+    export_ = designed_button(this, "按钮导出外链地址", "导出外链地址", QRect(366, 464, 150, 30));
 
     auto link = [&](const char* object_name, const char* caption, QRect where) {
         auto* l = new ClickableLabel(this);
-        name(l, object_name);
+        named(l, object_name);
         l->setText(QString::fromUtf8(caption));
         // Blue and underlined through palette and font: a style sheet would put the whole
         // window's style through its parser for two labels.
@@ -189,7 +172,7 @@ void MainWindow::build_controls() {
     auto picture = [&](const char* object_name, const char* image, QStyle::StandardPixmap which,
                        QRect where) {
         auto* l = new ClickableLabel(this);
-        name(l, object_name);
+        named(l, object_name);
         // The style's 16-pixel picture read on its own: asking the style for the icon reads
         // every size it has and loads each image plugin to probe them.
         QPixmap pixmap = read_pixmap_file(

@@ -82,57 +82,69 @@ WindowControl* usable_control(ControlWalk& window, std::size_t index,
     return control;
 }
 
-}  // namespace
-
-void SettingsStore::save_controls(ControlWalk& window, std::string_view section,
-                                  const std::vector<LocalText>& excluded, bool keep_combo_lists,
-                                  bool keep_combo_texts) {
-    if (!section.empty()) set_section(section);
+// Calls `handle` with every control worth saving or restoring, in the window's order, with its
+// kind, whether it keeps its value as bytes, its name and its settings keys.
+template <typename Handle>
+void for_each_usable_control(ControlWalk& window, const std::vector<LocalText>& excluded,
+                             Handle handle) {
     for (std::size_t i = 0; i < window.control_count(); ++i) {
         ControlKind kind = ControlKind::other;
         bool binary = false;
         WindowControl* control = usable_control(window, i, excluded, kind, binary);
         if (control == nullptr) continue;
         const LocalText name = control->name();
-        const ControlKeys keys = keys_for(name);
-        switch (kind) {
-            case ControlKind::button:
-                if (binary)
-                    write_bytes(keys.tag_key, text_to_bytes(control->tag()));
-                else
-                    write_text(keys.tag_key, control->tag());
-                break;
-            case ControlKind::edit_box:
-                if (binary)
-                    write_bytes(name, text_to_bytes(control->text()));
-                else
-                    write_text(name, control->text());
-                break;
-            case ControlKind::check_box:
-            case ControlKind::radio_button:
-                write_bool(name, control->checked());
-                break;
-            case ControlKind::combo_box:
-                write_number(name, static_cast<double>(control->current_index()));
-                if (keep_combo_lists) write_bytes(keys.list_key, control->items());
-                if (keep_combo_texts) write_text(keys.content_key, control->text());
-                break;
-            case ControlKind::list_box:
-                write_bytes(name, control->items());
-                write_text(keys.selected_key, join_indices(control->selected_indices()));
-                break;
-            case ControlKind::checked_list_box:
-                write_bytes(name, control->items());
-                write_number(keys.selected_key, static_cast<double>(control->current_index()));
-                write_text(keys.ticked_key, join_indices(control->ticked_indices()));
-                break;
-            case ControlKind::colour_picker:
-                write_number(name, control->colour());
-                break;
-            case ControlKind::other:
-                break;
-        }
+        handle(*control, kind, binary, name, keys_for(name));
     }
+}
+
+}  // namespace
+
+void SettingsStore::save_controls(ControlWalk& window, std::string_view section,
+                                  const std::vector<LocalText>& excluded, bool keep_combo_lists,
+                                  bool keep_combo_texts) {
+    if (!section.empty()) set_section(section);
+    for_each_usable_control(
+        window, excluded,
+        [&](WindowControl& control, ControlKind kind, bool binary, const LocalText& name,
+            const ControlKeys& keys) {
+            switch (kind) {
+                case ControlKind::button:
+                    if (binary)
+                        write_bytes(keys.tag_key, text_to_bytes(control.tag()));
+                    else
+                        write_text(keys.tag_key, control.tag());
+                    break;
+                case ControlKind::edit_box:
+                    if (binary)
+                        write_bytes(name, text_to_bytes(control.text()));
+                    else
+                        write_text(name, control.text());
+                    break;
+                case ControlKind::check_box:
+                case ControlKind::radio_button:
+                    write_bool(name, control.checked());
+                    break;
+                case ControlKind::combo_box:
+                    write_number(name, static_cast<double>(control.current_index()));
+                    if (keep_combo_lists) write_bytes(keys.list_key, control.items());
+                    if (keep_combo_texts) write_text(keys.content_key, control.text());
+                    break;
+                case ControlKind::list_box:
+                    write_bytes(name, control.items());
+                    write_text(keys.selected_key, join_indices(control.selected_indices()));
+                    break;
+                case ControlKind::checked_list_box:
+                    write_bytes(name, control.items());
+                    write_number(keys.selected_key, static_cast<double>(control.current_index()));
+                    write_text(keys.ticked_key, join_indices(control.ticked_indices()));
+                    break;
+                case ControlKind::colour_picker:
+                    write_number(name, control.colour());
+                    break;
+                case ControlKind::other:
+                    break;
+            }
+        });
 }
 
 void SettingsStore::restore_controls(ControlWalk& window, std::string_view section,
@@ -143,69 +155,66 @@ void SettingsStore::restore_controls(ControlWalk& window, std::string_view secti
         if (!(number >= -1.0 && number < 2147483647.0)) return -1L;  // NaN and the far-off
         return static_cast<long>(number);
     };
-    for (std::size_t i = 0; i < window.control_count(); ++i) {
-        ControlKind kind = ControlKind::other;
-        bool binary = false;
-        WindowControl* control = usable_control(window, i, excluded, kind, binary);
-        if (control == nullptr) continue;
-        const LocalText name = control->name();
-        const ControlKeys keys = keys_for(name);
-        switch (kind) {
-            case ControlKind::button: {
-                const LocalText tag = control->tag();
-                if (binary)
-                    control->set_tag(
-                        until_zero(bytes_to_text(read_bytes(keys.tag_key, text_to_bytes(tag)))));
-                else
-                    control->set_tag(read_text(keys.tag_key, tag));
-                break;
+    for_each_usable_control(
+        window, excluded,
+        [&](WindowControl& control, ControlKind kind, bool binary, const LocalText& name,
+            const ControlKeys& keys) {
+            switch (kind) {
+                case ControlKind::button: {
+                    const LocalText tag = control.tag();
+                    if (binary)
+                        control.set_tag(until_zero(
+                            bytes_to_text(read_bytes(keys.tag_key, text_to_bytes(tag)))));
+                    else
+                        control.set_tag(read_text(keys.tag_key, tag));
+                    break;
+                }
+                case ControlKind::edit_box: {
+                    const LocalText text = control.text();
+                    if (binary)
+                        control.set_text(
+                            until_zero(bytes_to_text(read_bytes(name, text_to_bytes(text)))));
+                    else
+                        control.set_text(read_text(name, text));
+                    break;
+                }
+                case ControlKind::check_box:
+                case ControlKind::radio_button:
+                    control.set_checked(read_bool(name, control.checked()));
+                    break;
+                case ControlKind::combo_box:
+                    if (keep_combo_lists)
+                        control.set_items(read_bytes(keys.list_key, control.items()));
+                    control.set_current_index(
+                        to_index(read_number(name, static_cast<double>(control.current_index()))));
+                    if (keep_combo_texts)
+                        control.set_text(read_text(keys.content_key, control.text()));
+                    break;
+                case ControlKind::list_box: {
+                    const LocalText selected = join_indices(control.selected_indices());
+                    control.set_items(read_bytes(name, control.items()));
+                    const long count = control.item_count();
+                    for (long index : parse_indices(read_text(keys.selected_key, selected)))
+                        if (index >= 0 && index < count) control.select_index(index);
+                    break;
+                }
+                case ControlKind::checked_list_box: {
+                    const LocalText ticked = join_indices(control.ticked_indices());
+                    control.set_items(read_bytes(name, control.items()));
+                    control.set_current_index(to_index(read_number(
+                        keys.selected_key, static_cast<double>(control.current_index()))));
+                    const long count = control.item_count();
+                    for (long index : parse_indices(read_text(keys.ticked_key, ticked)))
+                        if (index >= 0 && index < count) control.tick_index(index);
+                    break;
+                }
+                case ControlKind::colour_picker:
+                    control.set_colour(read_number(name, control.colour()));
+                    break;
+                case ControlKind::other:
+                    break;
             }
-            case ControlKind::edit_box: {
-                const LocalText text = control->text();
-                if (binary)
-                    control->set_text(
-                        until_zero(bytes_to_text(read_bytes(name, text_to_bytes(text)))));
-                else
-                    control->set_text(read_text(name, text));
-                break;
-            }
-            case ControlKind::check_box:
-            case ControlKind::radio_button:
-                control->set_checked(read_bool(name, control->checked()));
-                break;
-            case ControlKind::combo_box:
-                if (keep_combo_lists)
-                    control->set_items(read_bytes(keys.list_key, control->items()));
-                control->set_current_index(
-                    to_index(read_number(name, static_cast<double>(control->current_index()))));
-                if (keep_combo_texts)
-                    control->set_text(read_text(keys.content_key, control->text()));
-                break;
-            case ControlKind::list_box: {
-                const LocalText selected = join_indices(control->selected_indices());
-                control->set_items(read_bytes(name, control->items()));
-                const long count = control->item_count();
-                for (long index : parse_indices(read_text(keys.selected_key, selected)))
-                    if (index >= 0 && index < count) control->select_index(index);
-                break;
-            }
-            case ControlKind::checked_list_box: {
-                const LocalText ticked = join_indices(control->ticked_indices());
-                control->set_items(read_bytes(name, control->items()));
-                control->set_current_index(to_index(
-                    read_number(keys.selected_key, static_cast<double>(control->current_index()))));
-                const long count = control->item_count();
-                for (long index : parse_indices(read_text(keys.ticked_key, ticked)))
-                    if (index >= 0 && index < count) control->tick_index(index);
-                break;
-            }
-            case ControlKind::colour_picker:
-                control->set_colour(read_number(name, control->colour()));
-                break;
-            case ControlKind::other:
-                break;
-        }
-    }
+        });
 }
 
 }  // namespace trasslo
