@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::string expected(text);
     if (utf8) {
-        const auto bytes = trasslo::local_to_utf8(text);
+        const auto bytes = trasslo::local_to_utf8_terminated(text);
         expected.assign(bytes.begin(), bytes.end());
         if (!expected.empty()) expected.pop_back();
     }

@@ -34,7 +34,9 @@ struct MetaCharset {
 };
 MetaCharset detect_meta_charset(std::string_view html);
 
-// Fallbacks through the code-page conversion (code page 936 on the local side).
+// The decoder's fallbacks through the code-page conversion (code page 936 on the local side).
+// Each reads bytes and ends the text at its first zero character, unlike local() and
+// utf16_to_local_text(), which take every character of a UTF-8 string or of UTF-16 units.
 LocalText utf8_to_local(std::string_view bytes);
 LocalText utf16_to_local(std::string_view bytes);  // UTF-16LE; '?' for characters GBK lacks
 LocalText big5_to_local(std::string_view text);    // ends at the first character GBK lacks

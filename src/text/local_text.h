@@ -17,17 +17,19 @@ using LocalText = std::string;
 using ByteBuffer = std::vector<std::uint8_t>;
 
 // UTF-8 (a source literal, the terminal, a file name) to local text; characters without a GBK
-// form become '?'.
+// form become '?'. Unlike the decoder's utf8_to_local, a zero byte does not end the text.
 LocalText local(std::string_view utf8);
 
 // The truth words of the program's files: "真" (true, a ticked engine) and "假" (false).
 const LocalText& true_word();
 const LocalText& false_word();
 
-// Local text to UTF-8, for the terminal, Qt and file names.
+// Local text to UTF-8, for the terminal, Qt and file names; '?' for what cannot convert. Unlike
+// url_encode's local_to_utf8_terminated, no zero byte is added and the result is text.
 std::string to_utf8(std::string_view local_text);
 
-// UTF-16 (Qt's strings) to local text and back.
+// UTF-16 code units (Qt's strings) to local text and back; '?' for characters GBK lacks. Unlike
+// the decoder's utf16_to_local, which reads UTF-16LE bytes up to a zero unit.
 LocalText utf16_to_local_text(std::u16string_view units);
 std::u16string local_text_to_utf16(std::string_view local_text);
 

@@ -94,7 +94,7 @@ std::optional<std::string> utf8_with_terminator(std::string_view text) {
 
 }  // namespace
 
-ByteBuffer local_to_utf8(std::string_view text) {
+ByteBuffer local_to_utf8_terminated(std::string_view text) {
     std::optional<std::string> utf8 = utf8_with_terminator(text);
     if (!utf8) return {};
     return ByteBuffer(utf8->begin(), utf8->end());

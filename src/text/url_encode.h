@@ -17,7 +17,7 @@ LocalText url_encode(std::string_view text, bool utf8 = false, bool keep_amp_eq 
 
 // The UTF-8 bytes of a local text, ending with one zero byte (the converted terminator);
 // empty when the conversion fails.
-ByteBuffer local_to_utf8(std::string_view text);
+ByteBuffer local_to_utf8_terminated(std::string_view text);
 
 // Replaces, pair by pair, the items of `find_list` by those of `replace_list` (both joined by
 // `separator`, "|" when empty). Missing replacements are empty, or item 1 with `fill_empty`;

@@ -123,7 +123,7 @@ TEST(DecodeToLocalText, EuroSignFollowsCodePage936BothWays) {
     DecodedText d = decode_to_local_text("\xE2\x82\xAC 5");
     EXPECT_EQ(d.text, "\x80 5");
     EXPECT_EQ(d.code, 2);
-    ByteBuffer back = local_to_utf8(d.text);
+    ByteBuffer back = local_to_utf8_terminated(d.text);
     EXPECT_EQ(std::string(back.begin(), back.end()), std::string("\xE2\x82\xAC 5\0", 6));
 }
 

@@ -79,7 +79,7 @@ TEST(UrlEncode, AgreesWithTheThreeStepRuleOnRandomBytes) {
         bool keep = rng() & 1;
         bool all = rng() & 2;
         ASSERT_EQ(url_encode(bytes, false, keep, all), reference_encode(bytes, keep, all)) << round;
-        ByteBuffer utf8 = local_to_utf8(bytes);
+        ByteBuffer utf8 = local_to_utf8_terminated(bytes);
         ASSERT_FALSE(utf8.empty());
         std::string utf8_bytes(utf8.begin(), utf8.end() - 1);
         ASSERT_EQ(url_encode(bytes, true, keep, all), reference_encode(utf8_bytes, keep, all))
@@ -110,9 +110,9 @@ TEST(UrlEncode, HundredMegabytesOfMixedTextComplete) {
 }
 
 TEST(LocalToUtf8, EndsWithOneZeroByte) {
-    EXPECT_EQ(local_to_utf8(""), ByteBuffer{0});
-    EXPECT_EQ(local_to_utf8(local("中a")), (ByteBuffer{0xE4, 0xB8, 0xAD, 'a', 0}));
-    EXPECT_EQ(local_to_utf8("\x80"), (ByteBuffer{0xE2, 0x82, 0xAC, 0}));
+    EXPECT_EQ(local_to_utf8_terminated(""), ByteBuffer{0});
+    EXPECT_EQ(local_to_utf8_terminated(local("中a")), (ByteBuffer{0xE4, 0xB8, 0xAD, 'a', 0}));
+    EXPECT_EQ(local_to_utf8_terminated("\x80"), (ByteBuffer{0xE2, 0x82, 0xAC, 0}));
 }
 
 TEST(ListReplace, PairsActInOrderOnEarlierResults) {

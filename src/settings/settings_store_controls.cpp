@@ -1,5 +1,6 @@
-// Saving and restoring a whole window: each named control's kept properties under keys formed
-// from its name, as text, number, truth value or a binary value file.
+// The settings store's window half (SettingsStore::save_controls and restore_controls, declared
+// in settings/settings_store.h): each named control's kept properties under keys formed from its
+// name, as text, number, truth value or a binary value file.
 #include <algorithm>
 #include <string>
 
