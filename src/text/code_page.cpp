@@ -93,7 +93,7 @@ void append_unit(std::u16string& out, const std::string& utf16le_bytes) {
 // each failure, which made a page of 2 MB of such characters take seconds.
 using code_page_tables::Cp936;
 using code_page_tables::Cp950;
-enum : unsigned { kLeadByte = 1, kTrailByte = 2 };
+enum : unsigned { kTrailByte = 2 };  // in Page::kKinds
 
 // Appends the form of `unit` (best fit included); false when the page has none.
 template <class Page>
@@ -128,15 +128,16 @@ void decode_dbcs(std::string_view bytes, std::u16string& out) {
             ++p;
             continue;
         }
-        if ((Page::kKinds[b] & kLeadByte) != 0 && p + 1 < end) {
+        if (b - Page::kFirstLead < Page::kLeadCount && p + 1 < end) {
             const unsigned trail = p[1];
-            const unsigned column = trail - Page::kFirstTrail;  // wraps below the first
-            const char16_t u =
-                column < Page::kTrailCount
-                    ? Page::kPairs[(b - Page::kFirstLead) * Page::kTrailCount + column]
-                    : char16_t{0};
-            if (u != 0 || (Page::kKinds[trail] & kTrailByte) != 0) {
-                *w++ = u != 0 ? u : Page::kDefaultUnit;
+            const char16_t u = Page::kPairs[(b - Page::kFirstLead) * 256 + trail];
+            if (u != 0) [[likely]] {
+                *w++ = u;
+                p += 2;
+                continue;
+            }
+            if ((Page::kKinds[trail] & kTrailByte) != 0) {
+                *w++ = Page::kDefaultUnit;
                 p += 2;
                 continue;
             }
@@ -235,18 +236,28 @@ std::string strict_to_gbk(std::string_view bytes, const char* from_name) {
 // The table path of utf16_to_code_page for the double-byte pages.
 template <class Page>
 std::string units_to_dbcs(std::u16string_view units, std::optional<char> default_char) {
-    std::string result;
-    result.reserve(units.size() * 2);
+    std::string result(units.size() * 2, '\0');
+    char* w = result.data();
     for (size_t i = 0; i < units.size(); ++i) {
-        if (append_form<Page>(units[i], result)) continue;
-        if (!default_char) return result;
-        result.push_back(*default_char);
+        const unsigned form = Page::kForms[units[i]];
+        if (form >= 0x100) {
+            *w++ = static_cast<char>(form >> 8);
+            *w++ = static_cast<char>(form & 0xFF);
+            continue;
+        }
+        if (form != 0 || units[i] == 0) {
+            *w++ = static_cast<char>(form);
+            continue;
+        }
+        if (!default_char) break;
+        *w++ = *default_char;
         // A surrogate pair is one character: one default character for both units.
         if (units[i] >= 0xD800 && units[i] < 0xDC00 && i + 1 < units.size() &&
             units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
             ++i;
         }
     }
+    result.resize(static_cast<size_t>(w - result.data()));
     return result;
 }
 
