@@ -4,7 +4,6 @@
 // byte or a lead and trail pair; WCTABLE rows are what WideCharToMultiByte gives for a UTF-16
 // unit, best fit included. Each file becomes one struct, named after its CODEPAGE number.
 //   make_code_page_tables OUTPUT BESTFIT_FILE...
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -132,31 +131,21 @@ void write_array(std::FILE* f, const char* type, const char* name,
 }
 
 // The struct of one code page. The converter decodes bytes below 0x80 as themselves without a
-// look-up and takes form 0 for "none", so a file that breaks either assumption is refused.
+// look-up, tells lead bytes by one range test and takes form 0 for "none", so a file that
+// breaks one of these assumptions is refused.
 void write_page(std::FILE* f, const CodePageFile& page, const std::string& path) {
-    enum : unsigned { kLead = 1, kTrail = 2 };
-    std::vector<unsigned> kinds(0x100);
-    for (size_t i = 0; i < page.lead_ranges.size(); i += 2) {
-        for (unsigned b = page.lead_ranges[i]; b <= page.lead_ranges[i + 1]; ++b) kinds[b] |= kLead;
-    }
-    unsigned first_lead = 0x100, last_lead = 0;
+    if (page.lead_ranges.size() != 2) fail(path, 0, "not one range of lead bytes");
+    const unsigned first_lead = page.lead_ranges[0], last_lead = page.lead_ranges[1];
+    auto is_lead = [&](unsigned b) { return b >= first_lead && b <= last_lead; };
+    std::vector<unsigned> is_trail(0x100);
     for (unsigned code = 0; code < 0x10000; ++code) {
-        if (!page.pairs[code]) continue;
-        const unsigned lead = code >> 8, trail = code & 0xFF;
-        kinds[trail] |= kTrail;
-        first_lead = std::min(first_lead, lead);
-        last_lead = std::max(last_lead, lead);
+        if (page.pairs[code]) is_trail[code & 0xFF] = 1;
     }
-    if (first_lead > last_lead) fail(path, 0, "no double-byte rows");
-    // The converter tells lead bytes by one range test.
-    if (page.lead_ranges.size() != 2 || page.lead_ranges[0] != first_lead ||
-        page.lead_ranges[1] != last_lead)
-        fail(path, 0, "lead bytes that are not one range with rows for its first and last");
     std::vector<unsigned> single(0x100);
     for (unsigned b = 0; b < 0x100; ++b) {
-        if (b < 0x80 && (page.single[b] != b || (kinds[b] & kLead)))
+        if (b < 0x80 && (page.single[b] != b || is_lead(b)))
             fail(path, 0, "a byte below 0x80 that is not itself");
-        single[b] = (kinds[b] & kLead) || !page.single[b] ? page.default_unit : *page.single[b];
+        single[b] = is_lead(b) || !page.single[b] ? page.default_unit : *page.single[b];
     }
     // A full row of 256 for each lead byte: a look-up without a range test on the trail byte
     // made decoding a quarter faster than rows of only the trail bytes in use.
@@ -174,7 +163,7 @@ void write_page(std::FILE* f, const CodePageFile& page, const std::string& path)
         if (!form) continue;
         if (*form == 0 && unit != 0) fail(path, 0, "a character encoded as byte 0");
         const bool pair = *form > 0xFF;
-        if (pair ? !(kinds[*form >> 8] & kLead) : (kinds[*form] & kLead) != 0)
+        if (pair ? !is_lead(*form >> 8) : is_lead(*form))
             fail(path, 0, "a WCTABLE form that does not fit the lead bytes");
         forms[unit] = *form;
     }
@@ -183,9 +172,8 @@ void write_page(std::FILE* f, const CodePageFile& page, const std::string& path)
     std::fprintf(f, "    static constexpr char16_t kDefaultUnit = 0x%04X;\n", page.default_unit);
     std::fprintf(f, "    static constexpr unsigned kFirstLead = 0x%02X;\n", first_lead);
     std::fprintf(f, "    static constexpr unsigned kLeadCount = %u;\n", last_lead - first_lead + 1);
-    std::fprintf(f,
-                 "    // Bit 1: a lead byte; bit 2: a byte that is the trail byte of some row.\n");
-    write_array(f, "std::uint8_t", "kKinds", kinds);
+    std::fprintf(f, "    // 1 for a byte that is the trail byte of some row.\n");
+    write_array(f, "std::uint8_t", "kIsTrail", is_trail);
     std::fprintf(f, "    // The unit of each byte on its own; kDefaultUnit for lead bytes.\n");
     write_array(f, "char16_t", "kSingle", single);
     std::fprintf(f, "    // (lead - kFirstLead) * 256 + trail -> unit; 0 where no row is.\n");

@@ -93,7 +93,6 @@ void append_unit(std::u16string& out, const std::string& utf16le_bytes) {
 // each failure, which made a page of 2 MB of such characters take seconds.
 using code_page_tables::Cp936;
 using code_page_tables::Cp950;
-enum : unsigned { kTrailByte = 2 };  // in Page::kKinds
 
 // Appends the form of `unit` (best fit included); false when the page has none.
 template <class Page>
@@ -136,7 +135,7 @@ void decode_dbcs(std::string_view bytes, std::u16string& out) {
                 p += 2;
                 continue;
             }
-            if ((Page::kKinds[trail] & kTrailByte) != 0) {
+            if (Page::kIsTrail[trail] != 0) {
                 *w++ = Page::kDefaultUnit;
                 p += 2;
                 continue;
