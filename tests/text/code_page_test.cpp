@@ -118,10 +118,8 @@ TEST(CodePage, TablesAreMicrosoftsBestFitFilesRowByRow) {
         auto check = [&](bool ok, const std::string& what) {
             if (!ok && wrong.size() < 10) wrong.push_back(what);
         };
-        size_t decoded = 0;
         for (const auto& [bytes, unit] : rows.units) {
             check(code_page_to_utf16(bytes, page) == std::u16string(1, unit), hex(bytes));
-            ++decoded;
         }
         for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
             const std::string alone(1, static_cast<char>(lead));
@@ -139,7 +137,6 @@ TEST(CodePage, TablesAreMicrosoftsBestFitFilesRowByRow) {
                 check(code_page_to_utf16(pair, page) == expected, hex(pair));
             }
         }
-        size_t encoded = 0;
         for (unsigned unit = 0; unit <= 0xFFFF; ++unit) {
             const std::u16string one(1, static_cast<char16_t>(unit));
             const auto row = rows.forms.find(static_cast<char16_t>(unit));
@@ -147,9 +144,7 @@ TEST(CodePage, TablesAreMicrosoftsBestFitFilesRowByRow) {
             check(utf16_to_code_page(one, page, std::nullopt) == expected,
                   "U+" + hex(std::string{static_cast<char>(unit >> 8),
                                          static_cast<char>(unit & 0xFF)}));
-            encoded += row != rows.forms.end();
         }
-        EXPECT_EQ(decoded + encoded, rows.units.size() + rows.forms.size());
         EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
     }
 }
@@ -168,7 +163,7 @@ TEST(CodePage, DoubleBytePagesAsWindowsConvertsThem) {
         {CodePage::gbk, "\xD6", u"?"},                     // a truncated character
         {CodePage::gbk, "\x81\x30\xD6\xD0", u"?0\u4E2D"},  // no trail byte: the 0 stays
         {CodePage::gbk, "\x81\xFF", u"?\uF8F5"},           // nor is 0xFF one
-        {CodePage::gbk, "\xD6\xD0\x80", u"\u4E2D\u20AC"},  // a lone trail byte
+        {CodePage::gbk, "\xD6\xD0\x80", u"\u4E2D\u20AC"},  // a lone trail byte: €
         {CodePage::big5, "\xA4\xA4\x80\xFF", u"\u4E2D\u0080\uF8F8"},
         {CodePage::big5, "\xA3\xC0\xA4\xA4", u"?\u4E2D"},  // a trail byte, but no row
         {CodePage::big5, "\x81\x40", u"\uEEB8"},           // user-defined
