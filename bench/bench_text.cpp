@@ -1,7 +1,8 @@
 // Keyword encoding and page decoding against the library calls that do the bare job, on the
 // same 1 MB of mixed Chinese and ASCII text, in one run:
 //   url_encode (GBK and UTF-8) against curl_easy_escape (goal: ratio at least 1.0);
-//   decode_to_local_text of a UTF-8 page against one iconv call (goal: at least 0.5).
+//   decode_to_local_text of a UTF-8 page against one iconv call (goal: at least 0.5);
+//   local text to UTF-16 and back (the code page 936 tables) against iconv (goal: at least 1.0).
 // A ratio is the baseline's time over ours: above 1 means faster than the baseline.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "base/event_pump.h"
 #include "text/charset.h"
@@ -132,6 +134,56 @@ void BM_IconvUtf8ToGbk(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
 
+const std::u16string& utf16_text() {
+    static const std::u16string units = local_text_to_utf16(gbk_text());
+    return units;
+}
+
+// One iconv call from `from` to `to` over `bytes` each round.
+void iconv_rounds(benchmark::State& state, const char* to, const char* from,
+                  std::string_view bytes) {
+    iconv_t cd = iconv_open(to, from);
+    std::string out(bytes.size() * 2, '\0');
+    for (auto _ : state) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(bytes.data());
+        size_t in_left = bytes.size();
+        char* w = out.data();
+        size_t out_left = out.size();
+        size_t rc = iconv(cd, &in, &in_left, &w, &out_left);
+        benchmark::DoNotOptimize(rc);
+        benchmark::DoNotOptimize(out.data());
+    }
+    iconv_close(cd);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * gbk_text().size()));
+}
+
+void BM_IconvGbkToUtf16(benchmark::State& state) {
+    iconv_rounds(state, "UTF-16LE", "CP936", gbk_text());
+}
+
+void BM_LocalTextToUtf16(benchmark::State& state) {
+    for (auto _ : state) {
+        std::u16string units = local_text_to_utf16(gbk_text());
+        benchmark::DoNotOptimize(units.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * gbk_text().size()));
+}
+
+void BM_IconvUtf16ToGbk(benchmark::State& state) {
+    const std::u16string& units = utf16_text();
+    iconv_rounds(state, "CP936", "UTF-16LE",
+                 std::string_view(reinterpret_cast<const char*>(units.data()), units.size() * 2));
+}
+
+void BM_Utf16ToLocalText(benchmark::State& state) {
+    for (auto _ : state) {
+        LocalText text = utf16_to_local_text(utf16_text());
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * gbk_text().size()));
+}
+
 void BM_DecodeToLocalText(benchmark::State& state) {
     const std::string& page = utf8_page();
     for (auto _ : state) {
@@ -165,6 +217,10 @@ BENCHMARK(BM_UrlEncodeUtf8)->Apply(settings);
 BENCHMARK(BM_IconvUtf8ToGbk)->Apply(settings);
 BENCHMARK(BM_DecodeToLocalText)->Apply(settings);
 BENCHMARK(BM_DecodeToLocalTextByTrial)->Apply(settings);
+BENCHMARK(BM_IconvGbkToUtf16)->Apply(settings);
+BENCHMARK(BM_LocalTextToUtf16)->Apply(settings);
+BENCHMARK(BM_IconvUtf16ToGbk)->Apply(settings);
+BENCHMARK(BM_Utf16ToLocalText)->Apply(settings);
 
 // Collects each benchmark's median CPU time so that main can print the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -200,6 +256,10 @@ int main(int argc, char** argv) {
                 ratio("BM_IconvUtf8ToGbk", "BM_DecodeToLocalText"));
     std::printf("  found by trial:       %.2fx\n",
                 ratio("BM_IconvUtf8ToGbk", "BM_DecodeToLocalTextByTrial"));
+    std::printf("local text to UTF-16: %.2fx the speed of iconv (goal >= 1.0)\n",
+                ratio("BM_IconvGbkToUtf16", "BM_LocalTextToUtf16"));
+    std::printf("UTF-16 to local text: %.2fx the speed of iconv (goal >= 1.0)\n",
+                ratio("BM_IconvUtf16ToGbk", "BM_Utf16ToLocalText"));
     benchmark::Shutdown();
     return 0;
 }

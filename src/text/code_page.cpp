@@ -8,7 +8,7 @@
 #include <map>
 #include <utility>
 
-#include "text/gbk_tables.h"
+#include "text/code_page_tables.h"
 
 namespace trasslo {
 namespace {
@@ -40,18 +40,6 @@ class IconvCache {
 iconv_t cached_iconv(const char* to, const char* from) {
     thread_local IconvCache cache;
     return cache.get(to, from);
-}
-
-const char* iconv_name(CodePage page) {
-    switch (page) {
-        case CodePage::gbk:
-            return "CP936";
-        case CodePage::utf8:
-            return "UTF-8";
-        case CodePage::big5:
-            return "BIG5";
-    }
-    return "CP936";
 }
 
 // The most input handed to one iconv call. The sanitizers' iconv interceptor checks the whole
@@ -98,15 +86,18 @@ void append_unit(std::u16string& out, const std::string& utf16le_bytes) {
     }
 }
 
-// Code page 936 through tables the build read from iconv (text/gbk_tables.h). Encoding through
-// a table instead of iconv matters for text with many unmappable characters: glibc converts
-// UTF-16 to CP936 in two steps and re-runs a whole chunk to locate each failure, which made a
-// page of 2 MB of such characters take seconds. Decoding local text (to the window, to UTF-8
-// for an address) is a table walk instead of two iconv steps.
+// Code pages 936 and 950 through tables the build made from Microsoft's best-fit files
+// (text/code_page_tables.h), so that user-defined codes and best fit come out as on Windows.
+// Encoding through a table instead of iconv also matters for text with many unmappable
+// characters: glibc converts UTF-16 to CP936 in two steps and re-runs a whole chunk to locate
+// each failure, which made a page of 2 MB of such characters take seconds.
+using code_page_tables::Cp936;
+using code_page_tables::Cp950;
 
-// Appends the form of `unit`; false when code page 936 has no such character.
-bool append_gbk(char16_t unit, std::string& out) {
-    const unsigned form = gbk_tables::kForms[unit];
+// Appends the form of `unit` (best fit included); false when the page has none.
+template <class Page>
+bool append_form(char16_t unit, std::string& out) {
+    const unsigned form = Page::kForms[unit];
     if (form >= 0x100) {
         out.push_back(static_cast<char>(form >> 8));
         out.push_back(static_cast<char>(form & 0xFF));
@@ -117,9 +108,13 @@ bool append_gbk(char16_t unit, std::string& out) {
     return true;
 }
 
-// Appends the units of `bytes`; a byte that starts no character becomes `replacement` and
-// decoding goes on with the next byte, as the iconv path does.
-void decode_gbk(std::string_view bytes, std::u16string& out, char16_t replacement) {
+// Appends the units of `bytes` as MultiByteToWideChar does. A lead byte and a byte behind it
+// that no table row has are one default character when that byte can be a trail byte at all
+// (Big5's A3 C0, say); when it cannot (an ASCII control, digit or punctuation, 0x7F, 0xFF) the
+// lead byte alone is, and that byte starts the next character, so that a stray lead byte never
+// swallows the quote or '<' behind it.
+template <class Page>
+void decode_dbcs(std::string_view bytes, std::u16string& out) {
     const size_t start = out.size();
     out.resize(start + bytes.size());
     char16_t* w = out.data() + start;
@@ -132,16 +127,22 @@ void decode_gbk(std::string_view bytes, std::u16string& out, char16_t replacemen
             ++p;
             continue;
         }
-        if (b >= 0x81 && b <= 0xFE && p + 1 < end && p[1] >= 0x40 && p[1] <= 0xFE) {
-            const char16_t u = gbk_tables::kPairs[(b - 0x81) * 191 + (p[1] - 0x40)];
-            if (u != 0) {
+        if (b - Page::kFirstLead < Page::kLeadCount && p + 1 < end) {
+            const unsigned trail = p[1];
+            const char16_t u = Page::kPairs[(b - Page::kFirstLead) * 256 + trail];
+            if (u != 0) [[likely]] {
                 *w++ = u;
                 p += 2;
                 continue;
             }
+            if (Page::kIsTrail[trail] != 0) {
+                *w++ = Page::kDefaultUnit;
+                p += 2;
+                continue;
+            }
         }
-        const char16_t u = gbk_tables::kSingle[b - 0x80];
-        *w++ = u != 0 ? u : replacement;
+        // A byte of its own, or a lead byte on its own (kDefaultUnit in kSingle).
+        *w++ = Page::kSingle[b];
         ++p;
     }
     out.resize(static_cast<size_t>(w - out.data()));
@@ -221,7 +222,7 @@ std::string strict_to_gbk(std::string_view bytes, const char* from_name) {
             // glibc decodes encoded surrogates (ED A0 80) to its wide form, but they are no
             // characters: the input is invalid, as the UTF-16 route used to find.
             if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) return {};
-            if (c >= 0x10000 || !append_gbk(static_cast<char16_t>(c), result))
+            if (c >= 0x10000 || !append_form<Cp936>(static_cast<char16_t>(c), result))
                 result.push_back('?');
         }
         if (error == E2BIG) continue;
@@ -231,20 +232,31 @@ std::string strict_to_gbk(std::string_view bytes, const char* from_name) {
     return result;
 }
 
-// The table path of utf16_to_code_page for code page 936.
-std::string units_to_gbk(std::u16string_view units, std::optional<char> default_char) {
-    std::string result;
-    result.reserve(units.size() * 2);
+// The table path of utf16_to_code_page for the double-byte pages.
+template <class Page>
+std::string units_to_dbcs(std::u16string_view units, std::optional<char> default_char) {
+    std::string result(units.size() * 2, '\0');
+    char* w = result.data();
     for (size_t i = 0; i < units.size(); ++i) {
-        if (append_gbk(units[i], result)) continue;
-        if (!default_char) return result;
-        result.push_back(*default_char);
+        const unsigned form = Page::kForms[units[i]];
+        if (form >= 0x100) {
+            *w++ = static_cast<char>(form >> 8);
+            *w++ = static_cast<char>(form & 0xFF);
+            continue;
+        }
+        if (form != 0 || units[i] == 0) {
+            *w++ = static_cast<char>(form);
+            continue;
+        }
+        if (!default_char) break;
+        *w++ = *default_char;
         // A surrogate pair is one character: one default character for both units.
         if (units[i] >= 0xD800 && units[i] < 0xDC00 && i + 1 < units.size() &&
             units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
             ++i;
         }
     }
+    result.resize(static_cast<size_t>(w - result.data()));
     return result;
 }
 
@@ -253,10 +265,14 @@ std::string units_to_gbk(std::u16string_view units, std::optional<char> default_
 std::u16string code_page_to_utf16(std::string_view bytes, CodePage page) {
     std::u16string result;
     if (page == CodePage::gbk) {
-        decode_gbk(bytes, result, u'?');
+        decode_dbcs<Cp936>(bytes, result);
         return result;
     }
-    iconv_t cd = cached_iconv("UTF-16LE", iconv_name(page));
+    if (page == CodePage::big5) {
+        decode_dbcs<Cp950>(bytes, result);
+        return result;
+    }
+    iconv_t cd = cached_iconv("UTF-16LE", "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) return result;
     const char* in = bytes.data();
     size_t in_left = bytes.size();
@@ -265,7 +281,7 @@ std::u16string code_page_to_utf16(std::string_view bytes, CodePage page) {
         append_unit(result, converted);
         converted.clear();
         // An invalid or truncated sequence: one replacement character per offending byte.
-        result.push_back(page == CodePage::utf8 ? u'\uFFFD' : u'?');
+        result.push_back(u'\uFFFD');
         ++in;
         --in_left;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -276,37 +292,15 @@ std::u16string code_page_to_utf16(std::string_view bytes, CodePage page) {
 
 std::string utf16_to_code_page(std::u16string_view units, CodePage page,
                                std::optional<char> default_char) {
-    if (page == CodePage::gbk) return units_to_gbk(units, default_char);
-    if (page == CodePage::utf8) return units_to_utf8(units, default_char);
-    std::string result;
-    iconv_t cd = cached_iconv(iconv_name(page), "UTF-16LE");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return result;
-    std::string le;
-    le.reserve(units.size() * 2);
-    for (char16_t u : units) {
-        le.push_back(static_cast<char>(u & 0xFF));
-        le.push_back(static_cast<char>(u >> 8));
+    switch (page) {
+        case CodePage::gbk:
+            return units_to_dbcs<Cp936>(units, default_char);
+        case CodePage::big5:
+            return units_to_dbcs<Cp950>(units, default_char);
+        case CodePage::utf8:
+            break;
     }
-    const char* in = le.data();
-    size_t in_left = le.size();
-    while (!run_iconv(cd, in, in_left, result)) {
-        if (!default_char) return result;
-        result.push_back(*default_char);
-        // Skip the whole character that failed: a surrogate pair is one character.
-        size_t skip = 2;
-        if (in_left >= 4) {
-            unsigned hi =
-                static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8);
-            unsigned lo =
-                static_cast<unsigned char>(in[2]) | (static_cast<unsigned char>(in[3]) << 8);
-            if (hi >= 0xD800 && hi < 0xDC00 && lo >= 0xDC00 && lo < 0xE000) skip = 4;
-        }
-        if (skip > in_left) skip = in_left;
-        in += skip;
-        in_left -= skip;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    return result;
+    return units_to_utf8(units, default_char);
 }
 
 std::string iconv_convert(std::string_view bytes, const char* from_name, const char* to_name) {

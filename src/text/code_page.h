@@ -1,10 +1,14 @@
 // Conversions between the code pages the program meets (936 = GBK, 65001 = UTF-8, 950 = Big5)
-// and UTF-16, over the C library's iconv. They behave like the platform's code-page
-// conversion: decoding never fails (a byte that starts no valid character becomes U+FFFD in
-// UTF-8, or '?' in the double-byte pages), encoding puts a default character in place of a
-// character the page lacks, or stops there when no default is wanted.
+// and UTF-16, as the platform's code-page conversion does them. Code pages 936 and 950 go
+// through tables the build makes from Microsoft's best-fit files (data/windows-code-pages/),
+// so that they convert exactly as Windows does: user-defined codes decode to private-use
+// characters, and encoding maps a character the page lacks to a look-alike where Windows has
+// one ("£" to "￡", "é" to "é", "¦" to "|"). UTF-8 goes through the C library's iconv.
+// Decoding never fails (a byte that starts no valid character becomes U+FFFD in UTF-8, or '?'
+// in the double-byte pages); encoding puts a default character in place of a character the
+// page lacks even by best fit, or stops there when no default is wanted.
 //
-// Code page 936 is glibc's "CP936" table, in which the single byte 0x80 is the euro sign.
+// In code page 936 the single byte 0x80 is the euro sign, both ways.
 #pragma once
 
 #include <optional>

@@ -88,6 +88,9 @@ TEST(DecodeToLocalText, Utf8IsFoundByTrialAndAsciiStaysAsItIs) {
     DecodedText utf8 = decode_to_local_text("<p>\xE4\xB8\xAD\xE6\x96\x87</p>");
     EXPECT_EQ(utf8.text, "<p>" + local("中文") + "</p>");
     EXPECT_EQ(utf8.code, 2);
+    // What code page 936 lacks takes Windows' best fit: É as é, £ as ￡.
+    DecodedText fitted = decode_to_local_text("<title>\xC3\xA9\xC3\x89 \xC2\xA3</title>");
+    EXPECT_EQ(fitted.text, "<title>\xA8\xA6\xA8\xA6 \xA1\xEA</title>");
 
     DecodedText ascii = decode_to_local_text("plain <b>ascii</b> text");
     EXPECT_EQ(ascii.text, "plain <b>ascii</b> text");
@@ -239,12 +242,15 @@ TEST(DecodeBadInput, RawFallbackKeepsEveryByteUpToTheFirstZero) {
     std::string bytes(10'000'000, '\0');
     for (char& c : bytes) c = static_cast<char>(rng() % 255 + 1);
     bytes[0] = '\x81';  // neither a mark nor valid UTF-8
+    bytes[1] = '\x40';  // and in Big5, with 0x81, a user-defined code
     DecodedText d = decode_to_local_text(bytes);
     EXPECT_EQ(d.code, 1);
     EXPECT_EQ(d.text, bytes);
     EXPECT_FALSE(utf8_to_local(bytes).empty());
     EXPECT_FALSE(utf16_to_local(bytes).empty());
-    EXPECT_FALSE(big5_to_local(bytes).empty());
+    // The user-defined code decodes to a private-use character that GBK lacks: the Big5 text
+    // ends before it.
+    EXPECT_EQ(big5_to_local(bytes), "");
 }
 
 TEST(DecodeBadInput, HundredMegabytesOfUtf8Html) {

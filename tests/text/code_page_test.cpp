@@ -1,41 +1,22 @@
-// The code-page layer: its table paths must give exactly what iconv gives, byte for byte,
-// on any input; the strict conversion fails on bad input and nothing else.
+// The code-page layer: code pages 936 and 950 convert exactly as Microsoft's best-fit files
+// say, row by row; UTF-8 exactly as iconv does; the strict conversion fails on bad input and
+// nothing else.
 #include "text/code_page.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace trasslo {
 namespace {
-
-// Lenient decoding the slow way: iconv, with one replacement per byte it rejects.
-std::u16string iconv_decode(std::string_view bytes, const char* from, char16_t replacement) {
-    iconv_t cd = iconv_open("UTF-16LE", from);
-    std::u16string out;
-    size_t at = 0;
-    while (at < bytes.size()) {
-        char* in = const_cast<char*>(bytes.data() + at);
-        size_t in_left = bytes.size() - at;
-        std::string buffer(in_left * 4 + 8, '\0');
-        char* w = buffer.data();
-        size_t w_left = buffer.size();
-        const size_t rc = iconv(cd, &in, &in_left, &w, &w_left);
-        for (char* p = buffer.data(); p + 1 < w; p += 2)
-            out.push_back(static_cast<char16_t>(static_cast<unsigned char>(p[0]) |
-                                                (static_cast<unsigned char>(p[1]) << 8)));
-        at = bytes.size() - in_left;
-        if (rc != static_cast<size_t>(-1)) break;
-        out.push_back(replacement);
-        ++at;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    iconv_close(cd);
-    return out;
-}
 
 // UTF-16 to UTF-8 through iconv, '?' for a unit it rejects (a lone surrogate).
 std::string iconv_utf8(std::u16string_view units) {
@@ -66,57 +47,152 @@ std::string iconv_utf8(std::u16string_view units) {
     return out;
 }
 
-TEST(CodePage, GbkTableDecodesEveryPairAsIconvDoes) {
-    std::string all;
-    for (int lead = 0x80; lead <= 0xFF; ++lead) {
-        for (int trail = 0x00; trail <= 0xFF; ++trail) {
-            // Each pair behind an ASCII byte, so that a rejected lead byte resynchronises.
-            all += 'a';
-            all += static_cast<char>(lead);
-            all += static_cast<char>(trail);
+// The rows of one of Microsoft's best-fit files, read the simple way.
+struct BestFitRows {
+    std::map<std::string, char16_t> units;  // MBTABLE and DBCSTABLE: bytes -> unit
+    std::map<char16_t, std::string> forms;  // WCTABLE: unit -> bytes
+    std::vector<bool> is_trail = std::vector<bool>(256);
+    size_t wctable_count = 0;  // the count the WCTABLE tag gives
+};
+
+BestFitRows read_best_fit(const std::string& name) {
+    std::ifstream in(std::string(TRASSLO_SOURCE_DIR) + "/data/windows-code-pages/" + name);
+    BestFitRows rows;
+    std::string table;
+    std::vector<unsigned> leads;  // lead bytes whose DBCSTABLE is still to come
+    unsigned lead = 0;
+    for (std::string line; std::getline(in, line) && line.rfind("ENDCODEPAGE", 0) != 0;) {
+        std::istringstream fields(line.substr(0, line.find(';')));
+        std::string first, second;
+        if (!(fields >> first >> second) || first == "CODEPAGE" || first == "CPINFO") continue;
+        if (first == "WCTABLE") rows.wctable_count = std::stoul(second);
+        if (first == "DBCSTABLE") {
+            lead = leads.front();
+            leads.erase(leads.begin());
+        }
+        if (first[0] != '0') {
+            table = first;
+            continue;
+        }
+        const unsigned from = std::stoul(first, nullptr, 16);
+        const unsigned to = std::stoul(second, nullptr, 16);
+        if (table == "DBCSRANGE") {
+            for (unsigned b = from; b <= to; ++b) leads.push_back(b);
+        } else if (table == "MBTABLE") {
+            rows.units[std::string(1, static_cast<char>(from))] = static_cast<char16_t>(to);
+        } else if (table == "DBCSTABLE") {
+            rows.units[{static_cast<char>(lead), static_cast<char>(from)}] =
+                static_cast<char16_t>(to);
+            rows.is_trail[from] = true;
+        } else if (table == "WCTABLE") {
+            rows.forms[static_cast<char16_t>(from)] =
+                to > 0xFF ? std::string{static_cast<char>(to >> 8), static_cast<char>(to & 0xFF)}
+                          : std::string(1, static_cast<char>(to));
         }
     }
-    EXPECT_EQ(code_page_to_utf16(all, CodePage::gbk), iconv_decode(all, "CP936", u'?'));
-    EXPECT_EQ(code_page_to_utf16("\x80", CodePage::gbk), u"\u20AC");  // the euro sign
-    EXPECT_EQ(code_page_to_utf16("\xD6", CodePage::gbk), u"?");       // a truncated character
+    return rows;
 }
 
-TEST(CodePage, GbkTableEncodesEveryUnitAsIconvDoes) {
-    iconv_t cd = iconv_open("CP936", "UTF-16LE");
-    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
-    std::u16string units;
-    std::string expected;
-    for (unsigned u = 0; u < 0x10000; ++u) {
-        if (u >= 0xD800 && u < 0xE000) continue;
-        char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-        char out[8];
-        char* in_ptr = in;
-        char* out_ptr = out;
-        size_t in_left = 2;
-        size_t out_left = sizeof out;
-        if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1)) {
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            expected += '?';
-        } else {
-            expected.append(out, out_ptr);
-        }
-        units += static_cast<char16_t>(u);
+// "AA A1": bytes in hex, for failure messages.
+std::string hex(std::string_view bytes) {
+    std::string out;
+    for (unsigned char b : bytes) {
+        char two[4];
+        std::snprintf(two, sizeof two, "%02X", b);
+        out += (out.empty() ? "" : " ") + std::string(two);
     }
-    iconv_close(cd);
-    EXPECT_EQ(utf16_to_code_page(units, CodePage::gbk, '?'), expected);
-    // Unit 0 is a byte of its own, not a unit without a form.
-    EXPECT_EQ(utf16_to_code_page(std::u16string(1, u'\0'), CodePage::gbk, std::nullopt),
-              std::string(1, '\0'));
-    EXPECT_EQ(utf16_to_code_page(u"a\u0E01b", CodePage::gbk, std::nullopt), "a");
+    return out;
 }
 
-TEST(CodePage, GbkTableAgreesWithIconvOnRandomBytes) {
-    std::mt19937 rng(11);
-    for (int round = 0; round < 3000; ++round) {
-        std::string bytes(rng() % 24, '\0');
-        for (char& c : bytes) c = static_cast<char>(rng() % 3 == 0 ? rng() % 128 : rng() % 256);
-        ASSERT_EQ(code_page_to_utf16(bytes, CodePage::gbk), iconv_decode(bytes, "CP936", u'?'))
-            << round;
+// Every row of both files, both ways, and nothing beyond them: a pair no row has is one '?'
+// when its second byte is a trail byte of the page, else '?' for the lead byte and the second
+// byte on its own; a unit without a WCTABLE row has no form.
+TEST(CodePage, TablesAreMicrosoftsBestFitFilesRowByRow) {
+    for (const auto& [name, page] : {std::pair{"bestfit936.txt", CodePage::gbk},
+                                     std::pair{"bestfit950.txt", CodePage::big5}}) {
+        SCOPED_TRACE(name);
+        const BestFitRows rows = read_best_fit(name);
+        ASSERT_GT(rows.units.size(), 19000u);
+        ASSERT_EQ(rows.forms.size(), rows.wctable_count);
+        std::vector<std::string> wrong;
+        auto check = [&](bool ok, const std::string& what) {
+            if (!ok && wrong.size() < 10) wrong.push_back(what);
+        };
+        for (const auto& [bytes, unit] : rows.units) {
+            check(code_page_to_utf16(bytes, page) == std::u16string(1, unit), hex(bytes));
+        }
+        for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
+            const std::string alone(1, static_cast<char>(lead));
+            if (rows.units.count(alone)) continue;  // no lead byte
+            check(code_page_to_utf16(alone, page) == u"?", hex(alone));
+            for (unsigned second = 0; second <= 0xFF; ++second) {
+                const std::string pair = alone + static_cast<char>(second);
+                if (rows.units.count(pair)) continue;
+                const auto single = rows.units.find(std::string(1, static_cast<char>(second)));
+                const std::u16string expected =
+                    rows.is_trail[second]
+                        ? u"?"
+                        : u"?" +
+                              std::u16string(1, single != rows.units.end() ? single->second : u'?');
+                check(code_page_to_utf16(pair, page) == expected, hex(pair));
+            }
+        }
+        for (unsigned unit = 0; unit <= 0xFFFF; ++unit) {
+            const std::u16string one(1, static_cast<char16_t>(unit));
+            const auto row = rows.forms.find(static_cast<char16_t>(unit));
+            const std::string expected = row != rows.forms.end() ? row->second : "";
+            check(utf16_to_code_page(one, page, std::nullopt) == expected,
+                  "U+" + hex(std::string{static_cast<char>(unit >> 8),
+                                         static_cast<char>(unit & 0xFF)}));
+        }
+        EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
+    }
+}
+
+// The cases Windows is known for, in both double-byte pages.
+TEST(CodePage, DoubleBytePagesAsWindowsConvertsThem) {
+    struct Decoding {
+        CodePage page;
+        std::string bytes;
+        std::u16string units;
+    };
+    const Decoding decodings[] = {
+        {CodePage::gbk, "\xAA\xA1\xD6\xD0", u"\uE000\u4E2D"},  // a user-defined code, then 中
+        {CodePage::gbk, "\x80", u"\u20AC"},                    // the euro sign
+        {CodePage::gbk, "\xFF", u"\uF8F5"},
+        {CodePage::gbk, "\xD6", u"?"},                     // a truncated character
+        {CodePage::gbk, "\x81\x30\xD6\xD0", u"?0\u4E2D"},  // no trail byte: the 0 stays
+        {CodePage::gbk, "\x81\xFF", u"?\uF8F5"},           // nor is 0xFF one
+        {CodePage::gbk, "\xD6\xD0\x80", u"\u4E2D\u20AC"},  // a lone trail byte: €
+        {CodePage::big5, "\xA4\xA4\x80\xFF", u"\u4E2D\u0080\uF8F8"},
+        {CodePage::big5, "\xA3\xC0\xA4\xA4", u"?\u4E2D"},  // a trail byte, but no row
+        {CodePage::big5, "\x81\x40", u"\uEEB8"},           // user-defined
+    };
+    for (const Decoding& d : decodings) {
+        EXPECT_EQ(code_page_to_utf16(d.bytes, d.page), d.units) << hex(d.bytes);
+    }
+    struct Encoding {
+        CodePage page;
+        std::u16string units;
+        std::optional<char> default_char;
+        std::string bytes;
+    };
+    const Encoding encodings[] = {
+        {CodePage::gbk, u"£10", '?',
+         "\xA1\xEA"
+         "10"},                                                     // best fit: ￡
+        {CodePage::gbk, u"\u00E9\u00C9", '?', "\xA8\xA6\xA8\xA6"},  // é, É as é
+        {CodePage::gbk, u"\u00A6", '?', "|"},                       // ¦
+        {CodePage::gbk, u"\u20AC\uE000", '?', "\x80\xAA\xA1"},
+        {CodePage::gbk, u"\U0001F600", '?', "?"},  // one default character for a pair
+        {CodePage::gbk, std::u16string(1, u'\0'), std::nullopt, std::string(1, '\0')},
+        {CodePage::gbk, u"a\u0E01b", std::nullopt, "a"},  // ends before what the page lacks
+        {CodePage::big5, u"\u4E2D\u20AC\u00E9", '?',
+         "\xA4\xA4\xA3\xE1"
+         "e"},
+    };
+    for (const Encoding& e : encodings) {
+        EXPECT_EQ(utf16_to_code_page(e.units, e.page, e.default_char), e.bytes) << hex(e.bytes);
     }
 }
 
@@ -236,7 +312,8 @@ TEST(CodePage, StatefulDecoderHandsOverItsLastCharacter) {
     // the decoder knows nothing combines with them.
     EXPECT_EQ(iconv_convert("a\x88\x62", "BIG5-HKSCS", "UTF-8"), "a\xC3\x8A\xCC\x84");
     EXPECT_EQ(iconv_convert("a\x88\x66", "BIG5-HKSCS", "UTF-8"), "a\xC3\x8A");
-    EXPECT_EQ(iconv_convert("a\x88\x66", "BIG5-HKSCS", "GB18030"), "a?");
+    // Code page 936 lacks Ê; best fit makes it ê.
+    EXPECT_EQ(iconv_convert("a\x88\x66", "BIG5-HKSCS", "GB18030"), "a\xA8\xBA");
 }
 
 }  // namespace

@@ -34,6 +34,8 @@ LocalText reference_encode(std::string_view bytes, bool keep_amp_eq, bool encode
 TEST(UrlEncode, WorkedExamplesInBothEncodings) {
     EXPECT_EQ(url_encode(local("abc 中")), "abc%20%D6%D0");
     EXPECT_EQ(url_encode(local("abc 中"), true), "abc%20%E4%B8%AD");
+    // £ reaches local text by best fit, as ￡.
+    EXPECT_EQ(url_encode(local("£10")), "%A1%EA10");
     for (bool utf8 : {false, true}) {
         SCOPED_TRACE(utf8);
         EXPECT_EQ(url_encode("a.b_c-d~e&f=g", utf8), "a.b_c-d%7Ee%26f%3Dg");
