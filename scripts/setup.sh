@@ -13,7 +13,7 @@ esac
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n
-  libcurl4-openssl-dev libpcre2-dev libcli11-dev
+  libcurl4-openssl-dev libpcre2-dev libcli11-dev libgumbo-dev
   ca-certificates
 )
 if [ "${1:-}" = "--test" ]; then
