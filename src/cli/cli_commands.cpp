@@ -14,9 +14,10 @@
 #include "cli/cli_options.h"
 #include "cli/cli_warnings.h"
 #include "cli/terminal_views.h"
-#include "net/fetch_title.h"
+#include "net/visit_outcome.h"
 #include "run/export_link_addresses.h"
 #include "run/trace_run.h"
+#include "run/visit_reason.h"
 #include "run/window_defaults.h"
 
 namespace trasslo::cli {
@@ -147,10 +148,11 @@ int export_command(const CliOptions& options, const std::filesystem::path& folde
 }
 
 int test_command(const CliOptions& options) {
-    const LocalText title =
-        fetch_title(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0);
-    std::printf("%s\n", terminal_line(title).c_str());
-    return exit_ok;
+    // fetch_title's visit; a visit that left no trace says why after the title.
+    const VisitOutcome outcome =
+        visit_page(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0);
+    std::printf("%s\n", terminal_line(outcome.title + visit_failure_reason(outcome)).c_str());
+    return outcome.left_trace() ? exit_ok : exit_failed;
 }
 
 int engines_command(const CliOptions& options, const std::filesystem::path& folder) {

@@ -15,8 +15,8 @@ constexpr const char* program_help =
     "  engines   列出留痕引擎\n"
     "\n"
     "各命令的帮助：trasslo-cli <命令> --help\n"
-    "退出状态：0 成功；1 留痕被取消或文件无法写出；2 用法错误或输入文件无法读取；\n"
-    "          130 被 SIGINT/SIGTERM 停止。\n";
+    "退出状态：0 成功；1 留痕被取消、测试的访问没有留下痕迹或文件无法写出；\n"
+    "          2 用法错误或输入文件无法读取；130 被 SIGINT/SIGTERM 停止。\n";
 
 constexpr const char* inputs_help =
     "  --engines FILE     留痕引擎列表文件（默认：程序目录的“留痕引擎列表.txt”，\n"
@@ -53,6 +53,7 @@ constexpr const char* test_help =
     "用法：trasslo-cli test ADDRESS [--utf8]\n"
     "\n"
     "留痕测试：用测试关键词访问留痕地址 ADDRESS（{*} 为关键词的位置），输出网页标题。\n"
+    "没有留下痕迹时在标题后说明原因（如“（无法连接）”），退出状态 1。\n"
     "\n"
     "选项：\n"
     "  --utf8             关键词按 UTF-8 编码（默认 GBK）\n";

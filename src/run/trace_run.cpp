@@ -9,8 +9,8 @@
 
 #include "base/event_pump.h"
 #include "net/abandon_scope.h"
-#include "net/fetch_title.h"
 #include "run/format_duration.h"
+#include "run/visit_reason.h"
 #include "text/c_number.h"
 
 namespace trasslo {
@@ -103,14 +103,17 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
                         view.set_current_engine(static_cast<int>(k));
                     // A stop during the visit gives up its request at the next poll.
                     const AbandonScope abandon(stop_flag);
-                    const LocalText title =
+                    const VisitOutcome outcome =
                         visit ? visit(engine.address, keyword, engine.encoding)
-                              : fetch_title(engine.address, keyword, engine.encoding);
+                              : visit_page(engine.address, keyword, engine.encoding);
                     ++visits;
                     // A visit given up is neither shown nor counted as a trace.
-                    if (abandon.abandoned()) break;
-                    view.set_status_text(visit_status_text(keyword_count, j, engine.name, title));
-                    ++total;
+                    if (abandon.abandoned() || outcome.abandoned) break;
+                    view.set_status_text(
+                        visit_status_text(keyword_count, j, engine.name, outcome.title) +
+                        visit_failure_reason(outcome));
+                    ++report.visits;
+                    if (outcome.left_trace()) ++total;
                     // Keep "停止中..." on the button once a stop was asked for during the visit.
                     if (!stop_flag)
                         view.set_start_caption(local("停止留痕(") + format_duration(elapsed()) +

@@ -76,11 +76,11 @@ TEST_F(CliCommandsTest, TestVisitsTheAddressWithTheTestKeywordAndPrintsTheTitle)
                                         "/cn/t?q=%E7%95%99%E7%97%95%E6%B5%8B%E8%AF%95"}));
 }
 
-TEST_F(CliCommandsTest, TestOfAnUnreachableAddressPrintsAnEmptyTitle) {
+TEST_F(CliCommandsTest, TestOfAFailingAddressPrintsTheReasonAndExitsWithOne) {
     const std::string dead = "http://127.0.0.1:" + std::to_string(unused_loopback_port());
     const ChildResult r = cli({"test", dead + "/?q={*}"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "\n");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "（无法连接）\n");
 }
 
 TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
