@@ -13,6 +13,7 @@
 #include "cli/cli_inputs.h"
 #include "cli/cli_options.h"
 #include "cli/cli_warnings.h"
+#include "cli/journal_commands.h"
 #include "cli/terminal_views.h"
 #include "net/visit_outcome.h"
 #include "run/export_link_addresses.h"
@@ -71,9 +72,7 @@ class StopSignals {
 };
 
 Terminal terminal() {
-    Terminal t;
-    t.progress_bar = ::isatty(STDERR_FILENO) == 1;
-    return t;
+    return standard_terminal();
 }
 
 int usage_error(const std::string& message) {
@@ -100,7 +99,17 @@ std::optional<std::vector<TraceEngine>> engines_for(const CliOptions& options,
     return engines;
 }
 
+// The trace run on the terminal, stopped by SIGINT and SIGTERM; the command's exit status.
+int run_on_terminal(TerminalRunView& view, const RunServices& services) {
+    const StopSignals signals;
+    const RunReport report = on_start_button_clicked(view, services);
+    if (signals.received()) return exit_stopped;
+    if (report.cancelled || view.asked_for_engines()) return exit_failed;
+    return exit_ok;
+}
+
 int run_command(const CliOptions& options, const std::filesystem::path& folder) {
+    if (options.resume) return resume_run(options, folder, run_on_terminal);
     std::string error;
     auto engines = engines_for(options, folder, error);
     if (!engines) return input_error(error);
@@ -120,11 +129,7 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
     if (auto warning = interval_warning(interval)) warn(*warning);
     TerminalRunView view(terminal(), std::move(*engines), std::move(*keywords), local(rounds),
                          local(interval));
-    const StopSignals signals;
-    const RunReport report = on_start_button_clicked(view);
-    if (signals.received()) return exit_stopped;
-    if (report.cancelled || view.asked_for_engines()) return exit_failed;
-    return exit_ok;
+    return record_run(view, options, folder, run_on_terminal);
 }
 
 int export_command(const CliOptions& options, const std::filesystem::path& folder) {
@@ -187,6 +192,10 @@ int run_cli(const std::vector<std::string>& args, const std::filesystem::path& p
             return test_command(options);
         case Command::engines:
             return engines_command(options, program_folder);
+        case Command::report:
+            return report_command(options, program_folder);
+        case Command::runs:
+            return runs_command(options, program_folder);
         case Command::none:
             break;
     }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string_view>
 
+#include "journal/run_recorder.h"
 #include "net/visit_outcome.h"
 #include "run/run_state.h"
 #include "run/run_view.h"
@@ -22,6 +23,9 @@ struct RunServices {
                                int encoding)>
         visit;
     std::function<void(long milliseconds, const bool& stop)> wait;
+    // Keeps the run's record (the journal); none: the run is not recorded. A resumed run's
+    // recorder names the visits made before, which the run then skips.
+    RunRecorder* recorder = nullptr;
 };
 
 // What a click did, for front ends that report more than the window does.

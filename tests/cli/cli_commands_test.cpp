@@ -90,12 +90,18 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
         std::vector<std::string> mentions;
     };
     const Case cases[] = {
-        {{"--help"}, "用法：trasslo-cli <命令>", {"run", "export", "test", "engines", "130"}},
+        {{"--help"},
+         "用法：trasslo-cli <命令>",
+         {"run", "export", "test", "engines", "report", "runs", "130"}},
         {{"-h"}, "用法：trasslo-cli <命令>", {"run"}},
-        {{"run", "--help"}, "用法：trasslo-cli run", {"--rounds", "--interval", "--keywords"}},
+        {{"run", "--help"},
+         "用法：trasslo-cli run",
+         {"--rounds", "--interval", "--keywords", "--journal", "--report", "--resume"}},
         {{"help", "export"}, "用法：trasslo-cli export", {"--out", "--engines"}},
         {{"test", "-h"}, "用法：trasslo-cli test", {"--utf8"}},
         {{"engines", "--help"}, "用法：trasslo-cli engines", {"--engines"}},
+        {{"report", "--help"}, "用法：trasslo-cli report", {"--journal", "--all", "jsonl"}},
+        {{"runs", "-h"}, "用法：trasslo-cli runs", {"--journal"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -124,6 +130,12 @@ TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndSayWhy) {
         {"test", "http://a.test/", "http://b.test/"},
         {"engines", "--keywords", "k.txt"},
         {"engines", "--engines="},
+        {"run", "--report", "r.txt"},
+        {"run", "--journal="},
+        {"report", "--run", "1", "--all"},
+        {"report", "--run", "x"},
+        {"report", "--format", "xml"},
+        {"runs", "--all"},
     };
     for (const std::vector<std::string>& args : cases) {
         std::string joined;
