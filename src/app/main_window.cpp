@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -27,6 +28,9 @@
 #include "icons/default_icon.h"
 #include "icons/icon_lock.h"
 #include "icons/site_icons.h"
+#include "journal/journal.h"
+#include "journal/journal_recorder.h"
+#include "journal/journal_report.h"
 #include "run/trace_run.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
@@ -205,6 +209,9 @@ void MainWindow::build_controls() {
     connect(help_link_, &ClickableLabel::clicked, this, &MainWindow::open_help_window);
     connect(help_picture, &ClickableLabel::clicked, this, &MainWindow::open_help_window);
     connect(tree_, &QtEngineTree::user_current_changed, this, &MainWindow::on_tree_current_changed);
+    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { engine_menu()->popup(tree_->viewport()->mapToGlobal(at)); });
     connect(tree_, &QtEngineTree::user_check_changed, this,
             [this](int item) { on_engine_checkbox_changed(engine_list(), *tree_, item); });
 }
@@ -281,7 +288,42 @@ void MainWindow::on_tree_current_changed(int index) {
 
 void MainWindow::on_start_clicked() {
     BusyScope busy(*this);
-    on_start_button_clicked(*this);
+    // Every run is kept in the journal beside the program; when it cannot be, the status label
+    // says so once and the run goes on.
+    JournalRecorder recorder(journal_file_path(folder_), RunSource::window,
+                             [this](const std::string& text) { set_status_text(local(text)); });
+    RunServices services;
+    services.recorder = &recorder;
+    on_start_button_clicked(*this, services);
+}
+
+QMenu* MainWindow::engine_menu() {
+    if (!engine_menu_) {
+        engine_menu_ = new QMenu(this);
+        engine_menu_->setObjectName(QStringLiteral("引擎列表菜单"));
+        engine_menu_->addAction(QStringLiteral("导出留痕报告.."), this,
+                                &MainWindow::export_journal_report);
+    }
+    return engine_menu_;
+}
+
+void MainWindow::export_journal_report() {
+    SaveFileRequest request;
+    request.title = local("导出留痕报告：");
+    request.filter = local("CSV 文件(*.csv)|*.csv|全部文件(*.*)|*.*");
+    request.default_extension = "csv";
+    const std::optional<std::filesystem::path> file = choose_export_file(request);
+    if (!file) return;
+    std::string error;
+    const std::unique_ptr<Journal> journal =
+        Journal::open(journal_file_path(folder_), Journal::Mode::read, error);
+    std::optional<std::int64_t> run = journal ? journal->latest_run() : std::nullopt;
+    if (journal && !run) error = "留痕记录中还没有留痕";
+    if (run && write_report_file(*journal, run, ReportFormat::csv, *file, error)) return;
+    MessageRequest message;
+    message.text = local(error);
+    message.icon = MessageIcon::warning;
+    show_message(message);
 }
 
 void MainWindow::on_export_clicked() {

@@ -18,6 +18,7 @@
 
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -53,6 +54,10 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     void on_save_config_clicked();
     void open_help_window();
     void open_add_engine_dialog();
+    // "导出留痕报告..": the save dialog, then the latest run's CSV report from the journal.
+    void export_journal_report();
+    // The engine list's right-click menu.
+    QMenu* engine_menu();
     // The tray's quit command after its question was answered OK.
     void quit_from_tray();
 
@@ -130,6 +135,7 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     bool closing_ = false;
     std::function<void(int)> ender_;
     FileChooser chooser_;
+    QMenu* engine_menu_ = nullptr;
 };
 
 }  // namespace trasslo

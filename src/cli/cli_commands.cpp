@@ -13,10 +13,12 @@
 #include "cli/cli_inputs.h"
 #include "cli/cli_options.h"
 #include "cli/cli_warnings.h"
+#include "cli/journal_commands.h"
 #include "cli/terminal_views.h"
-#include "net/fetch_title.h"
+#include "net/visit_outcome.h"
 #include "run/export_link_addresses.h"
 #include "run/trace_run.h"
+#include "run/visit_reason.h"
 #include "run/window_defaults.h"
 
 namespace trasslo::cli {
@@ -70,9 +72,7 @@ class StopSignals {
 };
 
 Terminal terminal() {
-    Terminal t;
-    t.progress_bar = ::isatty(STDERR_FILENO) == 1;
-    return t;
+    return standard_terminal();
 }
 
 int usage_error(const std::string& message) {
@@ -99,7 +99,17 @@ std::optional<std::vector<TraceEngine>> engines_for(const CliOptions& options,
     return engines;
 }
 
+// The trace run on the terminal, stopped by SIGINT and SIGTERM; the command's exit status.
+int run_on_terminal(TerminalRunView& view, const RunServices& services) {
+    const StopSignals signals;
+    const RunReport report = on_start_button_clicked(view, services);
+    if (signals.received()) return exit_stopped;
+    if (report.cancelled || view.asked_for_engines()) return exit_failed;
+    return exit_ok;
+}
+
 int run_command(const CliOptions& options, const std::filesystem::path& folder) {
+    if (options.resume) return resume_run(options, folder, run_on_terminal);
     std::string error;
     auto engines = engines_for(options, folder, error);
     if (!engines) return input_error(error);
@@ -119,11 +129,7 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
     if (auto warning = interval_warning(interval)) warn(*warning);
     TerminalRunView view(terminal(), std::move(*engines), std::move(*keywords), local(rounds),
                          local(interval));
-    const StopSignals signals;
-    const RunReport report = on_start_button_clicked(view);
-    if (signals.received()) return exit_stopped;
-    if (report.cancelled || view.asked_for_engines()) return exit_failed;
-    return exit_ok;
+    return record_run(view, options, folder, run_on_terminal);
 }
 
 int export_command(const CliOptions& options, const std::filesystem::path& folder) {
@@ -147,10 +153,11 @@ int export_command(const CliOptions& options, const std::filesystem::path& folde
 }
 
 int test_command(const CliOptions& options) {
-    const LocalText title =
-        fetch_title(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0);
-    std::printf("%s\n", terminal_line(title).c_str());
-    return exit_ok;
+    // fetch_title's visit; a visit that left no trace says why after the title.
+    const VisitOutcome outcome =
+        visit_page(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0);
+    std::printf("%s\n", terminal_line(outcome.title + visit_failure_reason(outcome)).c_str());
+    return outcome.left_trace() ? exit_ok : exit_failed;
 }
 
 int engines_command(const CliOptions& options, const std::filesystem::path& folder) {
@@ -185,6 +192,10 @@ int run_cli(const std::vector<std::string>& args, const std::filesystem::path& p
             return test_command(options);
         case Command::engines:
             return engines_command(options, program_folder);
+        case Command::report:
+            return report_command(options, program_folder);
+        case Command::runs:
+            return runs_command(options, program_folder);
         case Command::none:
             break;
     }

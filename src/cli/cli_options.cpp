@@ -19,11 +19,40 @@ void add_flag(CLI::App& app, const char* names, bool& flag) {
     app.add_flag(names, flag)->disable_flag_override();
 }
 
+// --journal FILE: the last one counts, or with `repeatable` every one in order.
+void add_journal(CLI::App& app, CliOptions& options, bool repeatable) {
+    if (!repeatable) {
+        app.add_option_function<std::string>(
+            "--journal", [&options](const std::string& value) { options.journals = {value}; });
+        return;
+    }
+    app.add_option_function<std::vector<std::string>>(
+           "--journal",
+           [&options](const std::vector<std::string>& values) { options.journals = values; })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->allow_extra_args(false);
+}
+
 void run_options(CLI::App& app, CliOptions& options) {
     add_value(app, "--engines", options.engines);
     add_value(app, "--keywords", options.keywords);
     add_value(app, "--rounds", options.rounds);
     add_value(app, "--interval", options.interval);
+    add_journal(app, options, false);
+    add_value(app, "--report", options.report);
+    add_flag(app, "--resume", options.resume);
+}
+
+void report_options(CLI::App& app, CliOptions& options) {
+    add_journal(app, options, true);
+    add_value(app, "--run", options.run_id);
+    add_flag(app, "--all", options.all);
+    add_value(app, "--format", options.format);
+    add_value(app, "--out", options.out);
+}
+
+void runs_options(CLI::App& app, CliOptions& options) {
+    add_journal(app, options, false);
 }
 
 void export_options(CLI::App& app, CliOptions& options) {
@@ -50,6 +79,23 @@ std::string export_needs(const CliOptions& options) {
     return options.out ? "" : "export 命令缺少 --out FILE";
 }
 
+std::string run_needs(const CliOptions& options) {
+    if (options.report && !options.report->empty() && !options.report->ends_with(".csv") &&
+        !options.report->ends_with(".jsonl"))
+        return "--report 的文件名须以 .csv 或 .jsonl 结尾";
+    return "";
+}
+
+std::string report_needs(const CliOptions& options) {
+    if (options.run_id && options.all) return "--run 与 --all 不能同时使用";
+    if (options.run_id && (options.run_id->empty() || options.run_id->size() > 18 ||
+                           options.run_id->find_first_not_of("0123456789") != std::string::npos))
+        return "--run 的值须为留痕编号：" + *options.run_id;
+    if (options.format && *options.format != "csv" && *options.format != "jsonl")
+        return "--format 只能是 csv 或 jsonl";
+    return "";
+}
+
 // One row per command. A new command is a row here with its option function (and its help text
 // and its function in cli_commands.cpp).
 struct CommandInfo {
@@ -59,11 +105,13 @@ struct CommandInfo {
     std::string (*needs)(const CliOptions&);  // may be null
 };
 
-constexpr std::array<CommandInfo, 4> commands = {{
-    {Command::run, "run", run_options, nullptr},
+constexpr std::array<CommandInfo, 6> commands = {{
+    {Command::run, "run", run_options, run_needs},
     {Command::export_addresses, "export", export_options, export_needs},
     {Command::test, "test", test_options, test_needs},
     {Command::engines, "engines", engines_options, nullptr},
+    {Command::report, "report", report_options, report_needs},
+    {Command::runs, "runs", runs_options, nullptr},
 }};
 
 const CommandInfo* find_command(std::string_view name) {
@@ -105,6 +153,9 @@ std::string empty_file_name(const CliOptions& options) {
     };
     for (const auto& [name, value] : files)
         if (*value && (*value)->empty()) return std::string(name) + " 的文件名为空";
+    if (options.report && options.report->empty()) return "--report 的文件名为空";
+    for (const std::string& journal : options.journals)
+        if (journal.empty()) return "--journal 的文件名为空";
     return "";
 }
 

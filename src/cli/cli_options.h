@@ -9,7 +9,7 @@
 
 namespace trasslo::cli {
 
-enum class Command { none, run, export_addresses, test, engines };
+enum class Command { none, run, export_addresses, test, engines, report, runs };
 
 struct CliOptions {
     Command command = Command::none;
@@ -21,6 +21,12 @@ struct CliOptions {
     std::optional<std::string> out;       // --out FILE
     std::string address;                  // test ADDRESS
     bool utf8 = false;                    // test --utf8
+    std::vector<std::string> journals;    // --journal FILE (repeatable on report)
+    bool resume = false;                  // run --resume
+    std::optional<std::string> report;    // run --report FILE (.csv or .jsonl)
+    std::optional<std::string> run_id;    // report --run N
+    bool all = false;                     // report --all
+    std::optional<std::string> format;    // report --format csv|jsonl
 };
 
 struct ParseResult {

@@ -1,5 +1,7 @@
 #include "cli/terminal_views.h"
 
+#include <unistd.h>
+
 #include "run/trace_run.h"
 
 namespace trasslo::cli {
@@ -9,6 +11,12 @@ std::string terminal_line(std::string_view local_text) {
     for (char& c : line)
         if (c == '\r' || c == '\n' || c == '\t') c = ' ';
     return line;
+}
+
+Terminal standard_terminal() {
+    Terminal t;
+    t.progress_bar = ::isatty(STDERR_FILENO) == 1;
+    return t;
 }
 
 TerminalRunView::TerminalRunView(Terminal terminal, std::vector<TraceEngine> engines,
@@ -64,6 +72,13 @@ void TerminalRunView::set_status_text(const LocalText& text) {
     clear_bar();
     std::fprintf(terminal_.out, "%s\n", terminal_line(text).c_str());
     std::fflush(terminal_.out);
+    draw_bar();
+}
+
+void TerminalRunView::show_notice(const std::string& text) {
+    clear_bar();
+    std::fprintf(terminal_.err, "trasslo-cli：%s\n", text.c_str());
+    std::fflush(terminal_.err);
     draw_bar();
 }
 

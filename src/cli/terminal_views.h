@@ -26,6 +26,9 @@ class TerminalRunView : public RunView {
 
     // True once the no-engine question was asked (and answered Cancel).
     bool asked_for_engines() const { return asked_; }
+    // A line for the user beside the run (UTF-8, on standard error), such as why the journal
+    // is not kept; the progress bar makes room for it.
+    void show_notice(const std::string& text);
 
     LocalText start_caption() override { return caption_; }
     void set_start_caption(const LocalText& caption) override { caption_ = caption; }
@@ -81,6 +84,9 @@ class TerminalExportView : public ExportView {
     std::vector<TraceEngine> engines_;
     LocalText keywords_;
 };
+
+// Standard output and error, with the progress bar when standard error is a terminal.
+Terminal standard_terminal();
 
 // One line of local text for the terminal: UTF-8, with line breaks and tabs in it turned into
 // spaces so that every status stays one line.

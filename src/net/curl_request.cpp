@@ -99,6 +99,7 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
     const size_t n = size * count;
     ByteBuffer& body = sink->response->body;
+    sink->response->received_bytes += n;
     if (body.size() + n > kMaxBodyBytes) {
         sink->over_cap = true;
         return 0;  // makes curl stop with a write error
@@ -169,12 +170,13 @@ RequestError map_curl_error(CURLcode code) {
             return RequestError::too_large;
         case CURLE_ABORTED_BY_CALLBACK:
             return RequestError::aborted;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return RequestError::redirect_loop;
         case CURLE_RECV_ERROR:
         case CURLE_SEND_ERROR:
         case CURLE_GOT_NOTHING:
         case CURLE_PARTIAL_FILE:
         case CURLE_WEIRD_SERVER_REPLY:
-        case CURLE_TOO_MANY_REDIRECTS:
         case CURLE_HTTP2:
         case CURLE_BAD_CONTENT_ENCODING:
         case CURLE_WRITE_ERROR:
@@ -359,6 +361,9 @@ HttpResponse perform_request(const HttpRequest& request) {
                 break;
             }
         }
+        if (char* url = nullptr;
+            curl_easy_getinfo(transfer.easy(), CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url)
+            response.final_url = url;
         if (cancelled) {
             response.error = RequestError::aborted;
         } else if (sink.over_cap) {

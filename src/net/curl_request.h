@@ -18,14 +18,15 @@ namespace trasslo {
 // Why a transfer produced no complete response.
 enum class RequestError {
     none,
-    bad_address,  // unsupported scheme or malformed address
-    resolve,      // host (or proxy) name unknown
-    connect,      // refused or unreachable
-    timeout,      // a step or the overall deadline ran out
-    tls,          // handshake failed or certificate not trusted
-    too_large,    // body over the cap
-    aborted,      // cancelled by the caller, or given up under an AbandonScope
-    transfer,     // connection broke or the reply was malformed
+    bad_address,    // unsupported scheme or malformed address
+    resolve,        // host (or proxy) name unknown
+    connect,        // refused or unreachable
+    timeout,        // a step or the overall deadline ran out
+    tls,            // handshake failed or certificate not trusted
+    too_large,      // body over the cap
+    aborted,        // cancelled by the caller, or given up under an AbandonScope
+    redirect_loop,  // more redirects than any site needs
+    transfer,       // connection broke or the reply was malformed
     other,
 };
 
@@ -50,11 +51,13 @@ struct HttpRequest {
 
 struct HttpResponse {
     RequestError error = RequestError::other;
-    long status = 0;            // 0 when no response line arrived
-    std::string status_text{};  // "OK", "Not Found" ...
-    std::string raw_headers{};  // status line and header lines of the final response,
-                                // CR LF as sent, ending with the empty line
-    ByteBuffer body{};          // empty unless error == none
+    long status = 0;                 // 0 when no response line arrived
+    std::string status_text{};       // "OK", "Not Found" ...
+    std::string raw_headers{};       // status line and header lines of the final response,
+                                     // CR LF as sent, ending with the empty line
+    ByteBuffer body{};               // empty unless error == none
+    std::string final_url{};         // the address last asked for, after the redirects followed
+    std::size_t received_bytes = 0;  // body bytes that arrived, also when the body was refused
     bool ok() const { return error == RequestError::none; }
 };
 

@@ -13,7 +13,8 @@ namespace trasslo {
 // templates go through page_request, all others through HttpClient::request_text. A page
 // without a title is requested three times, pausing 500 ms (pumping events) in between;
 // the empty text means no title was found. Under an AbandonScope whose flag is set, the request
-// in flight, the pause and the attempts left are given up and the empty text returned.
+// in flight, the pause and the attempts left are given up and the empty text returned. The
+// visit is visit_page's (net/visit_outcome.h), which also tells how it went.
 LocalText fetch_title(std::string_view address_template, std::string_view keyword, int encoding);
 
 }  // namespace trasslo

@@ -69,7 +69,9 @@ std::vector<std::string> header_lines(std::string_view block) {
 
 }  // namespace
 
-ByteBuffer page_request(std::string_view url, const PageRequestOptions& options) {
+HttpResponse page_request_exchange(std::string_view url, const PageRequestOptions& options) {
+    HttpResponse failed;
+    failed.error = RequestError::bad_address;
     try {
         HttpRequest request;
         request.method = options.method == 1 ? "POST" : "GET";
@@ -86,7 +88,7 @@ ByteBuffer page_request(std::string_view url, const PageRequestOptions& options)
         // Connection: a host and a usable port are needed, as for opening a connection.
         const LocalText host = url_host(url);
         const int port = url_port(url);
-        if (host.empty() || port <= 0) return {};
+        if (host.empty() || port <= 0) return failed;
         request.url = std::string(secure ? "https://" : "http://") + host + ":" +
                       std::to_string(port) + url_path(url);
 
@@ -114,10 +116,16 @@ ByteBuffer page_request(std::string_view url, const PageRequestOptions& options)
         if (options.returned_headers) *options.returned_headers = raw;
         if (options.returned_cookies) *options.returned_cookies = received;
         if (options.cookies) merge_cookies(*options.cookies, received);
-        return response.ok() ? std::move(response.body) : ByteBuffer();
+        return response;
     } catch (...) {
-        return {};
+        failed.error = RequestError::other;
+        return failed;
     }
+}
+
+ByteBuffer page_request(std::string_view url, const PageRequestOptions& options) {
+    HttpResponse response = page_request_exchange(url, options);
+    return response.ok() ? std::move(response.body) : ByteBuffer();
 }
 
 }  // namespace trasslo

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "net/curl_request.h"
 #include "text/local_text.h"
 
 namespace trasslo {
@@ -29,6 +30,11 @@ struct PageRequestOptions {
 // cannot be reached, the exchange fails or runs past its deadline, or the body is over the
 // size cap. Never throws; pumps pending events while waiting on the user-interface thread.
 ByteBuffer page_request(std::string_view url, const PageRequestOptions& options = {});
+
+// The same request, answered with the whole exchange (status, final address, what went wrong)
+// for callers that judge a visit by more than its body. page_request is this with the body
+// taken out.
+HttpResponse page_request_exchange(std::string_view url, const PageRequestOptions& options = {});
 
 }  // namespace trasslo
 

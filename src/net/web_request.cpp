@@ -50,6 +50,7 @@ void WebRequest::open(std::string_view method, std::string_view url, bool async)
     status_text_.clear();
     raw_headers_.clear();
     response_.clear();
+    exchange_ = HttpResponse();
     options_[kOptionUrl] = LocalText(url);
 }
 
@@ -121,6 +122,12 @@ void WebRequest::run(long deadline_ms) {
     request.cancel = &cancel_;
 
     HttpResponse response = perform_request(request);
+    exchange_.error = response.error;
+    exchange_.status = response.status;
+    exchange_.status_text = response.status_text;
+    exchange_.raw_headers = response.raw_headers;
+    exchange_.final_url = response.final_url;
+    exchange_.received_bytes = response.received_bytes;
     status_ = response.status;
     status_text_ = std::move(response.status_text);
     raw_headers_ = std::move(response.raw_headers);

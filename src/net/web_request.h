@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "net/curl_request.h"
 #include "text/local_text.h"
 
 namespace trasslo {
@@ -61,6 +62,11 @@ class WebRequest {
     // Reads "Option"(index); writes it first when `value` holds something.
     OptionValue option(long index, const OptionValue& value = {});
 
+    // The last exchange as the request layer ended it, without its body: what went wrong, the
+    // status and header block that arrived (also when the response above reads as none), the
+    // final address and the body bytes received. For callers that judge a visit.
+    const HttpResponse& last_exchange() const { return exchange_; }
+
   private:
     void run(long deadline_ms);
 
@@ -84,6 +90,7 @@ class WebRequest {
     std::string status_text_;
     std::string raw_headers_;
     ByteBuffer response_;
+    HttpResponse exchange_;
 };
 
 }  // namespace trasslo

@@ -9,8 +9,8 @@
 
 #include "base/event_pump.h"
 #include "net/abandon_scope.h"
-#include "net/fetch_title.h"
 #include "run/format_duration.h"
+#include "run/visit_reason.h"
 #include "text/c_number.h"
 
 namespace trasslo {
@@ -86,6 +86,15 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
 
     const auto& visit = services.visit;
     const auto& wait = services.wait;
+    RunRecorder* const recorder = services.recorder;
+    if (recorder) {
+        RunInputs inputs;
+        inputs.rounds = rounds;
+        inputs.interval = view.interval_text();
+        inputs.keywords = keywords;
+        inputs.engines = view.engine_snapshot();
+        recorder->run_started(inputs);
+    }
     std::uint32_t total = 0;
     for (int round = 1; round <= rounds && !stop_flag && !report.cancelled; ++round) {
         view.set_round(round, rounds);
@@ -98,19 +107,27 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
             for (std::size_t k = 0; k < snapshot.size(); ++k) {
                 if (stop_flag) break;
                 const TraceEngine& engine = snapshot[k];
-                if (engine.enabled) {
+                const VisitPosition position{round, j, static_cast<int>(k) + 1};
+                if (engine.enabled && recorder && recorder->visit_recorded(position)) {
+                    // Made before this run was resumed: not again, but the keyword had it.
+                    ++visits;
+                } else if (engine.enabled) {
                     if (!view.add_engine_dialog_open())
                         view.set_current_engine(static_cast<int>(k));
                     // A stop during the visit gives up its request at the next poll.
                     const AbandonScope abandon(stop_flag);
-                    const LocalText title =
+                    const VisitOutcome outcome =
                         visit ? visit(engine.address, keyword, engine.encoding)
-                              : fetch_title(engine.address, keyword, engine.encoding);
+                              : visit_page(engine.address, keyword, engine.encoding);
                     ++visits;
                     // A visit given up is neither shown nor counted as a trace.
-                    if (abandon.abandoned()) break;
-                    view.set_status_text(visit_status_text(keyword_count, j, engine.name, title));
-                    ++total;
+                    if (abandon.abandoned() || outcome.abandoned) break;
+                    if (recorder) recorder->visit_made(position, keyword, engine, outcome);
+                    view.set_status_text(
+                        visit_status_text(keyword_count, j, engine.name, outcome.title) +
+                        visit_failure_reason(outcome));
+                    ++report.visits;
+                    if (outcome.left_trace()) ++total;
                     // Keep "停止中..." on the button once a stop was asked for during the visit.
                     if (!stop_flag)
                         view.set_start_caption(local("停止留痕(") + format_duration(elapsed()) +
@@ -140,6 +157,8 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
     report.total = total;
     report.stopped = stop_flag;
     report.elapsed_ms = elapsed();
+    // The record ends before the final message, which may wait on the user for long.
+    if (recorder) recorder->run_ended(!report.stopped && !report.cancelled);
     view.set_start_caption(idle_start_caption());
     view.set_progress_visible(false);
     MessageRequest done;

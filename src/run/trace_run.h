@@ -7,6 +7,8 @@
 #include <functional>
 #include <string_view>
 
+#include "journal/run_recorder.h"
+#include "net/visit_outcome.h"
 #include "run/run_state.h"
 #include "run/run_view.h"
 #include "text/local_text.h"
@@ -14,20 +16,25 @@
 namespace trasslo {
 
 // The outside world of a run, replaceable for measurements and tests. Empty members mean the
-// real ones: fetch_title for a visit and pause(ms, stop) for the wait after each visit.
+// real ones: visit_page (fetch_title's visit, with its outcome) for a visit and pause(ms, stop)
+// for the wait after each visit.
 struct RunServices {
-    std::function<LocalText(std::string_view address_template, std::string_view keyword,
-                            int encoding)>
+    std::function<VisitOutcome(std::string_view address_template, std::string_view keyword,
+                               int encoding)>
         visit;
     std::function<void(long milliseconds, const bool& stop)> wait;
+    // Keeps the run's record (the journal); none: the run is not recorded. A resumed run's
+    // recorder names the visits made before, which the run then skips.
+    RunRecorder* recorder = nullptr;
 };
 
 // What a click did, for front ends that report more than the window does.
 struct RunReport {
-    bool started = false;     // false: the click asked a running run to stop
-    std::uint32_t total = 0;  // visits completed (traces left)
-    bool stopped = false;     // ended by a stop request
-    bool cancelled = false;   // ended by Cancel in the no-engine question
+    bool started = false;      // false: the click asked a running run to stop
+    std::uint32_t total = 0;   // traces left: visits whose final response was a page
+    std::uint32_t visits = 0;  // visits completed, traces or not
+    bool stopped = false;      // ended by a stop request
+    bool cancelled = false;    // ended by Cancel in the no-engine question
     std::int64_t elapsed_ms = 0;
 };
 
@@ -35,7 +42,8 @@ struct RunReport {
 // returns when it is over; otherwise (a run is active further up the stack, reached through the
 // event pump) it sets the caption "停止中..." and the stop flag and returns at once. A stop during
 // a visit gives up the visit's request at its next poll (net/abandon_scope.h); that visit is
-// neither shown nor counted.
+// neither shown nor counted. A visit counts as a trace only when it left one
+// (VisitOutcome::left_trace); the status line of one that did not ends with the reason.
 RunReport on_start_button_clicked(RunView& view, const RunServices& services = {});
 
 // The texts of the run, for views that need to recognise them.

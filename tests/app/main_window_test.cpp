@@ -1,7 +1,9 @@
 // The main window with its real widgets: start-up defaults, saving on close, the run and its
 // stop click, multi-ticking, the paste and save commands, and ending during a run.
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -13,6 +15,7 @@
 #include "app_fixture.h"
 #include "engines/engine_list.h"
 #include "engines/engine_list_file.h"
+#include "journal/journal.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
 #include "ui/qt/qt_clipboard.h"
@@ -172,6 +175,42 @@ TEST_F(MainWindowTest, RunVisitsEveryKeywordAtEveryTickedEngineAndReports) {
     EXPECT_NE(last.find(" 在目标网站上留下了 8 个痕迹！"), std::string::npos) << last;
     EXPECT_EQ(start()->text(), "开始留痕");
     EXPECT_FALSE(control<QProgressBar>(w, "进度条")->isVisible());
+}
+
+TEST_F(MainWindowTest, RunsAreJournaledAndTheEngineMenuExportsTheLatestRunsReport) {
+    MainWindow& w = open_on_local_site(2);
+    std::vector<SaveFileRequest> dialogs;
+    const std::filesystem::path csv = folder() / "report.csv";
+    w.set_file_chooser([&](const SaveFileRequest& request) {
+        dialogs.push_back(request);
+        return std::optional<std::filesystem::path>(csv);
+    });
+    keywords()->setPlainText("a\nb");
+    start()->click();
+    keywords()->setPlainText("c");
+    start()->click();
+
+    std::string error;
+    const auto journal = Journal::open(journal_file_path(folder()), Journal::Mode::read, error);
+    ASSERT_TRUE(journal) << error;
+    const auto runs = journal->runs();
+    ASSERT_TRUE(runs && runs->size() == 2u);
+    EXPECT_EQ((*runs)[0].source, "window");
+    EXPECT_EQ((*runs)[0].state, "finished");
+    EXPECT_EQ((*runs)[0].visits, 4);
+
+    const QList<QAction*> actions = w.engine_menu()->actions();
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions[0]->text(), "导出留痕报告..");
+    actions[0]->trigger();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(utf8_of(dialogs[0].title), "导出留痕报告：");
+    const std::string report = read_file_bytes(csv);
+    EXPECT_TRUE(report.starts_with("\xEF\xBB\xBFrun,round,keyword,")) << report;
+    EXPECT_NE(report.find("\r\n2,1,c,站2," + site.url("/s2?q=c") + ",200,"), std::string::npos)
+        << report;
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 3);  // the latest run's two
+    EXPECT_TRUE(messages.size() == 2u) << "the two runs' final messages, nothing else";
 }
 
 TEST_F(MainWindowTest, SecondClickStopsTheRun) {

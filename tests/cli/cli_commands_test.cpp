@@ -76,11 +76,11 @@ TEST_F(CliCommandsTest, TestVisitsTheAddressWithTheTestKeywordAndPrintsTheTitle)
                                         "/cn/t?q=%E7%95%99%E7%97%95%E6%B5%8B%E8%AF%95"}));
 }
 
-TEST_F(CliCommandsTest, TestOfAnUnreachableAddressPrintsAnEmptyTitle) {
+TEST_F(CliCommandsTest, TestOfAFailingAddressPrintsTheReasonAndExitsWithOne) {
     const std::string dead = "http://127.0.0.1:" + std::to_string(unused_loopback_port());
     const ChildResult r = cli({"test", dead + "/?q={*}"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "\n");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "（无法连接）\n");
 }
 
 TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
@@ -90,12 +90,18 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
         std::vector<std::string> mentions;
     };
     const Case cases[] = {
-        {{"--help"}, "用法：trasslo-cli <命令>", {"run", "export", "test", "engines", "130"}},
+        {{"--help"},
+         "用法：trasslo-cli <命令>",
+         {"run", "export", "test", "engines", "report", "runs", "130"}},
         {{"-h"}, "用法：trasslo-cli <命令>", {"run"}},
-        {{"run", "--help"}, "用法：trasslo-cli run", {"--rounds", "--interval", "--keywords"}},
+        {{"run", "--help"},
+         "用法：trasslo-cli run",
+         {"--rounds", "--interval", "--keywords", "--journal", "--report", "--resume"}},
         {{"help", "export"}, "用法：trasslo-cli export", {"--out", "--engines"}},
         {{"test", "-h"}, "用法：trasslo-cli test", {"--utf8"}},
         {{"engines", "--help"}, "用法：trasslo-cli engines", {"--engines"}},
+        {{"report", "--help"}, "用法：trasslo-cli report", {"--journal", "--all", "jsonl"}},
+        {{"runs", "-h"}, "用法：trasslo-cli runs", {"--journal"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -124,6 +130,12 @@ TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndSayWhy) {
         {"test", "http://a.test/", "http://b.test/"},
         {"engines", "--keywords", "k.txt"},
         {"engines", "--engines="},
+        {"run", "--report", "r.txt"},
+        {"run", "--journal="},
+        {"report", "--run", "1", "--all"},
+        {"report", "--run", "x"},
+        {"report", "--format", "xml"},
+        {"runs", "--all"},
     };
     for (const std::vector<std::string>& args : cases) {
         std::string joined;

@@ -82,7 +82,7 @@ TEST_F(CliRunTest, EmptyLineInTheMiddleIsVisitedWithTheEmptyKeyword) {
     EXPECT_EQ(targets(), (std::vector<std::string>{"/e1?q=x", "/e1?q=", "/e1?q=y"}));
 }
 
-TEST_F(CliRunTest, UnreachableSiteShowsTheNameWithAnEmptyTitleAndStillCounts) {
+TEST_F(CliRunTest, UnreachableSiteShowsTheReasonAndIsNoTrace) {
     const std::string dead = "http://127.0.0.1:" + std::to_string(unused_loopback_port());
     const std::string engines =
         write_gbk_lines("engines.txt", {engine_line(true, 0, "死", dead + "/?q={*}")});
@@ -91,8 +91,8 @@ TEST_F(CliRunTest, UnreachableSiteShowsTheNameWithAnEmptyTitleAndStillCounts) {
     EXPECT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = lines_of(r.out);
     ASSERT_EQ(lines.size(), 2u) << r.out;
-    EXPECT_EQ(lines[0], "(1:1) 【死】");
-    expect_final_message(lines[1], 1);
+    EXPECT_EQ(lines[0], "(1:1) 【死】（无法连接）");
+    expect_final_message(lines[1], 0);
 }
 
 TEST_F(CliRunTest, NoTickedEngineIsAFailureSaidOnStandardErrorWithoutARun) {

@@ -155,7 +155,29 @@ class TimedRunView : public support::FakeRunView {
 struct PlannedEngine {
     TraceEngine engine;
     LocalText title;  // the title a visit must show
+    // The reasons its status line may end with (UTF-8); none: the visit leaves a trace.
+    std::vector<std::string> reasons;
 };
+
+// Why a visit of each fault leaves no trace: the connection broken or answered with something
+// that is not a whole HTTP reply reads as a site that cannot be reached. A body without end is
+// cut by the size cap, or by the deadline on a machine too slow to reach the cap within it.
+std::vector<std::string> fault_reasons(Fault fault) {
+    switch (fault) {
+        case Fault::sound:
+        case Fault::short_length:
+            return {};
+        case Fault::stall_before_headers:
+        case Fault::drip:
+            return {"（超时）"};
+        case Fault::endless_body:
+            return {"（页面过大）", "（超时）"};
+        case Fault::redirect_loop:
+            return {"（重定向过多）"};
+        default:
+            return {"（无法连接）"};
+    }
+}
 
 class FaultyTraceRun : public DeadlineCap {
   protected:
@@ -176,21 +198,25 @@ class FaultyTraceRun : public DeadlineCap {
     std::vector<PlannedEngine> plan() const {
         std::vector<PlannedEngine> out;
         auto add = [&](bool enabled, int encoding, const std::string& name,
-                       const std::string& address, const LocalText& title) {
-            out.push_back({TraceEngine{enabled, encoding, local(name), address}, title});
+                       const std::string& address, const LocalText& title,
+                       std::vector<std::string> reasons) {
+            out.push_back(
+                {TraceEngine{enabled, encoding, local(name), address}, title, std::move(reasons)});
         };
         const LocalText sound_title = local(support::fault_page_title(Fault::sound));
-        add(true, 0, "好站甲", faults.url(Fault::sound) + "?q={*}", sound_title);
+        add(true, 0, "好站甲", faults.url(Fault::sound) + "?q={*}", sound_title, {});
         for (Fault fault : support::all_path_faults()) {
             const LocalText title =
                 fault_gives_page(fault) ? local(support::fault_page_title(fault)) : LocalText();
-            add(true, 0, support::fault_name(fault), faults.url(fault) + "?q={*}", title);
+            add(true, 0, support::fault_name(fault), faults.url(fault) + "?q={*}", title,
+                fault_reasons(fault));
         }
-        add(true, 1, "https good", trusted.https_url("/index.html?q={*}"), "trusted <page>");
-        add(true, 0, "refused", faults.refused_url("/?q={*}"), "");
-        add(false, 0, "unticked", faults.url(Fault::drip) + "?q={*}", "");
-        add(true, 1, "https untrusted", faults.untrusted_url("/index.html?q={*}"), "");
-        add(true, 1, "好站乙", faults.url(Fault::sound) + "?again={*}", sound_title);
+        add(true, 1, "https good", trusted.https_url("/index.html?q={*}"), "trusted <page>", {});
+        add(true, 0, "refused", faults.refused_url("/?q={*}"), "", {"（无法连接）"});
+        add(false, 0, "unticked", faults.url(Fault::drip) + "?q={*}", "", {});
+        add(true, 1, "https untrusted", faults.untrusted_url("/index.html?q={*}"), "",
+            {"（证书错误）"});
+        add(true, 1, "好站乙", faults.url(Fault::sound) + "?again={*}", sound_title, {});
         return out;
     }
 
@@ -198,7 +224,7 @@ class FaultyTraceRun : public DeadlineCap {
     support::NginxServer trusted;
 };
 
-TEST_F(FaultyTraceRun, FinishesWithTheRightCountEveryVisitInTimeAndSoundTitlesRight) {
+TEST_F(FaultyTraceRun, CountsOnlyTracesShowsEveryFailuresReasonAndEndsEveryVisitInTime) {
     const std::vector<PlannedEngine> planned = plan();
     TimedRunView view;
     for (const PlannedEngine& p : planned) view.engines.push_back(p.engine);
@@ -210,13 +236,19 @@ TEST_F(FaultyTraceRun, FinishesWithTheRightCountEveryVisitInTimeAndSoundTitlesRi
     const auto took = since(start);
 
     std::vector<std::size_t> ticked;
-    for (std::size_t k = 0; k < planned.size(); ++k)
-        if (planned[k].engine.enabled) ticked.push_back(k);
+    std::size_t traces_per_keyword = 0;
+    for (std::size_t k = 0; k < planned.size(); ++k) {
+        if (!planned[k].engine.enabled) continue;
+        ticked.push_back(k);
+        if (planned[k].reasons.empty()) ++traces_per_keyword;
+    }
     const std::size_t visits = keywords.size() * ticked.size();
+    const std::size_t traces = keywords.size() * traces_per_keyword;
 
     EXPECT_TRUE(report.started);
     EXPECT_FALSE(report.stopped);
-    EXPECT_EQ(report.total, visits);
+    EXPECT_EQ(report.visits, visits);
+    EXPECT_EQ(report.total, traces);
     ASSERT_EQ(view.statuses.size(), visits + 1);  // "留痕初始化中.." and one line per visit
     ASSERT_EQ(view.times.size(), visits + 1);
     for (std::size_t v = 0; v < visits; ++v) {
@@ -224,15 +256,20 @@ TEST_F(FaultyTraceRun, FinishesWithTheRightCountEveryVisitInTimeAndSoundTitlesRi
         const PlannedEngine& p = planned[ticked[v % ticked.size()]];
         const LocalText expected = visit_status_text(
             static_cast<int>(keywords.size()), static_cast<int>(j + 1), p.engine.name, p.title);
-        EXPECT_EQ(view.statuses[v + 1], expected) << to_utf8(p.engine.name) << " keyword " << j;
+        const LocalText& shown = view.statuses[v + 1];
+        bool as_expected = p.reasons.empty() && shown == expected;
+        for (const std::string& reason : p.reasons)
+            as_expected = as_expected || shown == expected + local(reason);
+        EXPECT_TRUE(as_expected) << to_utf8(p.engine.name) << " keyword " << j << ": "
+                                 << to_utf8(shown);
         const auto visit_took = std::chrono::duration_cast<std::chrono::milliseconds>(
             view.times[v + 1] - view.times[v]);
         EXPECT_LE(visit_took, visit_bound()) << to_utf8(p.engine.name) << " keyword " << j;
     }
-    // The final message counts the same visits.
+    // The final message counts the traces alone.
     ASSERT_FALSE(view.messages.empty());
     EXPECT_NE(view.messages.back().text.find(local(" 在目标网站上留下了 ") +
-                                             std::to_string(visits) + local(" 个痕迹！")),
+                                             std::to_string(traces) + local(" 个痕迹！")),
               LocalText::npos);
     // Sound pages answered at the first attempt: one request per sound engine and keyword;
     // a fault without a title is asked three times per keyword, never more.

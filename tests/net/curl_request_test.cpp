@@ -133,7 +133,7 @@ TEST_F(RequestFaults, AnnouncedBodyOverTheCapIsRefusedAtOnce) {
 
 TEST_F(RequestFaults, RedirectLoop) {
     HttpTestServer server(reply_always(http_reply(302, "Found", "", {"Location: /again"})));
-    EXPECT_EQ(get(server.url("/again")).error, RequestError::transfer);
+    EXPECT_EQ(get(server.url("/again")).error, RequestError::redirect_loop);
     expect_empty_on_both_paths(server.url("/again"));
 }
 

@@ -112,6 +112,29 @@ TEST_F(TraceRunTest, LeavesTheTreeAloneWhileTheAddEngineDialogIsOpen) {
     EXPECT_TRUE(view.current_items.empty());
 }
 
+TEST_F(TraceRunTest, FailedVisitsShowTheirReasonAndAreNoTraces) {
+    HttpTestServer sites([](Connection& c, const RecordedRequest& request) {
+        if (request.target.starts_with("/missing"))
+            c.send(support::http_reply(404, "Not Found", "<title>404 Not Found</title>"));
+        else
+            c.send(support::http_reply(200, "OK", "<title>ok</title>"));
+    });
+    const std::string dead =
+        "http://127.0.0.1:" + std::to_string(support::unused_loopback_port()) + "/?q={*}";
+    view.engines = {engine(true, 0, "好", sites.url("/s?q={*}")),
+                    engine(true, 0, "缺", sites.url("/missing?q={*}")),
+                    engine(true, 0, "死", dead)};
+    view.keywords = "a";
+    const RunReport report = on_start_button_clicked(view);
+    EXPECT_EQ(view.statuses,
+              (std::vector<LocalText>{local("留痕初始化中.."), local("(1:1) 【好】ok"),
+                                      local("(1:1) 【缺】404 Not Found（网页错误 404）"),
+                                      local("(1:1) 【死】（无法连接）")}));
+    EXPECT_EQ(report.visits, 3u);
+    EXPECT_EQ(report.total, 1u);
+    EXPECT_NE(final_text().find(local(" 在目标网站上留下了 1 个痕迹！")), std::string::npos);
+}
+
 TEST_F(TraceRunTest, EmptyKeywordListReportsZeroAtOnce) {
     three_ticked_engines();
     view.keywords = "";

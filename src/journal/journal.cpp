@@ -1,0 +1,470 @@
+#include "journal/journal.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <system_error>
+#include <thread>
+
+#include "base/event_pump.h"
+
+namespace trasslo {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::int64_t kSchemaVersion = 1;
+// How long a write waits for another process's transaction before the journal gives up. The
+// wait keeps the window live: it pumps events between its tries.
+constexpr auto kBusyTimeout = std::chrono::milliseconds(2000);
+
+// Runs with their inputs (the keywords as local text, each followed by CR LF, and the engine
+// list as it was), visits with their place in the run's plan as their key, and the engine
+// checks. Visits are stored in key order, which is the order reports list them in.
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS runs(
+  id INTEGER PRIMARY KEY,
+  started_at INTEGER NOT NULL,
+  ended_at INTEGER,
+  source TEXT NOT NULL,
+  state TEXT NOT NULL,
+  pid INTEGER NOT NULL,
+  rounds INTEGER NOT NULL,
+  interval TEXT NOT NULL,
+  keywords BLOB NOT NULL
+);
+CREATE TABLE IF NOT EXISTS run_engines(
+  run_id INTEGER NOT NULL,
+  position INTEGER NOT NULL,
+  enabled INTEGER NOT NULL,
+  encoding INTEGER NOT NULL,
+  name BLOB NOT NULL,
+  address BLOB NOT NULL,
+  PRIMARY KEY(run_id, position)
+) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS visits(
+  run_id INTEGER NOT NULL,
+  round INTEGER NOT NULL,
+  keyword_index INTEGER NOT NULL,
+  engine_index INTEGER NOT NULL,
+  keyword TEXT NOT NULL,
+  engine TEXT NOT NULL,
+  template TEXT NOT NULL,
+  encoding INTEGER NOT NULL,
+  address TEXT NOT NULL,
+  status INTEGER NOT NULL,
+  final_address TEXT NOT NULL,
+  attempts INTEGER NOT NULL,
+  elapsed_ms INTEGER NOT NULL,
+  bytes INTEGER NOT NULL,
+  charset TEXT NOT NULL,
+  title TEXT NOT NULL,
+  echoed INTEGER NOT NULL,
+  noindex INTEGER NOT NULL,
+  error TEXT NOT NULL,
+  visited_at INTEGER NOT NULL,
+  PRIMARY KEY(run_id, round, keyword_index, engine_index)
+) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS checks(
+  id INTEGER PRIMARY KEY,
+  checked_at INTEGER NOT NULL,
+  engine TEXT NOT NULL,
+  address TEXT NOT NULL,
+  keyword TEXT NOT NULL,
+  verdict TEXT NOT NULL,
+  status INTEGER NOT NULL,
+  final_address TEXT NOT NULL,
+  charset TEXT NOT NULL,
+  echoed INTEGER NOT NULL,
+  noindex INTEGER NOT NULL,
+  robots TEXT NOT NULL,
+  suggested_encoding TEXT NOT NULL,
+  elapsed_ms INTEGER NOT NULL,
+  title TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS checks_by_address ON checks(address, checked_at);
+)sql";
+
+constexpr const char* kInsertVisit =
+    "INSERT INTO visits(run_id, round, keyword_index, engine_index, keyword, engine, template,"
+    " encoding, address, status, final_address, attempts, elapsed_ms, bytes, charset, title,"
+    " echoed, noindex, error, visited_at)"
+    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18,"
+    " ?19, ?20)";
+
+constexpr const char* kFindVisit =
+    "SELECT 1 FROM visits WHERE run_id = ?1 AND round = ?2 AND keyword_index = ?3"
+    " AND engine_index = ?4";
+
+std::int64_t unix_ms_now() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+bool is_corruption(int code) {
+    code &= 0xFF;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+}
+
+// Waits out another process's transaction for up to kBusyTimeout, pumping events meanwhile.
+int wait_while_busy(void* /*unused*/, int tries) {
+    thread_local Clock::time_point first_try;
+    if (tries == 0) first_try = Clock::now();
+    if (Clock::now() - first_try >= kBusyTimeout) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    process_pending_events();
+    return 1;
+}
+
+// "留痕记录-损坏-20240501-120000.db" beside the file: the name it is kept under once found corrupt.
+fs::path aside_name(const fs::path& file) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string stem = file.stem().string() + "-损坏-" + stamp;
+    fs::path candidate = file.parent_path() / (stem + file.extension().string());
+    for (int n = 2; fs::exists(candidate); ++n)
+        candidate =
+            file.parent_path() / (stem + "-" + std::to_string(n) + file.extension().string());
+    return candidate;
+}
+
+bool process_alive(std::int64_t pid) {
+    if (pid <= 0 || pid == static_cast<std::int64_t>(::getpid())) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+}  // namespace
+
+std::optional<fs::path> set_corrupt_journal_aside(const fs::path& file) {
+    const fs::path aside = aside_name(file);
+    std::error_code ec;
+    fs::rename(file, aside, ec);
+    if (ec) return std::nullopt;
+    // The WAL files belong to the corrupt file: a new journal must not pick them up.
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const fs::path companion = file.string() + suffix;
+        if (fs::exists(companion, ec)) fs::rename(companion, aside.string() + suffix, ec);
+    }
+    return aside;
+}
+
+fs::path journal_file_path(const fs::path& program_folder) {
+    return program_folder / fs::path(u8"留痕记录.db");
+}
+
+std::string_view run_source_name(RunSource source) {
+    return source == RunSource::window ? "window" : "cli";
+}
+
+std::string_view run_state_name(RunState state) {
+    switch (state) {
+        case RunState::running:
+            return "running";
+        case RunState::stopped:
+            return "stopped";
+        case RunState::finished:
+            return "finished";
+    }
+    return "running";
+}
+
+Journal::Journal(sqlite3* db, fs::path file) : db_(db), file_(std::move(file)) {
+    sqlite3_busy_handler(db_, wait_while_busy, nullptr);
+}
+
+Journal::~Journal() {
+    insert_visit_ = Statement();
+    find_visit_ = Statement();
+    sqlite3_close_v2(db_);
+}
+
+std::unique_ptr<Journal> Journal::open(const fs::path& file, Mode mode, std::string& error,
+                                       std::optional<fs::path>* set_aside) {
+    const std::string name = file.string();
+    for (int tries = 0; tries < 2; ++tries) {
+        sqlite3* db = nullptr;
+        const int flags = mode == Mode::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                              : SQLITE_OPEN_READWRITE;
+        if (sqlite3_open_v2(name.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+            error = "无法打开留痕记录 " + name + "：" + (db ? sqlite3_errmsg(db) : "out of memory");
+            sqlite3_close_v2(db);
+            return nullptr;
+        }
+        std::unique_ptr<Journal> journal(new Journal(db, file));
+        switch (journal->set_up(mode)) {
+            case Setup::ready:
+                return journal;
+            case Setup::newer:
+                error = "留痕记录 " + name + " 来自更新的版本，本程序不能使用它";
+                return nullptr;
+            case Setup::failed:
+                error = journal->error();
+                return nullptr;
+            case Setup::corrupt:
+                break;
+        }
+        journal.reset();
+        if (mode == Mode::read || tries > 0) {
+            error = "留痕记录 " + name + " 已损坏";
+            return nullptr;
+        }
+        const std::optional<fs::path> aside = set_corrupt_journal_aside(file);
+        if (!aside) {
+            error = "留痕记录 " + name + " 已损坏，且无法改名保留";
+            return nullptr;
+        }
+        if (set_aside) *set_aside = *aside;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Journal> Journal::open_in_memory(std::string& error) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+        error = "无法建立内存中的留痕记录";
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    std::unique_ptr<Journal> journal(new Journal(db, ":memory:"));
+    if (journal->set_up(Mode::write) != Setup::ready) {
+        error = journal->error();
+        return nullptr;
+    }
+    return journal;
+}
+
+bool Journal::fail(std::string_view what) {
+    const int code = sqlite3_extended_errcode(db_);
+    corrupt_ = is_corruption(code);
+    error_ = std::string(what) + " " + file_.string() + "：" + sqlite3_errmsg(db_);
+    return false;
+}
+
+Journal::Setup Journal::set_up(Mode mode) {
+    auto failed = [this](std::string_view what) {
+        fail(what);
+        return corrupt_ ? Setup::corrupt : Setup::failed;
+    };
+    Statement version(db_, "PRAGMA user_version");
+    if (!version.valid() || version.step() != SQLITE_ROW) return failed("无法读取留痕记录");
+    const std::int64_t found = version.integer(0);
+    version = Statement();
+    if (found > kSchemaVersion) return Setup::newer;
+    if (mode == Mode::read) {
+        if (found < kSchemaVersion) {
+            error_ = "留痕记录 " + file_.string() + " 中还没有记录";
+            return Setup::failed;
+        }
+    } else {
+        // WAL lets readers and one writer work at once; NORMAL syncing keeps every committed
+        // visit through a crash of the process, which is what the journal promises.
+        if (execute(db_, "PRAGMA journal_mode=WAL") != SQLITE_OK ||
+            execute(db_, "PRAGMA synchronous=NORMAL") != SQLITE_OK)
+            return failed("无法设置留痕记录");
+        if (found < kSchemaVersion) {
+            // Two programs may create the journal at the same moment: the schema goes in under
+            // the write lock, and the version is read again there.
+            if (execute(db_, "BEGIN IMMEDIATE") != SQLITE_OK) return failed("无法建立留痕记录");
+            Statement again(db_, "PRAGMA user_version");
+            const bool read = again.valid() && again.step() == SQLITE_ROW;
+            const std::int64_t now = read ? again.integer(0) : -1;
+            again = Statement();
+            if (now > kSchemaVersion) {
+                execute(db_, "ROLLBACK");
+                return Setup::newer;
+            }
+            const std::string set_version = "PRAGMA user_version=" + std::to_string(kSchemaVersion);
+            if (!read || execute(db_, kSchema) != SQLITE_OK ||
+                execute(db_, set_version.c_str()) != SQLITE_OK ||
+                execute(db_, "COMMIT") != SQLITE_OK) {
+                const Setup result = failed("无法建立留痕记录");
+                execute(db_, "ROLLBACK");
+                return result;
+            }
+        }
+        insert_visit_ = Statement(db_, kInsertVisit);
+        if (!insert_visit_.valid()) return failed("无法使用留痕记录");
+    }
+    find_visit_ = Statement(db_, kFindVisit);
+    if (!find_visit_.valid()) return failed("无法使用留痕记录");
+    return Setup::ready;
+}
+
+std::optional<std::int64_t> Journal::begin_run(RunSource source, const RunInputs& inputs) {
+    LocalText keywords;
+    for (const LocalText& keyword : inputs.keywords) {
+        keywords += keyword;
+        keywords += "\r\n";
+    }
+    if (execute(db_, "BEGIN IMMEDIATE") != SQLITE_OK) {
+        fail("无法写入留痕记录");
+        return std::nullopt;
+    }
+    Statement run(db_,
+                  "INSERT INTO runs(started_at, source, state, pid, rounds, interval, keywords)"
+                  " VALUES(?1, ?2, 'running', ?3, ?4, ?5, ?6)");
+    Statement engine(db_,
+                     "INSERT INTO run_engines(run_id, position, enabled, encoding, name, address)"
+                     " VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    bool ok = run.valid() && engine.valid();
+    if (ok) {
+        run.bind(1, unix_ms_now());
+        run.bind_text(2, run_source_name(source));
+        run.bind(3, ::getpid());
+        run.bind(4, inputs.rounds);
+        run.bind_blob(5, inputs.interval);
+        run.bind_blob(6, keywords);
+        ok = run.step() == SQLITE_DONE;
+    }
+    const std::int64_t id = sqlite3_last_insert_rowid(db_);
+    for (std::size_t i = 0; ok && i < inputs.engines.size(); ++i) {
+        const TraceEngine& e = inputs.engines[i];
+        engine.reset();
+        engine.bind(1, id);
+        engine.bind(2, static_cast<std::int64_t>(i + 1));
+        engine.bind(3, e.enabled ? 1 : 0);
+        engine.bind(4, e.encoding);
+        engine.bind_blob(5, e.name);
+        engine.bind_blob(6, e.address);
+        ok = engine.step() == SQLITE_DONE;
+    }
+    if (!ok || execute(db_, "COMMIT") != SQLITE_OK) {
+        fail("无法写入留痕记录");
+        execute(db_, "ROLLBACK");
+        return std::nullopt;
+    }
+    return id;
+}
+
+bool Journal::reopen_run(std::int64_t run) {
+    Statement update(db_,
+                     "UPDATE runs SET state = 'running', ended_at = NULL, pid = ?2"
+                     " WHERE id = ?1");
+    if (!update.valid()) return fail("无法写入留痕记录");
+    update.bind(1, run);
+    update.bind(2, ::getpid());
+    return update.step() == SQLITE_DONE || fail("无法写入留痕记录");
+}
+
+bool Journal::record_visit(std::int64_t run, const VisitPosition& position,
+                           std::string_view keyword, const TraceEngine& engine,
+                           const VisitOutcome& outcome) {
+    Statement& s = insert_visit_;
+    if (!s.valid()) return fail("无法写入留痕记录");
+    s.bind(1, run);
+    s.bind(2, position.round);
+    s.bind(3, position.keyword);
+    s.bind(4, position.engine);
+    s.bind_text(5, to_utf8(keyword));
+    s.bind_text(6, to_utf8(engine.name));
+    s.bind_text(7, to_utf8(engine.address));
+    s.bind(8, engine.encoding);
+    s.bind_text(9, to_utf8(outcome.address));
+    s.bind(10, outcome.status);
+    s.bind_text(11, outcome.final_address);
+    s.bind(12, outcome.attempts);
+    s.bind(13, outcome.elapsed_ms);
+    s.bind(14, static_cast<std::int64_t>(outcome.bytes));
+    s.bind_text(15, outcome.charset);
+    s.bind_text(16, to_utf8(outcome.title));
+    s.bind(17, outcome.echoed ? 1 : 0);
+    s.bind(18, outcome.noindex ? 1 : 0);
+    s.bind_text(19, visit_error_name(outcome.error));
+    s.bind(20, unix_ms_now());
+    const int result = s.step();
+    s.reset();
+    return result == SQLITE_DONE || fail("无法写入留痕记录");
+}
+
+bool Journal::end_run(std::int64_t run, RunState state) {
+    Statement update(db_, "UPDATE runs SET state = ?2, ended_at = ?3 WHERE id = ?1");
+    if (!update.valid()) return fail("无法写入留痕记录");
+    update.bind(1, run);
+    update.bind_text(2, run_state_name(state));
+    update.bind(3, unix_ms_now());
+    return update.step() == SQLITE_DONE || fail("无法写入留痕记录");
+}
+
+std::optional<std::vector<RunSummary>> Journal::runs() {
+    Statement query(db_,
+                    "SELECT r.id, r.started_at, r.source, r.state,"
+                    " (SELECT COUNT(*) FROM visits v WHERE v.run_id = r.id),"
+                    " (SELECT COUNT(*) FROM visits v WHERE v.run_id = r.id AND v.echoed)"
+                    " FROM runs r ORDER BY r.id");
+    if (!query.valid()) {
+        fail("无法读取留痕记录");
+        return std::nullopt;
+    }
+    std::vector<RunSummary> out;
+    int result;
+    while ((result = query.step()) == SQLITE_ROW) {
+        out.push_back(RunSummary{query.integer(0), query.integer(1), std::string(query.text(2)),
+                                 std::string(query.text(3)), query.integer(4), query.integer(5)});
+    }
+    if (result != SQLITE_DONE) {
+        fail("无法读取留痕记录");
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::optional<std::int64_t> Journal::latest_run() {
+    Statement query(db_, "SELECT MAX(id) FROM runs");
+    if (!query.valid() || query.step() != SQLITE_ROW || query.is_null(0)) return std::nullopt;
+    return query.integer(0);
+}
+
+std::optional<std::int64_t> Journal::latest_unfinished_run() {
+    Statement query(db_,
+                    "SELECT id, state, pid FROM runs WHERE state <> 'finished'"
+                    " ORDER BY id DESC");
+    if (!query.valid()) return std::nullopt;
+    while (query.step() == SQLITE_ROW) {
+        if (query.text(1) == "running" && process_alive(query.integer(2))) continue;
+        return query.integer(0);
+    }
+    return std::nullopt;
+}
+
+std::optional<RunInputs> Journal::run_inputs(std::int64_t run) {
+    Statement query(db_, "SELECT rounds, interval, keywords FROM runs WHERE id = ?1");
+    if (!query.valid()) return std::nullopt;
+    query.bind(1, run);
+    if (query.step() != SQLITE_ROW) return std::nullopt;
+    RunInputs inputs;
+    inputs.rounds = static_cast<int>(query.integer(0));
+    inputs.interval = LocalText(query.blob(1));
+    inputs.keywords = split_text(query.blob(2), "\r\n");
+    Statement engines(db_,
+                      "SELECT enabled, encoding, name, address FROM run_engines"
+                      " WHERE run_id = ?1 ORDER BY position");
+    if (!engines.valid()) return std::nullopt;
+    engines.bind(1, run);
+    while (engines.step() == SQLITE_ROW) {
+        inputs.engines.push_back(
+            TraceEngine{engines.integer(0) != 0, static_cast<std::int32_t>(engines.integer(1)),
+                        LocalText(engines.blob(2)), LocalText(engines.blob(3))});
+    }
+    return inputs;
+}
+
+bool Journal::visit_recorded(std::int64_t run, const VisitPosition& position) {
+    Statement& s = find_visit_;
+    s.bind(1, run);
+    s.bind(2, position.round);
+    s.bind(3, position.keyword);
+    s.bind(4, position.engine);
+    const bool found = s.step() == SQLITE_ROW;
+    s.reset();
+    return found;
+}
+
+}  // namespace trasslo

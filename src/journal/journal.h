@@ -1,0 +1,105 @@
+// The trace journal: an SQLite database ("留痕记录.db" beside the program) holding every run,
+// with the inputs it worked on and how it ended, and every visit with its whole outcome.
+// Several processes may write one journal at once (WAL mode, SQLite's own locking with a busy
+// timeout); each visit is one transaction, so a killed process loses at most the visit in
+// flight. The schema's version is kept in PRAGMA user_version; a journal of a newer version is
+// not written.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "journal/run_recorder.h"
+#include "journal/sqlite_statement.h"
+
+namespace trasslo {
+
+// The journal's file in `program_folder` (the name in UTF-8 for the file system).
+std::filesystem::path journal_file_path(const std::filesystem::path& program_folder);
+
+enum class RunSource { window, cli };
+enum class RunState { running, stopped, finished };
+
+// Renames a corrupt journal file, with its WAL files, to "<name>-损坏-<local time>.db" beside
+// it, so that a new journal can start while the old one is kept. The new name, or nothing when
+// the file could not be renamed.
+std::optional<std::filesystem::path> set_corrupt_journal_aside(const std::filesystem::path& file);
+
+std::string_view run_source_name(RunSource source);  // "window", "cli"
+std::string_view run_state_name(RunState state);     // "running", "stopped", "finished"
+
+struct RunSummary {
+    std::int64_t id = 0;
+    std::int64_t started_ms = 0;  // Unix time in milliseconds
+    std::string source;
+    std::string state;
+    std::int64_t visits = 0;  // visits recorded
+    std::int64_t echoed = 0;  // of those, visits whose page showed the keyword
+};
+
+class Journal {
+  public:
+    enum class Mode {
+        write,  // created when missing; a corrupt file is renamed aside and a new one started
+        read,   // must exist and be a journal
+    };
+
+    // Opens `file`. Nothing, with `error` set (UTF-8, naming the file and the reason), when it
+    // cannot be used. When a corrupt file was set aside, `set_aside` receives its new name.
+    static std::unique_ptr<Journal> open(const std::filesystem::path& file, Mode mode,
+                                         std::string& error,
+                                         std::optional<std::filesystem::path>* set_aside = nullptr);
+    // A journal kept in memory only, for a report whose file journal cannot be written.
+    static std::unique_ptr<Journal> open_in_memory(std::string& error);
+
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    const std::filesystem::path& file() const { return file_; }
+    // The reason of the last failed call, UTF-8.
+    const std::string& error() const { return error_; }
+    // Whether the last failure was SQLite finding the file corrupt.
+    bool corrupt() const { return corrupt_; }
+
+    // Writing. Each returns false (error() says why) when SQLite refused.
+    std::optional<std::int64_t> begin_run(RunSource source, const RunInputs& inputs);
+    // Marks an unfinished run as running again, in this process.
+    bool reopen_run(std::int64_t run);
+    bool record_visit(std::int64_t run, const VisitPosition& position, std::string_view keyword,
+                      const TraceEngine& engine, const VisitOutcome& outcome);
+    bool end_run(std::int64_t run, RunState state);
+
+    // Reading.
+    std::optional<std::vector<RunSummary>> runs();
+    std::optional<std::int64_t> latest_run();
+    // The latest run that did not finish and whose process is gone: stopped, or still marked
+    // running by a process that no longer exists.
+    std::optional<std::int64_t> latest_unfinished_run();
+    std::optional<RunInputs> run_inputs(std::int64_t run);
+    bool visit_recorded(std::int64_t run, const VisitPosition& position);
+
+    sqlite3* handle() const { return db_; }
+
+  private:
+    Journal(sqlite3* db, std::filesystem::path file);
+    enum class Setup { ready, corrupt, newer, failed };
+    Setup set_up(Mode mode);
+    bool fail(std::string_view what);
+
+    sqlite3* db_;
+    std::filesystem::path file_;
+    std::string error_;
+    bool corrupt_ = false;
+    Statement insert_visit_;
+    Statement find_visit_;
+};
+
+}  // namespace trasslo

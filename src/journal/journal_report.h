@@ -1,0 +1,43 @@
+// Reports of the journal's visits, for spreadsheets and scripts. CSV: RFC 4180 with CR LF,
+// UTF-8 with a byte-order mark (so that Excel and WPS read it as UTF-8), a header line of the
+// columns below. JSON Lines: one object per visit with the same names, numbers as numbers,
+// echoed and noindex as booleans, LF after each. Rows are streamed from SQLite, so a report of
+// any size is written in constant memory.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "journal/journal.h"
+
+namespace trasslo {
+
+enum class ReportFormat { csv, jsonl };
+
+// The columns, in order: run, round, keyword, engine, address, status, final_address, attempts,
+// elapsed_ms, bytes, charset, title, echoed, noindex, error.
+const std::array<std::string_view, 15>& report_columns();
+
+// The format a report file's name asks for: ".csv" or ".jsonl" (ASCII case folded).
+std::optional<ReportFormat> report_format_of(std::string_view file_name);
+
+// Writes what goes before the rows: the CSV's byte-order mark and header line; nothing for
+// JSON Lines.
+void write_report_start(ReportFormat format, std::FILE* out);
+
+// Writes the visits of `run` (of every run when nothing) in the order the run planned them.
+// False, with `error` set, when the journal could not be read or `out` not written.
+bool write_report_rows(Journal& journal, std::optional<std::int64_t> run, ReportFormat format,
+                       std::FILE* out, std::string& error);
+
+// A whole report of `run` (every run when nothing) in the file `file`, replaced if it exists.
+// False, with `error` naming the file and the reason, when it could not be written.
+bool write_report_file(Journal& journal, std::optional<std::int64_t> run, ReportFormat format,
+                       const std::filesystem::path& file, std::string& error);
+
+}  // namespace trasslo

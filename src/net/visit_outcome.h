@@ -1,0 +1,66 @@
+// What one trace visit did: the visit fetch_title makes (same requests, attempts and pauses),
+// answered with its whole outcome instead of the title alone, so that a run can tell a page
+// that showed the keyword from a site that was down, and keep the proof.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/curl_request.h"
+#include "text/local_text.h"
+
+namespace trasslo {
+
+// Why a visit left no trace; `none` when its final response was a page (status below 400).
+enum class VisitError {
+    none,
+    dns,            // the host name does not resolve
+    connect,        // refused, unreachable, reset, closed, or an answer that is not HTTP
+    tls,            // handshake failed or certificate not trusted
+    timeout,        // a step or the whole exchange ran out of time
+    too_large,      // the body went over the size cap
+    redirect_loop,  // redirects without end
+    http,           // the final status is 400 or more
+};
+
+// The report's name of an error class: "", "dns", "connect", "tls", "timeout", "too-large",
+// "redirect-loop" or "http".
+std::string_view visit_error_name(VisitError error);
+
+// The class of an exchange that ended with `error` after a final response of `status` (0 when
+// none came). A stop (RequestError::aborted) is no class of its own; it reads as `none` here
+// and the visit says it was abandoned.
+VisitError visit_error_of(RequestError error, long status);
+
+struct VisitOutcome {
+    LocalText address;            // the template filled with the encoded keyword
+    long status = 0;              // the last attempt's final status; 0 when no response came
+    std::string final_address;    // the address of that response, after redirects
+    int attempts = 0;             // requests made, 1 to 3
+    std::int64_t elapsed_ms = 0;  // the whole visit, retries and their pauses included
+    std::size_t bytes = 0;        // body bytes of the last attempt's response
+    std::string charset;          // what the page was decoded from: "gbk", "utf-8", "big5",
+                                  // "big5-hkscs", "utf-16le", "utf-16be"; empty without a body
+    LocalText title;              // as fetch_title returns it
+    bool echoed = false;          // the page's text shows the keyword (html/keyword_echo.h)
+    bool noindex = false;         // a robots meta tag or an X-Robots-Tag header says noindex
+    VisitError error = VisitError::none;
+    bool abandoned = false;  // given up on a stop (net/abandon_scope.h): no outcome to keep
+
+    // A visit leaves a trace when it was not given up and its final response was a page: a
+    // status from 200 to 399 and no error.
+    bool left_trace() const {
+        return !abandoned && error == VisitError::none && status >= 200 && status <= 399;
+    }
+};
+
+// Makes the visit fetch_title makes and returns its outcome; fetch_title is this visit's title.
+// The echo and noindex facts are read from the last attempt's page with an HTML parser.
+VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding);
+
+// The charset name of a charset code of text/charset.h (1 to 6); empty for any other.
+std::string_view charset_name(int code);
+
+}  // namespace trasslo

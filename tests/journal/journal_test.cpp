@@ -1,0 +1,248 @@
+// The journal on real SQLite files in a temporary folder: a run's inputs and visits read back
+// exactly, reports written to the letter, two writers at once, and files that cannot be used.
+#include "journal/journal.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "journal/journal_report.h"
+#include "support/temp_dir.h"
+
+namespace trasslo {
+namespace {
+
+namespace fs = std::filesystem;
+using support::read_file_bytes;
+using support::TempDir;
+using support::write_file_bytes;
+
+std::unique_ptr<Journal> open_journal(const fs::path& file,
+                                      Journal::Mode mode = Journal::Mode::write) {
+    std::string error;
+    std::unique_ptr<Journal> journal = Journal::open(file, mode, error);
+    EXPECT_TRUE(journal) << error;
+    return journal;
+}
+
+RunInputs sample_inputs() {
+    RunInputs inputs;
+    inputs.rounds = 2;
+    inputs.interval = "0.5";
+    inputs.keywords = {"a", "", local("中文")};
+    // Names and addresses the engine list file could not keep are kept here.
+    inputs.engines = {TraceEngine{true, 0, local("甲|乙"), "http://a.test/s?q={*}"},
+                      TraceEngine{false, 1, "line\r\nbreak", ""}};
+    return inputs;
+}
+
+VisitOutcome sample_outcome(std::string title) {
+    VisitOutcome outcome;
+    outcome.address = "http://a.test/s?q=%D6%D0";
+    outcome.status = 200;
+    outcome.final_address = "http://a.test/s?q=%D6%D0";
+    outcome.attempts = 1;
+    outcome.elapsed_ms = 12;
+    outcome.bytes = 345;
+    outcome.charset = "gbk";
+    outcome.title = local(title);
+    outcome.echoed = true;
+    return outcome;
+}
+
+TEST(Journal, KeepsARunsInputsVisitsAndEnd) {
+    TempDir dir;
+    const auto journal = open_journal(dir.path() / "j.db");
+    const RunInputs inputs = sample_inputs();
+    const std::optional<std::int64_t> run = journal->begin_run(RunSource::cli, inputs);
+    ASSERT_TRUE(run) << journal->error();
+
+    const std::optional<RunInputs> read = journal->run_inputs(*run);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->rounds, 2);
+    EXPECT_EQ(read->interval, "0.5");
+    EXPECT_EQ(read->keywords, inputs.keywords);
+    EXPECT_EQ(read->engines, inputs.engines);
+
+    const VisitPosition position{2, 3, 1};
+    ASSERT_TRUE(journal->record_visit(*run, position, local("中文"), inputs.engines[0],
+                                      sample_outcome("标题")));
+    EXPECT_TRUE(journal->visit_recorded(*run, position));
+    EXPECT_FALSE(journal->visit_recorded(*run, VisitPosition{2, 3, 2}));
+    // A visit is recorded once: the same place again is refused.
+    EXPECT_FALSE(journal->record_visit(*run, position, "x", inputs.engines[0], {}));
+
+    EXPECT_EQ(journal->latest_unfinished_run(), *run) << "still marked running, process gone";
+    ASSERT_TRUE(journal->end_run(*run, RunState::stopped));
+    const auto runs = journal->runs();
+    ASSERT_TRUE(runs && runs->size() == 1u);
+    EXPECT_EQ((*runs)[0].source, "cli");
+    EXPECT_EQ((*runs)[0].state, "stopped");
+    EXPECT_EQ((*runs)[0].visits, 1);
+    EXPECT_EQ((*runs)[0].echoed, 1);
+    EXPECT_EQ(journal->latest_unfinished_run(), *run);
+    ASSERT_TRUE(journal->end_run(*run, RunState::finished));
+    EXPECT_EQ(journal->latest_unfinished_run(), std::nullopt);
+}
+
+TEST(Journal, ARunStillGoingInAnotherProcessIsNotResumable) {
+    TempDir dir;
+    const auto journal = open_journal(dir.path() / "j.db");
+    const auto run = journal->begin_run(RunSource::window, sample_inputs());
+    const std::string sql = "UPDATE runs SET pid = " + std::to_string(::getppid());
+    ASSERT_EQ(execute(journal->handle(), sql.c_str()), SQLITE_OK);
+    EXPECT_EQ(journal->latest_unfinished_run(), std::nullopt);
+    ASSERT_TRUE(journal->reopen_run(*run));  // this process takes it over
+    EXPECT_EQ(journal->latest_unfinished_run(), *run);
+}
+
+// What a report holds, for a journal of two runs: the first with a title that needs quoting.
+class JournalReport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        journal = open_journal(dir.path() / "j.db");
+        const RunInputs inputs = sample_inputs();
+        first = *journal->begin_run(RunSource::cli, inputs);
+        second = *journal->begin_run(RunSource::window, inputs);
+        VisitOutcome failed;
+        failed.address = "http://dead.test/";
+        failed.attempts = 3;
+        failed.elapsed_ms = 1002;
+        failed.error = VisitError::connect;
+        // Recorded out of plan order: the report lists them in plan order.
+        journal->record_visit(first, {1, 2, 1}, "", inputs.engines[0], failed);
+        journal->record_visit(first, {1, 1, 1}, local("中文"), inputs.engines[0],
+                              sample_outcome("A, \"B\"\nC"));
+        journal->record_visit(second, {1, 1, 1}, "a", inputs.engines[0], sample_outcome("x"));
+    }
+    std::string report(std::optional<std::int64_t> run, ReportFormat format) {
+        const fs::path file = dir.path() / "r";
+        std::string error;
+        EXPECT_TRUE(write_report_file(*journal, run, format, file, error)) << error;
+        return read_file_bytes(file);
+    }
+    TempDir dir;
+    std::unique_ptr<Journal> journal;
+    std::int64_t first = 0, second = 0;
+};
+
+TEST_F(JournalReport, CsvWithMarkHeaderQuotingAndCrLf) {
+    const std::string header =
+        "\xEF\xBB\xBFrun,round,keyword,engine,address,status,final_address,attempts,elapsed_ms,"
+        "bytes,charset,title,echoed,noindex,error\r\n";
+    const std::string row1 =
+        "1,1,中文,甲|乙,http://a.test/s?q=%D6%D0,200,http://a.test/s?q=%D6%D0,1,12,345,gbk,"
+        "\"A, \"\"B\"\"\nC\",1,0,\r\n";
+    const std::string row2 = "1,1,,甲|乙,http://dead.test/,0,,3,1002,0,,,0,0,connect\r\n";
+    EXPECT_EQ(report(first, ReportFormat::csv), header + row1 + row2);
+    const std::string all = report(std::nullopt, ReportFormat::csv);
+    EXPECT_EQ(all.substr(0, header.size() + row1.size() + row2.size()), header + row1 + row2);
+    EXPECT_TRUE(all.ends_with(",x,1,0,\r\n")) << all;
+}
+
+TEST_F(JournalReport, JsonLinesWithNumbersAndBooleans) {
+    EXPECT_EQ(report(second, ReportFormat::jsonl),
+              "{\"run\":2,\"round\":1,\"keyword\":\"a\",\"engine\":\"甲|乙\","
+              "\"address\":\"http://a.test/s?q=%D6%D0\",\"status\":200,"
+              "\"final_address\":\"http://a.test/s?q=%D6%D0\",\"attempts\":1,\"elapsed_ms\":12,"
+              "\"bytes\":345,\"charset\":\"gbk\",\"title\":\"x\",\"echoed\":true,"
+              "\"noindex\":false,\"error\":\"\"}\n");
+}
+
+TEST(Journal, TwoWritersKeepTheirRecordsAndWaitOutEachOthersLocks) {
+    TempDir dir;
+    const auto a = open_journal(dir.path() / "j.db");
+    const auto b = open_journal(dir.path() / "j.db");
+    const RunInputs inputs = sample_inputs();
+    const auto run_a = a->begin_run(RunSource::window, inputs);
+    const auto run_b = b->begin_run(RunSource::cli, inputs);
+    ASSERT_TRUE(run_a && run_b && *run_a != *run_b);
+
+    // A third connection holds the write lock for a moment while both go on writing.
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open((dir.path() / "j.db").c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(execute(holder, "BEGIN IMMEDIATE"), SQLITE_OK);
+    std::thread release([holder] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        execute(holder, "COMMIT");
+    });
+    for (int k = 1; k <= 20; ++k) {
+        EXPECT_TRUE(a->record_visit(*run_a, {1, 1, k}, "a", inputs.engines[0], {})) << a->error();
+        EXPECT_TRUE(b->record_visit(*run_b, {1, 1, k}, "b", inputs.engines[0], {})) << b->error();
+    }
+    release.join();
+    sqlite3_close(holder);
+    const auto runs = open_journal(dir.path() / "j.db", Journal::Mode::read)->runs();
+    ASSERT_TRUE(runs && runs->size() == 2u);
+    EXPECT_EQ((*runs)[0].visits, 20);
+    EXPECT_EQ((*runs)[1].visits, 20);
+}
+
+// Files a journal cannot be kept in: the reason is given and nothing of the user's is lost.
+TEST(Journal, UnusableFilesAreRefusedWithTheReasonAndKept) {
+    TempDir dir;
+    struct Row {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+        Journal::Mode mode;
+        const char* reason;  // a part of the error
+    };
+    const Row rows[] = {
+        {"newer",
+         [](const fs::path& file) {
+             sqlite3* db = nullptr;
+             sqlite3_open(file.c_str(), &db);
+             execute(db, "PRAGMA user_version = 99");
+             sqlite3_close(db);
+         },
+         Journal::Mode::write, "更新的版本"},
+        {"folder", [](const fs::path& file) { fs::create_directories(file); }, Journal::Mode::write,
+         "无法打开留痕记录"},
+        {"missing", [](const fs::path&) {}, Journal::Mode::read, "无法打开留痕记录"},
+        {"empty", [](const fs::path& file) { write_file_bytes(file, ""); }, Journal::Mode::read,
+         "还没有记录"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path file = dir.path() / row.name;
+        row.make(file);
+        const bool existed = fs::exists(file);
+        const std::string before =
+            existed && fs::is_regular_file(file) ? read_file_bytes(file) : "";
+        std::string error;
+        EXPECT_FALSE(Journal::open(file, row.mode, error));
+        EXPECT_NE(error.find(row.reason), std::string::npos) << error;
+        EXPECT_NE(error.find(file.string()), std::string::npos) << error;
+        EXPECT_EQ(fs::exists(file), existed);
+        if (existed && fs::is_regular_file(file)) {
+            EXPECT_EQ(read_file_bytes(file), before);
+        }
+    }
+}
+
+TEST(Journal, ACorruptFileIsSetAsideWithItsTimeAndANewOneStarted) {
+    TempDir dir;
+    const fs::path file = dir.path() / "留痕记录.db";
+    const std::string garbage(8192, '\x5A');
+    write_file_bytes(file, garbage);
+    std::string error;
+    std::optional<fs::path> aside;
+    const auto journal = Journal::open(file, Journal::Mode::write, error, &aside);
+    ASSERT_TRUE(journal) << error;
+    ASSERT_TRUE(aside);
+    EXPECT_EQ(read_file_bytes(*aside), garbage);
+    EXPECT_TRUE(aside->filename().string().starts_with("留痕记录-损坏-20")) << *aside;
+    EXPECT_EQ(aside->extension(), ".db");
+    EXPECT_TRUE(journal->begin_run(RunSource::cli, sample_inputs()));
+    // Reading never sets a file aside.
+    write_file_bytes(dir.path() / "other.db", garbage);
+    EXPECT_FALSE(Journal::open(dir.path() / "other.db", Journal::Mode::read, error));
+    EXPECT_EQ(read_file_bytes(dir.path() / "other.db"), garbage);
+}
+
+}  // namespace
+}  // namespace trasslo
