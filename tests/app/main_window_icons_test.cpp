@@ -4,15 +4,13 @@
 #include <QBuffer>
 #include <QImage>
 #include <QTreeWidgetItem>
-#include <map>
-#include <mutex>
-#include <set>
 #include <thread>
 
 #include "app_fixture.h"
 #include "icons/default_icon.h"
 #include "icons/icon_cache.h"
 #include "icons/site_icons.h"
+#include "support/host_sites.h"
 #include "ui/qt/qt_engine_tree.h"
 
 namespace trasslo::support {
@@ -46,68 +44,6 @@ QImage default_picture() {
     return picture.convertToFormat(QImage::Format_ARGB32);
 }
 
-// Sites told apart by their Host header (names under ".localhost" reach the loopback); a held
-// site answers only after release(). Routes answer their status (200 unless told), others 404
-// with an HTML page. Every request is noted as "host path".
-class HostSites {
-  public:
-    HostSites()
-        : server_([this](Connection& connection, const RecordedRequest& request) {
-              std::string host = request.header("Host").value_or("");
-              host = host.substr(0, host.find(':'));
-              std::pair<int, std::string> route;
-              bool found = false;
-              bool held = false;
-              {
-                  std::lock_guard lock(mutex_);
-                  seen_.push_back(host + " " + request.target);
-                  if (auto it = bodies_.find(host + " " + request.target); it != bodies_.end()) {
-                      route = it->second;
-                      found = true;
-                  }
-                  held = held_.count(host) > 0;
-              }
-              while (held) {
-                  if (!connection.hold_for(20ms)) return;
-                  std::lock_guard lock(mutex_);
-                  held = held_.count(host) > 0;
-              }
-              connection.send(found ? http_reply(route.first, "Status", route.second)
-                                    : http_reply(404, "Not Found", "<html>none</html>"));
-          }) {}
-
-    void serve(const std::string& host, const std::string& path, const std::string& body,
-               int status = 200) {
-        std::lock_guard lock(mutex_);
-        bodies_[host + " " + path] = {status, body};
-    }
-    void hold(const std::string& host) {
-        std::lock_guard lock(mutex_);
-        held_.insert(host);
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        held_.clear();
-    }
-    std::vector<std::string> seen() const {
-        std::lock_guard lock(mutex_);
-        return seen_;
-    }
-    std::string address(const std::string& host, const std::string& path) const {
-        return "http://" + host + ":" + std::to_string(server_.port()) + path;
-    }
-    std::string file_name(const std::string& host) const {
-        return host + ":" + std::to_string(server_.port()) + ".ico";
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::map<std::string, std::pair<int, std::string>> bodies_;
-    std::set<std::string> held_;
-    std::vector<std::string> seen_;
-    HttpTestServer server_;  // last: its handlers use the members above
-};
-
 class MainWindowIconsTest : public AppTest {
   protected:
     void TearDown() override {
@@ -124,7 +60,7 @@ class MainWindowIconsTest : public AppTest {
         return done();
     }
     std::filesystem::path cached(const std::string& host) const {
-        return icon_cache_folder(folder()) / sites.file_name(host);
+        return icon_cache_folder(folder()) / (sites.authority(host) + ".ico");
     }
 
     HostSites sites;
@@ -143,11 +79,11 @@ TEST_F(MainWindowIconsTest, EmptyCacheIsFilledFromTheSitesAndTheTreeShowsTheNewP
     sites.serve("s.blue.localhost", "/favicon.ico", "<html></html>");
     sites.serve("blue.localhost", "/favicon.ico", png_of(QColor(0, 0, 255)));
     write_engine_file({
-        "真|0|红|" + sites.address("s.red.localhost", "/s?q={*}"),
-        "真|0|绿一|" + sites.address("s.green.localhost", "/a?q={*}"),
-        "真|0|页|" + sites.address("s.page.localhost", "/s?q={*}"),
-        "真|0|绿二|" + sites.address("s.green.localhost", "/b?w={*}"),
-        "真|0|蓝|" + sites.address("s.blue.localhost", "/s?q={*}"),
+        "真|0|红|" + sites.url("s.red.localhost", "/s?q={*}"),
+        "真|0|绿一|" + sites.url("s.green.localhost", "/a?q={*}"),
+        "真|0|页|" + sites.url("s.page.localhost", "/s?q={*}"),
+        "真|0|绿二|" + sites.url("s.green.localhost", "/b?w={*}"),
+        "真|0|蓝|" + sites.url("s.blue.localhost", "/s?q={*}"),
     });
 
     MainWindow& w = open_window();
@@ -160,15 +96,15 @@ TEST_F(MainWindowIconsTest, EmptyCacheIsFilledFromTheSitesAndTheTreeShowsTheNewP
     EXPECT_EQ(centre_of(tree, 4), QColor(0, 0, 255));
     EXPECT_EQ(picture_of(tree, 2), default_picture());
 
-    EXPECT_EQ(sites.seen(), (std::vector<std::string>{
-                                "s.red.localhost /favicon.ico",
-                                "s.green.localhost /favicon.ico",
-                                "s.page.localhost /favicon.ico",
-                                "page.localhost /favicon.ico",
-                                "www.page.localhost /favicon.ico",
-                                "s.blue.localhost /favicon.ico",
-                                "blue.localhost /favicon.ico",
-                            }));
+    EXPECT_EQ(sites.requests(), (std::vector<std::string>{
+                                    "s.red.localhost /favicon.ico",
+                                    "s.green.localhost /favicon.ico",
+                                    "s.page.localhost /favicon.ico",
+                                    "page.localhost /favicon.ico",
+                                    "www.page.localhost /favicon.ico",
+                                    "s.blue.localhost /favicon.ico",
+                                    "blue.localhost /favicon.ico",
+                                }));
     EXPECT_EQ(read_file_bytes(cached("s.red.localhost")), png_of(red));
     EXPECT_EQ(read_file_bytes(cached("s.green.localhost")), png_of(green));
     EXPECT_FALSE(std::filesystem::exists(cached("s.page.localhost")));
@@ -178,9 +114,9 @@ TEST_F(MainWindowIconsTest, EmptyCacheIsFilledFromTheSitesAndTheTreeShowsTheNewP
     window.reset();
     open_window();
     // The worker starts once the window has been drawn.
-    ASSERT_TRUE(wait_until([&] { return sites.seen().size() >= 10; }));
+    ASSERT_TRUE(wait_until([&] { return sites.requests().size() >= 10; }));
     EXPECT_TRUE(wait_icon_downloads(10s));
-    const std::vector<std::string> seen = sites.seen();
+    const std::vector<std::string> seen = sites.requests();
     ASSERT_EQ(seen.size(), 10u) << "only the site without an icon is asked again";
     EXPECT_EQ(
         std::vector<std::string>(seen.begin() + 7, seen.end()),
@@ -194,37 +130,37 @@ TEST_F(MainWindowIconsTest, NotFoundTextIsNotKeptAndAFileWithoutAPictureShowsThe
     // A site's "not found" text kept as its icon by an earlier version.
     std::filesystem::create_directories(icon_cache_folder(folder()));
     write_file_bytes(cached("s.kept.localhost"), "no icon");
-    write_engine_file({"真|0|无|" + sites.address("s.gone.localhost", "/s?q={*}"),
-                       "真|0|旧|" + sites.address("s.kept.localhost", "/s?q={*}")});
+    write_engine_file({"真|0|无|" + sites.url("s.gone.localhost", "/s?q={*}"),
+                       "真|0|旧|" + sites.url("s.kept.localhost", "/s?q={*}")});
     MainWindow& w = open_window();
-    ASSERT_TRUE(wait_until([&] { return !sites.seen().empty(); }));
+    ASSERT_TRUE(wait_until([&] { return !sites.requests().empty(); }));
     EXPECT_TRUE(wait_icon_downloads(10s));
     QApplication::processEvents();
-    EXPECT_EQ(sites.seen(), std::vector<std::string>{"s.gone.localhost /favicon.ico"});
+    EXPECT_EQ(sites.requests(), std::vector<std::string>{"s.gone.localhost /favicon.ico"});
     EXPECT_FALSE(std::filesystem::exists(cached("s.gone.localhost")));
     for (int i : {0, 1}) EXPECT_EQ(picture_of(*w.engine_tree(), i), default_picture()) << i;
 }
 
 TEST_F(MainWindowIconsTest, DownloadStartsOnceTheWindowHasBeenDrawn) {
     sites.serve("s.late.localhost", "/favicon.ico", png_of(QColor(255, 0, 0)));
-    write_engine_file({"真|0|迟|" + sites.address("s.late.localhost", "/s?q={*}")});
+    write_engine_file({"真|0|迟|" + sites.url("s.late.localhost", "/s?q={*}")});
     window = std::make_unique<MainWindow>(folder());
     window->set_process_ender([this](int status) { ended_with = status; });
     QApplication::processEvents();
     std::this_thread::sleep_for(200ms);  // time enough for a worker to ask
     QApplication::processEvents();
-    EXPECT_TRUE(sites.seen().empty()) << "asked a site before the window was shown";
+    EXPECT_TRUE(sites.requests().empty()) << "asked a site before the window was shown";
     window->show();
-    ASSERT_TRUE(wait_until([&] { return !sites.seen().empty(); }));
-    EXPECT_EQ(sites.seen(), std::vector<std::string>{"s.late.localhost /favicon.ico"});
+    ASSERT_TRUE(wait_until([&] { return !sites.requests().empty(); }));
+    EXPECT_EQ(sites.requests(), std::vector<std::string>{"s.late.localhost /favicon.ico"});
 }
 
 TEST_F(MainWindowIconsTest, WindowGoneBeforeTheWorkerEndsLeavesTheWorkerHarmless) {
     sites.serve("s.slow.localhost", "/favicon.ico", png_of(QColor(255, 0, 0)));
     sites.hold("s.slow.localhost");
-    write_engine_file({"真|0|慢|" + sites.address("s.slow.localhost", "/s?q={*}")});
+    write_engine_file({"真|0|慢|" + sites.url("s.slow.localhost", "/s?q={*}")});
     open_window();
-    ASSERT_TRUE(wait_until([&] { return !sites.seen().empty(); }));
+    ASSERT_TRUE(wait_until([&] { return !sites.requests().empty(); }));
     window.reset();  // the worker is still inside its request
     sites.release();
     EXPECT_TRUE(wait_icon_downloads(10s));

@@ -14,13 +14,14 @@
 #include <QImage>
 #include <QSet>
 #include <atomic>
-#include <cstdlib>
+#include <chrono>
 #include <string>
 
 #include "engines/engine_list_file.h"
 #include "icons/default_icon.h"
 #include "icons/icon_cache.h"
 #include "settings/settings_store.h"
+#include "support/child_process.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
@@ -48,17 +49,13 @@ int ink_width(const QImage& image, const QRect& area) {
     return left < 0 ? 0 : right - left + 1;
 }
 
-// Runs scripts/screenshot on the program in `folder`, closing the window afterwards; returns
-// what the script printed and leaves its wait status in `status`.
-std::string run_screenshot(const std::filesystem::path& folder,
-                           const std::filesystem::path& picture, int& status) {
-    const std::filesystem::path log = folder.parent_path() / "screenshot.log";
-    const std::string command = std::string("\"") + TRASSLO_SOURCE_DIR +
-                                "/scripts/screenshot\" --program \"" + TRASSLO_APP_PATH +
-                                "\" --folder \"" + folder.string() + "\" --out \"" +
-                                picture.string() + "\" --close >\"" + log.string() + "\" 2>&1";
-    status = std::system(command.c_str());
-    return read_file_bytes(log);
+// Runs scripts/screenshot on the program in `folder`, closing the window afterwards.
+ChildResult run_screenshot(const std::filesystem::path& folder,
+                           const std::filesystem::path& picture) {
+    return run_child(std::string(TRASSLO_SOURCE_DIR) + "/scripts/screenshot",
+                     {"--program", TRASSLO_APP_PATH, "--folder", folder.string(), "--out",
+                      picture.string(), "--close"},
+                     folder.parent_path(), {}, std::chrono::minutes(4));
 }
 
 TEST(ProgramUnderXvfb, ShowsItsWindowWithChineseTextAndEndsCleanlyWhenClosed) {
@@ -68,16 +65,15 @@ TEST(ProgramUnderXvfb, ShowsItsWindowWithChineseTextAndEndsCleanlyWhenClosed) {
     TempDir dir;
     const std::filesystem::path folder = dir.path() / "program";
     const std::filesystem::path picture = dir.path() / "window.png";
-    int status = 0;
     // The default engines name real sites: with their icons cached, the program asks nobody.
     std::filesystem::create_directories(icon_cache_folder(folder));
     for (const TraceEngine& engine : parse_engine_list_text(default_engine_list_text())) {
         ASSERT_TRUE(write_icon_file(icon_file_path(folder, engine.address), default_icon_bytes()));
     }
 
-    const std::string output = run_screenshot(folder, picture, status);
-    ASSERT_TRUE(WIFEXITED(status)) << output;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    const ChildResult screenshot = run_screenshot(folder, picture);
+    const std::string output = screenshot.out + screenshot.err;
+    EXPECT_EQ(screenshot.status, 0) << output;
 
     QImage image(QString::fromStdString(picture.string()));
     ASSERT_FALSE(image.isNull()) << output;
@@ -117,10 +113,8 @@ TEST(ProgramUnderXvfb, ClosedWhileAnIconDownloadHangsItStillEndsWithStatusZero) 
     write_file_bytes(engine_list_file_path(folder),
                      local("真|0|静|" + silent.url("/s?q={*}") + "\r\n"));
 
-    int status = 0;
-    const std::string output = run_screenshot(folder, dir.path() / "window.png", status);
-    ASSERT_TRUE(WIFEXITED(status)) << output;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    const ChildResult screenshot = run_screenshot(folder, dir.path() / "window.png");
+    EXPECT_EQ(screenshot.status, 0) << screenshot.out << screenshot.err;
     EXPECT_EQ(asked.load(), 1) << "the worker was in its request when the window closed";
     EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder))).size(), 1u);
 }

@@ -7,16 +7,15 @@
 #include <thread>
 #include <vector>
 
+#include "support/test_hooks.h"
+
 namespace trasslo {
 namespace {
 
 class UiDispatch : public ::testing::Test {
   protected:
-    void SetUp() override { discard_posted_ui_tasks(); }
-    void TearDown() override {
-        install_ui_dispatcher({});
-        discard_posted_ui_tasks();
-    }
+    // Takes back a dispatcher a test installs and drops what it left queued.
+    support::TestHooks hooks;
 };
 
 TEST_F(UiDispatch, WithoutDispatcherTasksWaitForTheDrainAndRunThereInOrder) {

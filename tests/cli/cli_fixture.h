@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/child_process.h"
+#include "support/child_process.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 #include "text/local_text.h"

@@ -3,7 +3,6 @@
 // moments, again and again. After every kill each file must hold one whole saved state, the
 // old one or a newer one, never a mixture: no engine, no keyword and no setting is lost.
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +17,7 @@
 #include "engines/engine_list.h"
 #include "engines/engine_list_file.h"
 #include "settings/settings_store.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "text/local_text.h"
 
@@ -232,15 +232,11 @@ TEST_P(CrashSafety, EveryFileIsOneWholeSavedStateAfterEverySigkill) {
     while (kills < kMaxKills && Clock::now() - start < kTimeBudget) {
         long next = std::max(seen.engines, seen.keywords);
         for (long g : seen.settings) next = std::max(next, g);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) save_forever(folder, next + 1, writers);
+        support::ChildProcess child([&] { save_forever(folder, next + 1, writers); });
         std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child ended by itself, status "
-                                         << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+        child.send_signal(SIGKILL);
+        const int status = child.wait();
+        ASSERT_EQ(status, -SIGKILL) << "the saving child ended by itself, status " << status;
         ++kills;
 
         ASSERT_TRUE(engine_file_is_whole(folder, seen.engines, seen.engines)) << "kill " << kills;

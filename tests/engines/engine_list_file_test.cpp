@@ -154,6 +154,37 @@ TEST(EngineListFileBadInput, ReaderCutsLikeTheSharedSplitter) {
     }
 }
 
+// A file cut off after the first byte of a double-byte character: the byte used to stay at the
+// end of the last address, took the CR LF written behind it as its second half on the next
+// save, and an engine added after it vanished into that line on the load after. A whole
+// character at the end stays, even one whose second byte could also begin a character (D6 D0).
+TEST(EngineListFileBadInput, LastCharacterOfTheFileIsKeptOnlyWholeAndSwallowsNoLaterEngine) {
+    struct Row {
+        std::string file_end;
+        LocalText address;
+    };
+    const Row rows[] = {{"\x81", "http://a.cn/?q={*}"},
+                        {"\xD5", "http://a.cn/?q={*}"},
+                        {"\xFE", "http://a.cn/?q={*}"},
+                        {local("中"), local("http://a.cn/?q={*}中")}};
+    TempDir dir;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(to_utf8(row.address));
+        write_list_file(dir, local("假|1|名字|http://a.cn/?q={*}") + row.file_end);
+        std::vector<TraceEngine> engines = read_engine_list_file(dir.path());
+        ASSERT_EQ(engines.size(), 1u);
+        EXPECT_EQ(engines[0].address, row.address);
+        EXPECT_EQ(engines[0].name, local("名字"));
+
+        // Loaded, saved and loaded again: the same list; with one engine added: both.
+        ASSERT_TRUE(write_engine_list_file(dir.path(), engines));
+        EXPECT_EQ(read_engine_list_file(dir.path()), engines);
+        engines.push_back({true, 0, "added", "http://b.cn/{*}"});
+        ASSERT_TRUE(write_engine_list_file(dir.path(), engines));
+        EXPECT_EQ(read_engine_list_file(dir.path()), engines);
+    }
+}
+
 TEST(EngineListFileBadInput, RandomBytesLoadWithoutCrash) {
     TempDir dir;
     std::mt19937 random(20261208);

@@ -109,18 +109,8 @@ TEST_P(FaultOnBothPaths, EndsWithinTheDeadlineAndGivesOnlyAWholePage) {
     EXPECT_EQ(faults->requests_for(fault), fault == Fault::redirect_loop ? 42u : 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryFault, FaultOnBothPaths,
-                         ::testing::Values(Fault::sound, Fault::close_at_once, Fault::reset_at_once,
-                                           Fault::reset_mid_body, Fault::stall_before_headers,
-                                           Fault::drip, Fault::endless_body, Fault::huge_headers,
-                                           Fault::huge_header_line, Fault::redirect_loop,
-                                           Fault::short_length, Fault::long_length),
-                         [](const auto& info) {
-                             std::string name = support::fault_name(info.param);
-                             for (char& c : name)
-                                 if (c == '-') c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(EveryFault, FaultOnBothPaths, ::testing::ValuesIn(support::all_faults()),
+                         support::fault_test_name);
 
 TEST_F(DeadlineCap, RefusedConnectionAndUntrustedCertificateGiveNoTitleAtOnce) {
     FaultServer faults;

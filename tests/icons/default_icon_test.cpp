@@ -1,4 +1,7 @@
-// The built-in default icon must be a well-formed 16 x 16, 32-bit ICO of exactly 1150 bytes.
+// The built-in default icon: a 16 x 16, 32-bit ICO file of 1150 bytes whose directory says so
+// (what a reader picks the image by), and whose mask agrees with its alpha so that a reader that
+// draws with the mask shows the same globe. That a real decoder reads it is tested where one is
+// at hand (the Qt engine tree's tests).
 #include "icons/default_icon.h"
 
 #include <gtest/gtest.h>
@@ -8,40 +11,33 @@
 namespace trasslo {
 namespace {
 
-std::uint32_t u16_at(const ByteBuffer& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8);
-}
-std::uint32_t u32_at(const ByteBuffer& b, std::size_t at) {
-    return u16_at(b, at) | (u16_at(b, at + 2) << 16);
-}
-
-TEST(DefaultIcon, IsOneSixteenPixelThirtyTwoBitImageOf1150Bytes) {
-    const ByteBuffer& ico = default_icon_bytes();
-    ASSERT_EQ(ico.size(), 1150u);
-    EXPECT_EQ(u16_at(ico, 0), 0u);   // reserved
-    EXPECT_EQ(u16_at(ico, 2), 1u);   // icon, not cursor
-    EXPECT_EQ(u16_at(ico, 4), 1u);   // one image
-    EXPECT_EQ(ico[6], 16);           // width
-    EXPECT_EQ(ico[7], 16);           // height
-    EXPECT_EQ(u16_at(ico, 10), 1u);  // planes
-    EXPECT_EQ(u16_at(ico, 12), 32u);
-    const std::uint32_t image_size = u32_at(ico, 14);
-    const std::uint32_t offset = u32_at(ico, 18);
-    EXPECT_EQ(offset, 22u);
-    EXPECT_EQ(image_size, 1128u);
-    EXPECT_EQ(offset + image_size, ico.size());
+// The little-endian number of `width` bytes at `at`.
+std::uint32_t number_at(const ByteBuffer& b, std::size_t at, int width) {
+    std::uint32_t value = 0;
+    for (int i = width - 1; i >= 0; --i) value = value << 8 | b[at + static_cast<std::size_t>(i)];
+    return value;
 }
 
-TEST(DefaultIcon, BitmapHeaderDescribesColourAndMaskRows) {
+TEST(DefaultIcon, DirectoryOffersOneSixteenPixelThirtyTwoBitImageFillingTheFile) {
     const ByteBuffer& ico = default_icon_bytes();
     ASSERT_EQ(ico.size(), 1150u);
-    const std::size_t h = 22;
-    EXPECT_EQ(u32_at(ico, h), 40u);
-    EXPECT_EQ(u32_at(ico, h + 4), 16u);
-    EXPECT_EQ(u32_at(ico, h + 8), 32u);  // colour rows plus mask rows
-    EXPECT_EQ(u16_at(ico, h + 12), 1u);
-    EXPECT_EQ(u16_at(ico, h + 14), 32u);
-    EXPECT_EQ(u32_at(ico, h + 16), 0u);  // uncompressed
+    EXPECT_EQ(&default_icon_bytes(), &ico) << "the same bytes on every call";
+    struct Field {
+        const char* what;
+        std::size_t at;
+        int width;
+        std::uint32_t expected;
+    };
+    const Field fields[] = {
+        {"type (1: an icon, not a cursor)", 2, 2, 1},
+        {"images", 4, 2, 1},
+        {"width", 6, 1, 16},
+        {"height", 7, 1, 16},
+        {"bits per pixel", 12, 2, 32},
+        {"image bytes", 14, 4, 1128},
+        {"image offset: behind the 6-byte header and the one 16-byte entry", 18, 4, 22},
+    };
+    for (const Field& f : fields) EXPECT_EQ(number_at(ico, f.at, f.width), f.expected) << f.what;
 }
 
 TEST(DefaultIcon, MaskAgreesWithAlphaAndPictureIsNotBlank) {
@@ -64,11 +60,6 @@ TEST(DefaultIcon, MaskAgreesWithAlphaAndPictureIsNotBlank) {
     }
     EXPECT_GT(opaque, 64);
     EXPECT_GT(transparent, 8);  // the corners around the disc
-}
-
-TEST(DefaultIcon, SameBytesOnEveryCall) {
-    EXPECT_EQ(&default_icon_bytes(), &default_icon_bytes());
-    EXPECT_EQ(default_icon_bytes(), default_icon_bytes());
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 // where any access the two sides share without order is reported.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
@@ -20,75 +18,35 @@
 #include "icons/icon_cache.h"
 #include "icons/icon_lock.h"
 #include "icons/site_icons.h"
-#include "support/http_test_server.h"
+#include "support/host_sites.h"
 #include "support/temp_dir.h"
+#include "support/test_hooks.h"
 #include "ui/memory_engine_tree.h"
 
 namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
-using support::Connection;
-using support::HttpTestServer;
-using support::RecordedRequest;
 
 const std::string race_icon("\0\0\1\0\1\0\x20\x20\x80\xFE\x00\x7F", 12);
 
-// Serves race_icon as the favicon of hosts whose name starts with "icon"; every other host
-// answers 404. Favicon answers wait until release(), so a worker can be caught in its request.
-class HeldIconSites {
-  public:
-    void answer(Connection& connection, const RecordedRequest& request) {
-        std::string host = request.header("Host").value_or("");
-        host = host.substr(0, host.find(':'));
-        {
-            std::lock_guard lock(mutex_);
-            asked_.push_back(host + " " + request.target);
-        }
-        arrived_.notify_all();
-        while (!released_.load())
-            if (!connection.hold_for(10ms)) return;
-        const bool served = host.starts_with("icon") && request.target == "/favicon.ico";
-        connection.send(served ? support::http_reply(200, "OK", race_icon)
-                               : support::http_reply(404, "Not Found", ""));
-    }
-    void release() { released_ = true; }
-    bool wait_for_requests(std::size_t count) {
-        std::unique_lock lock(mutex_);
-        return arrived_.wait_for(lock, 60s, [&] { return asked_.size() >= count; });
-    }
-    std::vector<std::string> asked() {
-        std::lock_guard lock(mutex_);
-        return asked_;
-    }
-
-  private:
-    std::atomic<bool> released_{false};
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::vector<std::string> asked_;
-};
-
+// The sites serve race_icon as the favicon of hosts whose name starts with "icon"; every other
+// host answers 404. A held host keeps a worker in its request.
 class IconWorkerRace : public ::testing::Test {
   protected:
-    void SetUp() override {
-        install_ui_dispatcher({});
-        discard_posted_ui_tasks();
-        engine_list() = EngineList{};
-    }
+    void SetUp() override { engine_list() = EngineList{}; }
     void TearDown() override {
         sites.release();
         EXPECT_TRUE(wait_icon_downloads(60s));
         // A worker let go of by a stop holds the icon lock for its whole pass.
         std::unique_lock<std::timed_mutex> through(icon_lock(), std::defer_lock);
         EXPECT_TRUE(through.try_lock_for(60s));
-        discard_posted_ui_tasks();
         engine_list() = EngineList{};
     }
 
-    TraceEngine engine_at(const std::string& host) const {
-        return TraceEngine{true, 0, "e " + host,
-                           "http://" + host + ":" + std::to_string(server.port()) + "/s?q={*}"};
+    TraceEngine engine_at(const std::string& host) {
+        if (host.starts_with("icon")) sites.serve(host, "/favicon.ico", race_icon);
+        return TraceEngine{true, 0, "e " + host, sites.url(host, "/s?q={*}")};
     }
     // Everything the window does to the list between two icon refreshes, `round` picking the
     // hosts: add, insert, delete, tick and untick, save, refresh the pictures.
@@ -104,9 +62,9 @@ class IconWorkerRace : public ::testing::Test {
         apply_site_icons(list.engines, tree, dir.path());
     }
 
+    support::TestHooks hooks;  // posted refreshes wait in the queue; dropped when the test ends
     support::TempDir dir;
-    HeldIconSites sites;  // outlives the server, whose handlers use it
-    HttpTestServer server{[this](Connection& c, const RecordedRequest& r) { sites.answer(c, r); }};
+    support::HostSites sites;
 };
 
 TEST_F(IconWorkerRace, ListChangesWhileWorkersFetchAndTheRefreshShowsTheListAsItIsThen) {
@@ -119,6 +77,7 @@ TEST_F(IconWorkerRace, ListChangesWhileWorkersFetchAndTheRefreshShowsTheListAsIt
         ++refreshes;
         apply_site_icons(engine_list().engines, tree, dir.path());
     };
+    sites.hold("icon-a.localhost");
     start_icon_download(list.engines, dir.path(), refresh);
     int workers = 1;
     ASSERT_TRUE(sites.wait_for_requests(1));  // the first worker sits in its first request
@@ -136,7 +95,7 @@ TEST_F(IconWorkerRace, ListChangesWhileWorkersFetchAndTheRefreshShowsTheListAsIt
     ASSERT_TRUE(wait_icon_downloads(60s));
 
     // The first worker asked for the three hosts it was started with, in their order.
-    const std::vector<std::string> asked = sites.asked();
+    const std::vector<std::string> asked = sites.requests();
     ASSERT_GE(asked.size(), 3u);
     EXPECT_EQ(
         std::vector<std::string>(asked.begin(), asked.begin() + 3),
@@ -177,6 +136,7 @@ TEST_F(IconWorkerRace, WorkerLetGoAtShutDownOutlivesTheListItWasStartedFrom) {
     EngineList& list = engine_list();
     MemoryEngineTree tree;
     add_engine(list, tree, engine_at("icon-gone.localhost"));
+    sites.hold("icon-gone.localhost");
     start_icon_download(list.engines, dir.path(), [] { FAIL() << "a stopped worker posted"; });
     ASSERT_TRUE(sites.wait_for_requests(1));
     EXPECT_FALSE(stop_icon_downloads(20ms));

@@ -4,26 +4,24 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <map>
 #include <mutex>
 #include <thread>
 
 #include "icons/default_icon.h"
 #include "icons/icon_cache.h"
 #include "icons/icon_lock.h"
-#include "support/http_test_server.h"
+#include "support/host_sites.h"
 #include "support/temp_dir.h"
+#include "support/test_hooks.h"
 #include "ui/memory_engine_tree.h"
 
 namespace trasslo {
 namespace {
 
 using namespace std::chrono_literals;
-using support::Connection;
-using support::HttpTestServer;
-using support::RecordedRequest;
+using support::HostSites;
 using support::TempDir;
+using support::TestHooks;
 
 ByteBuffer bytes(std::string_view s) {
     return ByteBuffer(s.begin(), s.end());
@@ -45,93 +43,19 @@ class ThreadNotingTree : public MemoryEngineTree {
     std::vector<std::thread::id> threads;
 };
 
-// The sites behind the loopback server, told apart by their Host header (names under
-// ".localhost" reach the loopback). Each route answers its status (200 unless told) with its
-// body, others 404 with none; a held route answers only after release(). Every request is noted
-// as "host path".
-class Sites {
-  public:
-    void serve(const std::string& host, const std::string& path, const std::string& body,
-               bool held = false, int status = 200) {
-        std::lock_guard lock(mutex_);
-        routes_[host + " " + path] = {body, held, status};
-    }
-    void serve_held(const std::string& host, const std::string& path, const std::string& body) {
-        serve(host, path, body, true);
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-    }
-    std::vector<std::string> requests() const {
-        std::lock_guard lock(mutex_);
-        return seen_;
-    }
-    bool wait_for_requests(std::size_t count, std::chrono::milliseconds bound) const {
-        std::unique_lock lock(mutex_);
-        return arrived_.wait_for(lock, bound, [&] { return seen_.size() >= count; });
-    }
-
-    void answer(Connection& connection, const RecordedRequest& request) {
-        std::string host = request.header("Host").value_or("");
-        host = host.substr(0, host.find(':'));
-        const std::string key = host + " " + request.target;
-        Route route;
-        bool found = false;
-        {
-            std::lock_guard lock(mutex_);
-            seen_.push_back(key);
-            if (auto it = routes_.find(key); it != routes_.end()) {
-                route = it->second;
-                found = true;
-            }
-        }
-        arrived_.notify_all();
-        while (found && route.held && !is_released()) {
-            if (!connection.hold_for(20ms)) return;
-        }
-        connection.send(found ? support::http_reply(route.status, "Status", route.body)
-                              : support::http_reply(404, "Not Found", ""));
-    }
-
-  private:
-    struct Route {
-        std::string body;
-        bool held = false;
-        int status = 200;
-    };
-    bool is_released() const {
-        std::lock_guard lock(mutex_);
-        return released_;
-    }
-    mutable std::mutex mutex_;
-    mutable std::condition_variable arrived_;
-    std::map<std::string, Route> routes_;
-    std::vector<std::string> seen_;
-    bool released_ = false;
-};
-
 class SiteIcons : public ::testing::Test {
   protected:
-    void SetUp() override {
-        install_ui_dispatcher({});
-        discard_posted_ui_tasks();
-    }
     void TearDown() override {
         sites.release();
         EXPECT_TRUE(wait_icon_downloads(60s));
-        discard_posted_ui_tasks();
     }
 
     // "http://<host>:<port>/<path>" on the test server.
     LocalText address(const std::string& host, const std::string& path = "/s?q={*}") const {
-        return "http://" + authority(host) + path;
+        return sites.url(host, path);
     }
     std::filesystem::path icon_file(const std::string& host) const {
-        return icon_cache_folder(dir.path()) / (authority(host) + ".ico");
-    }
-    std::string authority(const std::string& host) const {
-        return host + ":" + std::to_string(server.port());
+        return icon_cache_folder(dir.path()) / (sites.authority(host) + ".ico");
     }
     std::size_t pass(const std::vector<LocalText>& addresses) {
         std::atomic<bool> cancel{false};
@@ -148,9 +72,9 @@ class SiteIcons : public ::testing::Test {
         return out;
     }
 
+    TestHooks hooks;  // posted refreshes wait in the queue; dropped when the test ends
     TempDir dir;
-    Sites sites;  // outlives the server, whose handlers use it
-    HttpTestServer server{[this](Connection& c, const RecordedRequest& r) { sites.answer(c, r); }};
+    HostSites sites;
 };
 
 // --- one pass of the download ---------------------------------------------------------------
@@ -198,8 +122,8 @@ TEST_F(SiteIcons, EmptyOrMissingAnswerEndsTheAttemptsAtOnce) {
 
 TEST_F(SiteIcons, ErrorAnswersAreNoIconAndEndTheAttempts) {
     // A short "not found" text, and icon bytes under a server error: neither is kept.
-    sites.serve("s.example.localhost", "/favicon.ico", "no icon", false, 404);
-    sites.serve("t.other.localhost", "/favicon.ico", icon_body, false, 500);
+    sites.serve("s.example.localhost", "/favicon.ico", "no icon", 404);
+    sites.serve("t.other.localhost", "/favicon.ico", icon_body, 500);
     EXPECT_EQ(pass({address("s.example.localhost"), address("t.other.localhost")}), 0u);
     EXPECT_EQ(sites.requests(), asked({"s.example.localhost", "t.other.localhost"}));
     EXPECT_FALSE(std::filesystem::exists(icon_file("s.example.localhost")));
@@ -329,7 +253,8 @@ TEST_F(SiteIcons, WorkerUsesTheListAsItWasWhenStarted) {
 }
 
 TEST_F(SiteIcons, SecondWorkerWaitsForTheFirstAndSkipsWhatItSaved) {
-    sites.serve_held("s.example.localhost", "/favicon.ico", icon_body);
+    sites.serve("s.example.localhost", "/favicon.ico", icon_body);
+    sites.hold("s.example.localhost");
     auto list = engines({address("s.example.localhost")});
     int refreshes = 0;
     start_icon_download(list, dir.path(), [&] { ++refreshes; });
@@ -355,7 +280,8 @@ TEST_F(SiteIcons, StoppingAWorkerThatWaitsForTheLockEndsItAtOnce) {
 }
 
 TEST_F(SiteIcons, StoppingAWorkerInARequestLetsItGoAndItSavesNothing) {
-    sites.serve_held("s.example.localhost", "/favicon.ico", icon_body);
+    sites.serve("s.example.localhost", "/favicon.ico", icon_body);
+    sites.hold("s.example.localhost");
     start_icon_download(engines({address("s.example.localhost")}), dir.path(), [] {});
     ASSERT_TRUE(sites.wait_for_requests(1, 60s));
     // The request cannot end before the server answers, so the bound runs out.

@@ -1,5 +1,6 @@
-// The request layer under faults: every broken exchange ends empty, within its deadline, with
-// the reason reported, and the next request works. Also the event pump and cancelling.
+// The request layer under faults: every fault of the fault server's catalogue ends with its
+// reason, within the deadline cap, empty, and the next request works. Also what reaches the
+// wire, the status of odd replies, the event pump and cancelling.
 #include "net/curl_request.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include "base/event_pump.h"
 #include "net/http_client.h"
 #include "net/page_request.h"
+#include "support/fault_server.h"
 #include "support/http_test_server.h"
 #include "support/test_hooks.h"
 
@@ -20,6 +22,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using support::Connection;
+using support::Fault;
+using support::FaultServer;
 using support::http_reply;
 using support::HttpTestServer;
 using support::RecordedRequest;
@@ -28,17 +32,57 @@ using support::TestHooks;
 
 using support::text;
 
-// Every fault test runs with a short overall deadline and checks afterwards that a sound
-// server is still answered.
-class RequestFaults : public ::testing::Test {
+// What the request layer makes of each fault of the fault server's catalogue: the reason it
+// reports and whether the clock may end the exchange (false: a size limit must, so the test puts
+// the clock out of the way).
+struct FaultOutcome {
+    RequestError error;
+    bool clock_may_end_it = true;
+};
+
+FaultOutcome outcome_of(Fault fault) {
+    switch (fault) {
+        case Fault::sound:
+        case Fault::short_length:  // the announced length is the page; the rest is not read
+            return {RequestError::none};
+        case Fault::stall_before_headers:
+        case Fault::drip:  // never stalls for long: only the overall deadline ends it
+            return {RequestError::timeout};
+        case Fault::endless_body:
+            return {RequestError::too_large, false};
+        case Fault::oversize_length:  // refused at the announcement, not after a wait
+            return {RequestError::too_large};
+        case Fault::endless_headers:
+            return {RequestError::transfer, false};
+        case Fault::huge_header_line:  // libcurl reports a line over its limit as out of memory
+            return {RequestError::other};
+        case Fault::close_at_once:
+        case Fault::reset_at_once:
+        case Fault::reset_mid_body:
+        case Fault::huge_headers:
+        case Fault::long_length:
+            return {RequestError::transfer};
+        case Fault::redirect_loop:
+            return {RequestError::redirect_loop};
+    }
+    return {RequestError::other};
+}
+
+// Every fault runs under a short overall deadline against one fault server, and a sound page of
+// the same server is answered afterwards.
+class RequestUnderFaults : public ::testing::Test {
   protected:
+    static void SetUpTestSuite() { faults = new FaultServer(); }
+    static void TearDownTestSuite() {
+        delete faults;
+        faults = nullptr;
+    }
     void SetUp() override { set_request_deadline_cap(1500); }
     void TearDown() override {
-        HttpRequest good;
-        good.url = sound.url("/ok");
-        HttpResponse after = perform_request(good);
+        HttpResponse after = get(faults->url(Fault::sound));
         EXPECT_TRUE(after.ok());
-        EXPECT_EQ(text(after.body), "still fine");
+        EXPECT_NE(text(after.body).find(support::fault_page_title_html(Fault::sound)),
+                  std::string::npos);
         set_request_deadline_cap(0);
     }
     static HttpResponse get(const std::string& url) {
@@ -53,130 +97,94 @@ class RequestFaults : public ::testing::Test {
         client.initialise();
         EXPECT_TRUE(client.request_bytes(url).empty());
     }
-    HttpTestServer sound{reply_always(http_reply(200, "OK", "still fine"))};
+    static FaultServer* faults;
 };
+FaultServer* RequestUnderFaults::faults = nullptr;
 
-TEST_F(RequestFaults, RefusedConnection) {
-    const std::string url =
-        "http://127.0.0.1:" + std::to_string(support::unused_loopback_port()) + "/";
+class RequestFaults : public RequestUnderFaults, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(RequestFaults, EndWithTheirReasonWithinTheCapAndKeepNothingOfABrokenReply) {
+    const Fault fault = GetParam();
+    const FaultOutcome expected = outcome_of(fault);
+    if (!expected.clock_may_end_it) set_request_deadline_cap(0);
+    HttpRequest request;
+    request.url = faults->url(fault);
+    // Longer than the lowered cap: the cap, not the request's own deadline, ends the clock.
+    request.deadline_ms = 60000;
+    const auto start = std::chrono::steady_clock::now();
+    const HttpResponse r = perform_request(request);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
+
+    EXPECT_EQ(r.error, expected.error);
+    if (expected.error == RequestError::none) {
+        EXPECT_NE(text(r.body).find(support::fault_page_title_html(fault)), std::string::npos);
+        EXPECT_EQ(text(r.body).find("beyond the length"), std::string::npos);
+    } else {
+        EXPECT_TRUE(r.body.empty());
+    }
+    EXPECT_LE(r.raw_headers.size(), kMaxBodyBytes);
+    const bool sends_no_byte = fault == Fault::close_at_once || fault == Fault::reset_at_once ||
+                               fault == Fault::stall_before_headers;
+    if (sends_no_byte) {
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, RequestFaults, ::testing::ValuesIn(support::all_faults()),
+                         support::fault_test_name);
+
+TEST_F(RequestUnderFaults, RefusedConnection) {
+    const std::string url = faults->refused_url();
     EXPECT_EQ(get(url).error, RequestError::connect);
     expect_empty_on_both_paths(url);
 }
 
-TEST_F(RequestFaults, ResetInTheMiddleOfTheBody) {
-    HttpTestServer server([](Connection& c, const RecordedRequest&) {
-        c.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(100, 'x'));
-        c.reset();
-    });
-    HttpResponse r = get(server.url("/"));
-    EXPECT_EQ(r.error, RequestError::transfer);
-    EXPECT_TRUE(r.body.empty());
-    expect_empty_on_both_paths(server.url("/"));
-}
-
-TEST_F(RequestFaults, ShorterBodyThanAnnouncedThenClose) {
-    HttpTestServer server([](Connection& c, const RecordedRequest&) {
-        c.send("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nonly this");
-        c.close();
-    });
-    EXPECT_EQ(get(server.url("/")).error, RequestError::transfer);
-    expect_empty_on_both_paths(server.url("/"));
-}
-
-TEST_F(RequestFaults, ServerThatSendsNothing) {
-    HttpTestServer server([](Connection& c, const RecordedRequest&) { c.hold(); });
-    HttpResponse r = get(server.url("/"));
-    EXPECT_EQ(r.error, RequestError::timeout);
-    EXPECT_EQ(r.status, 0);
-    expect_empty_on_both_paths(server.url("/"));
-}
-
-TEST_F(RequestFaults, ServerThatClosesWithoutAReply) {
-    HttpTestServer server([](Connection& c, const RecordedRequest&) { c.close(); });
-    EXPECT_EQ(get(server.url("/")).error, RequestError::transfer);
-    expect_empty_on_both_paths(server.url("/"));
-}
-
-TEST_F(RequestFaults, DrippingServerIsCutByTheDeadline) {
-    // One byte every 100 ms never trips a stall limit; only the overall deadline ends it.
-    HttpTestServer server([](Connection& c, const RecordedRequest&) {
-        c.drip("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'd'), 100ms);
-    });
-    HttpRequest request;
-    request.url = server.url("/");
-    request.receive_timeout_ms = 1000;
-    HttpResponse r = perform_request(request);
-    EXPECT_EQ(r.error, RequestError::timeout);
-    EXPECT_TRUE(r.body.empty());
-    expect_empty_on_both_paths(server.url("/"));
-}
-
-TEST_F(RequestFaults, EndlessBodyIsCutByTheSizeCap) {
-    set_request_deadline_cap(0);  // the cap, not the clock, must end this one
-    HttpTestServer server([](Connection& c, const RecordedRequest&) {
-        c.send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
-        c.send_forever(std::string(64 * 1024, 'e'));
-    });
-    HttpResponse r = get(server.url("/"));
-    EXPECT_EQ(r.error, RequestError::too_large);
-    EXPECT_TRUE(r.body.empty());
-    EXPECT_TRUE(page_request(server.url("/")).empty());
-}
-
-TEST_F(RequestFaults, AnnouncedBodyOverTheCapIsRefusedAtOnce) {
-    HttpTestServer server([](Connection& c, const RecordedRequest&) {
-        c.send("HTTP/1.1 200 OK\r\nContent-Length: 40000000\r\n\r\nabc");
-        c.hold();
-    });
-    EXPECT_EQ(get(server.url("/")).error, RequestError::too_large);
-}
-
-TEST_F(RequestFaults, RedirectLoop) {
-    HttpTestServer server(reply_always(http_reply(302, "Found", "", {"Location: /again"})));
-    EXPECT_EQ(get(server.url("/again")).error, RequestError::redirect_loop);
-    expect_empty_on_both_paths(server.url("/again"));
-}
-
-TEST_F(RequestFaults, UnknownHost) {
+TEST_F(RequestUnderFaults, UnknownHost) {
     HttpResponse r = get("http://no-such-host.invalid/");
     EXPECT_FALSE(r.ok());
     EXPECT_TRUE(r.error == RequestError::resolve || r.error == RequestError::timeout);
     expect_empty_on_both_paths("http://no-such-host.invalid/");
 }
 
-TEST_F(RequestFaults, HugeHeaderBlockStillGivesTheBody) {
+TEST(RequestLayer, HugeHeaderBlockStillGivesTheBody) {
     std::vector<std::string> lines;
     for (int i = 0; i < 200; ++i)
         lines.push_back("X-Line-" + std::to_string(i) + ": " + std::string(200, 'h'));
     HttpTestServer server(reply_always(http_reply(200, "OK", "body", lines)));
-    HttpResponse r = get(server.url("/"));
+    HttpRequest request;
+    request.url = server.url("/");
+    HttpResponse r = perform_request(request);
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(text(r.body), "body");
     EXPECT_GT(r.raw_headers.size(), 40000u);
 }
 
-TEST_F(RequestFaults, EndlessHeaderBlockIsCut) {
-    set_request_deadline_cap(0);  // a size limit, not the clock, must end this one
-    HttpTestServer server([](Connection& c, const RecordedRequest&) {
-        c.send("HTTP/1.1 200 OK\r\n");
-        std::string lines;
-        for (int i = 0; i < 1000; ++i) lines += "X-Filler: " + std::string(100, 'f') + "\r\n";
-        c.send_forever(lines);
-    });
-    HttpResponse r = get(server.url("/"));
-    EXPECT_FALSE(r.ok());
-    EXPECT_TRUE(r.body.empty());
-    EXPECT_LE(r.raw_headers.size(), kMaxBodyBytes);
-    expect_empty_on_both_paths(server.url("/"));
-}
+// The library passes a leniently read status line with a long run of digits through; the status
+// was read from all of them, so it came out far beyond any status code, and a run of twenty
+// digits overflowed. It is read from the first three digits now.
+TEST(RequestLayer, LongDigitRunInTheStatusLineGivesAThreeDigitStatus) {
+    set_request_deadline_cap(3000);
+    for (const std::string digits : {"32222222222222", "3222222222222222222222222222"}) {
+        // No length: the body ends where the server closes.
+        const std::string reply = "HTTP/.1 " + digits + " x\r\nX: y\r\n\r\nbody";
+        HttpTestServer server([&](Connection& c, const RecordedRequest&) {
+            c.send(reply);
+            c.close();
+        });
+        HttpRequest request;
+        request.url = server.url("/");
+        const HttpResponse response = perform_request(request);
+        ASSERT_TRUE(response.ok()) << digits;
+        EXPECT_EQ(response.status, 322) << digits;
+        EXPECT_EQ(text(response.body), "body");
 
-TEST(RequestLayer, DeadlineCapStaysWithinTwoMinutes) {
-    set_request_deadline_cap(500000);
-    EXPECT_EQ(request_deadline_cap(), 120000);
-    set_request_deadline_cap(800);
-    EXPECT_EQ(request_deadline_cap(), 800);
+        HttpClient client;
+        client.initialise();
+        client.open("GET", server.url("/"));
+        client.send("", {});
+        EXPECT_EQ(client.status(), 322) << digits;
+    }
     set_request_deadline_cap(0);
-    EXPECT_EQ(request_deadline_cap(), 120000);
 }
 
 TEST(RequestLayer, StatusLineAndHeadersOfTheFinalResponse) {

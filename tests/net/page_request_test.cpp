@@ -10,6 +10,7 @@
 
 #include "net/curl_request.h"
 #include "net/http_client.h"
+#include "support/child_process.h"
 #include "support/http_test_server.h"
 #include "support/nginx_server.h"
 #include "support/temp_dir.h"
@@ -275,8 +276,8 @@ TEST_F(PageRequestHttps, CertificateFolderNamedBySslCertDirIsTrusted) {
     support::TempDir roots;
     std::filesystem::copy_file(nginx.ca_file(), roots.path() / "test-ca.pem");
     // A certificate folder is looked up by subject hash, as openssl rehash names the links.
-    const std::string rehash = "openssl rehash " + roots.str() + " >/dev/null 2>&1";
-    if (std::system(rehash.c_str()) != 0) GTEST_SKIP() << "openssl rehash is not available";
+    if (support::run_child("openssl", {"rehash", roots.str()}, roots.path()).status != 0)
+        GTEST_SKIP() << "openssl rehash is not available";
     setenv("SSL_CERT_DIR", roots.str().c_str(), 1);
     EXPECT_EQ(text(page_request(nginx.https_url("/index.html"))),
               "<html><title>secure</title></html>");

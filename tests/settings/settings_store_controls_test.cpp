@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "settings/control_kind_for_name.h"
 #include "settings/settings_store.h"
 #include "support/temp_dir.h"
 
@@ -152,21 +151,6 @@ class WindowSettings : public ::testing::Test {
     const LocalText section = local("主界面");
 };
 
-TEST(ControlKindForName, LeadingWordDecidesInTableOrder) {
-    EXPECT_EQ(control_kind_for_name(local("按钮添加")), ControlKind::button);
-    EXPECT_EQ(control_kind_for_name(local("编辑框留痕次数")), ControlKind::edit_box);
-    EXPECT_EQ(control_kind_for_name(local("选择框1")), ControlKind::check_box);
-    EXPECT_EQ(control_kind_for_name(local("单选框GBK")), ControlKind::radio_button);
-    EXPECT_EQ(control_kind_for_name(local("组合框")), ControlKind::combo_box);
-    EXPECT_EQ(control_kind_for_name(local("列表框1")), ControlKind::list_box);
-    EXPECT_EQ(control_kind_for_name(local("选择列表框1")), ControlKind::checked_list_box);
-    EXPECT_EQ(control_kind_for_name(local("颜色选择器1")), ControlKind::colour_picker);
-    EXPECT_EQ(control_kind_for_name(local("标签1")), ControlKind::other);
-    EXPECT_EQ(control_kind_for_name(local("树型框")), ControlKind::other);
-    EXPECT_EQ(control_kind_for_name(local("按")), ControlKind::other);
-    EXPECT_EQ(control_kind_for_name(""), ControlKind::other);
-}
-
 TEST_F(WindowSettings, SaveChangeRestoreGivesTheSavedWindowBack) {
     FakeWindow saved;
     design(saved);
@@ -236,6 +220,53 @@ TEST_F(WindowSettings, EmptiedFieldsComeBackAsDesigned) {
     store.restore_controls(fresh, section);
     EXPECT_EQ(fresh.controls[1]->text_, local("关键词1\r\n关键词2"));
     EXPECT_EQ(fresh.controls[2]->text_, "1");
+}
+
+// The leading word of a control's name says what kind of control it is and so which of its
+// properties are kept; a name of no kind, or of a kind the control is not, keeps nothing.
+TEST_F(WindowSettings, LeadingWordOfTheNameDecidesWhatIsKept) {
+    struct Row {
+        const char* name;
+        ControlKind kind;  // what the control really is
+        const char* key;   // the key it is kept under; null: not kept
+    };
+    const Row rows[] = {
+        {"按钮甲", ControlKind::button, "按钮甲.标记"},
+        {"编辑框甲", ControlKind::edit_box, "编辑框甲"},
+        {"选择框甲", ControlKind::check_box, "选择框甲"},
+        {"单选框甲", ControlKind::radio_button, "单选框甲"},
+        {"组合框甲", ControlKind::combo_box, "组合框甲"},
+        {"列表框甲", ControlKind::list_box, "列表框甲.选中"},
+        {"选择列表框甲", ControlKind::checked_list_box, "选择列表框甲.打勾"},
+        {"颜色选择器甲", ControlKind::colour_picker, "颜色选择器甲"},
+        // A list named as the other kind of list is kept as its name says.
+        {"选择列表框乙", ControlKind::list_box, "选择列表框乙.打勾"},
+        {"标签甲", ControlKind::other, nullptr},
+        {"树型框", ControlKind::other, nullptr},
+        {"按", ControlKind::button, nullptr},  // shorter than the word
+        {"选择框乙", ControlKind::edit_box, nullptr},
+    };
+    for (const Row& row : rows) {
+        FakeWindow w;
+        FakeControl& c = w.add(row.name, row.kind);
+        c.tag_ = c.text_ = "t";
+        c.checked_ = true;
+        c.items_ = "a;b;";
+        c.current_ = 1;
+        c.selected_ = c.ticked_ = {1};
+        c.colour_ = 5;
+        const std::filesystem::path file = dir.path() / (std::string(row.name) + ".ini");
+        SettingsStore own;
+        ASSERT_TRUE(own.open(file));
+        own.save_controls(w, section);
+        const std::string saved = read_file_bytes(file);
+        if (row.key) {
+            EXPECT_NE(saved.find("\r\n" + local(row.key) + "="), std::string::npos)
+                << row.name << ": " << to_utf8(saved);
+        } else {
+            EXPECT_EQ(saved, "") << row.name;
+        }
+    }
 }
 
 TEST_F(WindowSettings, DoNotSaveTagMustMatchExactly) {

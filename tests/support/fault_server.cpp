@@ -28,6 +28,8 @@ constexpr FaultInfo kFaults[] = {
     {Fault::redirect_loop, "redirect-loop"},
     {Fault::short_length, "short-length"},
     {Fault::long_length, "long-length"},
+    {Fault::oversize_length, "oversize-length"},
+    {Fault::endless_headers, "endless-headers"},
 };
 
 std::string page(Fault fault) {
@@ -112,10 +114,33 @@ void answer(Connection& c, const RecordedRequest& request) {
                    "\r\n\r\n" + body);
             c.close();
             return;
+        case Fault::oversize_length:
+            // 40 MB announced: more than a request takes, so it is refused before any waiting.
+            c.send("HTTP/1.1 200 OK\r\nContent-Length: 40000000\r\n\r\n" + body);
+            c.hold();
+            c.close();
+            return;
+        case Fault::endless_headers: {
+            std::string lines;
+            for (int i = 0; i < 1000; ++i) lines += "X-Filler: " + std::string(100, 'f') + "\r\n";
+            c.send("HTTP/1.1 200 OK\r\n");
+            c.send_forever(lines);
+            c.close();
+            return;
+        }
     }
 }
 
 }  // namespace
+
+const std::vector<Fault>& all_faults() {
+    static const std::vector<Fault> faults = [] {
+        std::vector<Fault> out;
+        for (const FaultInfo& info : kFaults) out.push_back(info.fault);
+        return out;
+    }();
+    return faults;
+}
 
 const std::vector<Fault>& all_path_faults() {
     static const std::vector<Fault> faults = [] {
@@ -131,6 +156,13 @@ std::string fault_name(Fault fault) {
     for (const FaultInfo& info : kFaults)
         if (info.fault == fault) return info.name;
     return "unknown";
+}
+
+std::string fault_test_name(const ::testing::TestParamInfo<Fault>& info) {
+    std::string name = fault_name(info.param);
+    for (char& c : name)
+        if (c == '-') c = '_';
+    return name;
 }
 
 std::string fault_path(Fault fault) {

@@ -8,8 +8,11 @@
 //   engine.address = faults.url(Fault::drip) + "?q={*}";
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,14 +35,24 @@ enum class Fault {
     redirect_loop,         // 302 to itself, for ever
     short_length,          // Content-Length covers only the first part of what is sent
     long_length,           // Content-Length announces more than is sent, then closes
+    oversize_length,       // Content-Length announces more than any body may hold, then silence
+    endless_headers,       // header lines without end
 };
 
+// The whole catalogue in declaration order, the sound page first.
+const std::vector<Fault>& all_faults();
 // Every fault with a path, in declaration order (sound excluded).
 const std::vector<Fault>& all_path_faults();
 
 // The fault's path ("/drip") and a readable name ("drip").
 std::string fault_path(Fault fault);
 std::string fault_name(Fault fault);
+// The name of a test case parameterised over faults: "reset_mid_body".
+std::string fault_test_name(const ::testing::TestParamInfo<Fault>& info);
+// How GoogleTest shows a fault in its messages: by its name.
+inline void PrintTo(Fault fault, std::ostream* out) {
+    *out << fault_name(fault);
+}
 
 // The title every page of the server carries in its body: "page <name>" with an entity in it,
 // so that a title read back shows it was decoded.

@@ -5,15 +5,14 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/http_test_server.h"
 
 namespace trasslo::support {
@@ -32,22 +31,10 @@ bool accepts(int port) {
     return ok;
 }
 
-// Runs a program with arguments, quietly; true when it exits with 0.
-bool run(const std::vector<std::string>& args) {
-    pid_t pid = ::fork();
-    if (pid < 0) return false;
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+// Runs a program with arguments; true when it exits with 0.
+bool run(const std::vector<std::string>& args, const fs::path& folder) {
+    return run_child(args.front(), std::vector<std::string>(args.begin() + 1, args.end()), folder)
+               .status == 0;
 }
 
 void make_readable(const fs::path& p) {
@@ -134,12 +121,15 @@ bool NginxServer::make_certificates() {
              "-addext",
              "basicConstraints=critical,CA:TRUE",
              "-addext",
-             "keyUsage=critical,keyCertSign,cRLSign"}) &&
+             "keyUsage=critical,keyCertSign,cRLSign"},
+            d) &&
         run({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
-             "-keyout", p("server.key"), "-out", p("server.csr"), "-subj", "/CN=127.0.0.1"}) &&
+             "-keyout", p("server.key"), "-out", p("server.csr"), "-subj", "/CN=127.0.0.1"},
+            d) &&
         run({"openssl", "x509", "-req", "-in", p("server.csr"), "-CA", p("ca.pem"), "-CAkey",
              p("ca.key"), "-CAcreateserial", "-out", p("server.pem"), "-days", "2", "-extfile",
-             p("server.ext")});
+             p("server.ext")},
+            d);
     if (!ok) error_ = "openssl could not make the test certificates";
     return ok;
 }
@@ -182,7 +172,7 @@ bool NginxServer::write_config() {
 }
 
 bool NginxServer::start() {
-    if (pid_ > 0) return true;
+    if (nginx_) return true;
     const std::string binary = nginx_binary();
     if (binary.empty()) {
         error_ = "nginx is not installed";
@@ -194,27 +184,13 @@ bool NginxServer::start() {
         https_port_ = unused_loopback_port();
         if (port_ == https_port_ || !write_config()) continue;
         const std::string d = dir_.path().string();
-        pid_ = ::fork();
-        if (pid_ < 0) {
-            error_ = "fork failed";
-            return false;
-        }
-        if (pid_ == 0) {
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen((d + "/stderr.log").c_str(), "w", stderr);
-            ::execl(binary.c_str(), binary.c_str(), "-p", d.c_str(), "-e",
-                    (d + "/error.log").c_str(), "-c", (d + "/nginx.conf").c_str(),
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
+        nginx_ = std::make_unique<ChildProcess>(
+            binary,
+            std::vector<std::string>{"-p", d, "-e", d + "/error.log", "-c", d + "/nginx.conf"},
+            dir_.path());
         // Ready when both ports accept; gone when the process ended (a port taken meanwhile).
         const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < give_up) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                break;
-            }
+        while (std::chrono::steady_clock::now() < give_up && nginx_->running()) {
             if (accepts(port_) && accepts(https_port_)) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -225,11 +201,10 @@ bool NginxServer::start() {
 }
 
 void NginxServer::stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
+    if (!nginx_) return;
+    nginx_->send_signal(SIGTERM);
+    nginx_->wait();
+    nginx_.reset();
 }
 
 }  // namespace trasslo::support

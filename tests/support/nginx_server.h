@@ -13,8 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include <sys/types.h>
-
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace trasslo::support {
@@ -52,7 +51,7 @@ class NginxServer {
     bool write_config();
 
     TempDir dir_;
-    pid_t pid_ = -1;
+    std::unique_ptr<ChildProcess> nginx_;
     int port_ = 0;
     int https_port_ = 0;
     std::string error_;

@@ -61,6 +61,12 @@ TEST_F(QtEngineTreeIcons, DefaultIconIsDrawnAsTheIcoFileHoldsIt) {
     ASSERT_TRUE(tree.item_has_icon(0));
     QImage direct;
     ASSERT_TRUE(direct.loadFromData(icon.data(), static_cast<int>(icon.size()), "ICO"));
+    // A 16 x 16 picture with alpha: a blue disc with transparent corners.
+    EXPECT_EQ(direct.size(), QSize(16, 16));
+    EXPECT_TRUE(direct.hasAlphaChannel());
+    EXPECT_EQ(direct.pixelColor(0, 0).alpha(), 0);
+    EXPECT_EQ(direct.pixelColor(5, 5).alpha(), 255);
+    EXPECT_GT(direct.pixelColor(5, 5).blue(), direct.pixelColor(5, 5).red());
     direct = direct.convertToFormat(QImage::Format_ARGB32);
     const QImage shown = tree.topLevelItem(0)->icon(0).pixmap(16, 16).toImage().convertToFormat(
         QImage::Format_ARGB32);

@@ -1,4 +1,4 @@
-#include "cli/child_process.h"
+#include "support/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -26,6 +26,26 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
                            const std::filesystem::path& working_folder, std::string input,
                            bool keep_input_open, bool error_on_terminal)
     : input_(std::move(input)), keep_input_open_(keep_input_open) {
+    std::vector<std::string> argv_storage;
+    argv_storage.push_back(program.string());
+    argv_storage.insert(argv_storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argv_storage) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    start([&argv] { ::execvp(argv[0], argv.data()); }, working_folder, error_on_terminal);
+}
+
+ChildProcess::ChildProcess(const std::function<void()>& body) {
+    start(
+        [&body] {
+            body();
+            ::_exit(0);
+        },
+        {}, false);
+}
+
+void ChildProcess::start(const std::function<void()>& exec,
+                         const std::filesystem::path& working_folder, bool error_on_terminal) {
     // A child that exits without reading its input must not kill the test with SIGPIPE.
     ::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
@@ -42,13 +62,6 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
     } else if (::pipe2(err, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
-
-    std::vector<std::string> argv_storage;
-    argv_storage.push_back(program.string());
-    argv_storage.insert(argv_storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argv_storage) argv.push_back(a.data());
-    argv.push_back(nullptr);
     const std::string folder = working_folder.string();
 
     pid_ = ::fork();
@@ -64,8 +77,8 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        if (::chdir(folder.c_str()) != 0) ::_exit(126);
-        ::execv(argv[0], argv.data());
+        if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(126);
+        exec();
         ::_exit(127);
     }
     ::close(in[0]);
@@ -139,28 +152,35 @@ void ChildProcess::send_signal(int signal_number) {
     if (!reaped_ && pid_ > 0) ::kill(pid_, signal_number);
 }
 
+bool ChildProcess::running() {
+    if (reaped_ || pid_ <= 0) return false;
+    if (::waitpid(pid_, &status_, WNOHANG) != pid_) return true;
+    reaped_ = true;
+    return false;
+}
+
 int ChildProcess::wait(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while ((out_fd_ >= 0 || err_fd_ >= 0) && std::chrono::steady_clock::now() < deadline) pump(100);
     if (!reaped_) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while ((out_fd_ >= 0 || err_fd_ >= 0) && std::chrono::steady_clock::now() < deadline)
-            pump(100);
         if (out_fd_ >= 0 || err_fd_ >= 0) ::kill(pid_, SIGKILL);
         ::waitpid(pid_, &status_, 0);
         reaped_ = true;
-        close_fd(in_fd_);
-        close_fd(out_fd_);
-        close_fd(err_fd_);
     }
+    close_fd(in_fd_);
+    close_fd(out_fd_);
+    close_fd(err_fd_);
     if (WIFEXITED(status_)) return WEXITSTATUS(status_);
     if (WIFSIGNALED(status_)) return -WTERMSIG(status_);
     return -1000;
 }
 
 ChildResult run_child(const std::filesystem::path& program, const std::vector<std::string>& args,
-                      const std::filesystem::path& working_folder, std::string input) {
+                      const std::filesystem::path& working_folder, std::string input,
+                      std::chrono::milliseconds limit) {
     ChildProcess child(program, args, working_folder, std::move(input));
     ChildResult result;
-    result.status = child.wait();
+    result.status = child.wait(limit);
     result.out = child.out();
     result.err = child.err();
     return result;
