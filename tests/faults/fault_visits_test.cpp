@@ -162,6 +162,8 @@ std::vector<std::string> fault_reasons(Fault fault) {
             return {"（超时）"};
         case Fault::endless_body:
             return {"（页面过大）", "（超时）"};
+        case Fault::oversize_length:
+            return {"（页面过大）"};
         case Fault::redirect_loop:
             return {"（重定向过多）"};
         default:
