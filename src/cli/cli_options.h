@@ -9,7 +9,7 @@
 
 namespace trasslo::cli {
 
-enum class Command { none, run, export_addresses, test, engines };
+enum class Command { none, run, export_addresses, test, engines, import_engines, dedupe };
 
 struct CliOptions {
     Command command = Command::none;
@@ -21,6 +21,11 @@ struct CliOptions {
     std::optional<std::string> out;       // --out FILE
     std::string address;                  // test ADDRESS
     bool utf8 = false;                    // test --utf8
+    std::vector<std::string> files;         // import FILE...
+    std::optional<std::string> encoding;    // import --encoding gbk|utf8
+    std::vector<std::string> placeholders;  // import --placeholder TEXT, any number of them
+    bool dry_run = false;                   // import --dry-run
+    bool write = false;                     // dedupe --write
 };
 
 struct ParseResult {

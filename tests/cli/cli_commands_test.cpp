@@ -90,12 +90,16 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
         std::vector<std::string> mentions;
     };
     const Case cases[] = {
-        {{"--help"}, "用法：trasslo-cli <命令>", {"run", "export", "test", "engines", "130"}},
+        {{"--help"},
+         "用法：trasslo-cli <命令>",
+         {"run", "export", "test", "engines", "import", "dedupe", "130"}},
         {{"-h"}, "用法：trasslo-cli <命令>", {"run"}},
         {{"run", "--help"}, "用法：trasslo-cli run", {"--rounds", "--interval", "--keywords"}},
         {{"help", "export"}, "用法：trasslo-cli export", {"--out", "--engines"}},
         {{"test", "-h"}, "用法：trasslo-cli test", {"--utf8"}},
         {{"engines", "--help"}, "用法：trasslo-cli engines", {"--engines"}},
+        {{"import", "--help"}, "用法：trasslo-cli import", {"--placeholder", "--dry-run", "{kw}"}},
+        {{"help", "dedupe"}, "用法：trasslo-cli dedupe", {"--write"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -124,6 +128,13 @@ TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndSayWhy) {
         {"test", "http://a.test/", "http://b.test/"},
         {"engines", "--keywords", "k.txt"},
         {"engines", "--engines="},
+        {"import"},
+        {"import", "a.txt", "--encoding", "big5"},
+        {"import", "a.txt", "--placeholder"},
+        {"import", "a.txt", "--placeholder="},
+        {"import", "a.txt", "--write"},
+        {"dedupe", "a.txt"},
+        {"dedupe", "--write=yes"},
     };
     for (const std::vector<std::string>& args : cases) {
         std::string joined;
@@ -184,6 +195,15 @@ TEST_F(CliProgramFolderTest, TheProgramFoldersEngineFileIsUsed) {
     const ChildResult r = copy_cli({"engines"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "真\t0\t甲(a.test)\thttp://a.test/?q={*}\n");
+}
+
+TEST_F(CliProgramFolderTest, ImportWithoutAListFileKeepsTheDefaultsTheWindowShows) {
+    write_in(work_folder / "new.txt", "http://new.test/?q={*}\n");
+    const ChildResult r = copy_cli({"import", "new.txt"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = lines_of(copy_cli({"engines"}).out);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[8], "真\t1\tnew.test(new.test)\thttp://new.test/?q={*}");
 }
 
 TEST_F(CliProgramFolderTest, KeywordsDefaultToTheSavedListElseTheDesignedSample) {
