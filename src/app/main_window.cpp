@@ -33,7 +33,6 @@
 #include "run/trace_run.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
-#include "text/charset.h"
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_control_walk.h"
 #include "ui/qt/qt_engine_tree.h"
@@ -232,9 +231,8 @@ void MainWindow::build_controls() {
 
     build_engine_menu();
     tree_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        engine_menu_->popup(tree_->viewport()->mapToGlobal(at));
-    });
+    connect(tree_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { engine_menu_->popup(tree_->viewport()->mapToGlobal(at)); });
 }
 
 // The engine list's right-click menu, one line per command.
@@ -382,14 +380,14 @@ void MainWindow::import_engine_lists() {
         int error_number = 0;
         if (!read_whole_file(file, bytes, &error_number)) {
             MessageRequest message;
-            message.text = local("无法读取文件 " + file.string() + "：" +
-                                 std::strerror(error_number));
+            message.text =
+                local("无法读取文件 " + file.string() + "：" + std::strerror(error_number));
             message.caption = local("导入引擎列表");
             message.icon = MessageIcon::warning;
             show_message(message);
             return;
         }
-        texts.push_back(decode_to_local_text(bytes).text);
+        texts.push_back(import_file_text(bytes));
         names.push_back(file.filename().string());
     }
     const ImportOptions options;

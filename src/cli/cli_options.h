@@ -13,14 +13,14 @@ enum class Command { none, run, export_addresses, test, engines, import_engines,
 
 struct CliOptions {
     Command command = Command::none;
-    bool help = false;                    // --help / -h, for the program or for `command`
-    std::optional<std::string> engines;   // --engines FILE
-    std::optional<std::string> keywords;  // --keywords FILE, "-" for standard input
-    std::optional<std::string> rounds;    // --rounds N, kept as text like the window's edit
-    std::optional<std::string> interval;  // --interval SECONDS, likewise
-    std::optional<std::string> out;       // --out FILE
-    std::string address;                  // test ADDRESS
-    bool utf8 = false;                    // test --utf8
+    bool help = false;                      // --help / -h, for the program or for `command`
+    std::optional<std::string> engines;     // --engines FILE
+    std::optional<std::string> keywords;    // --keywords FILE, "-" for standard input
+    std::optional<std::string> rounds;      // --rounds N, kept as text like the window's edit
+    std::optional<std::string> interval;    // --interval SECONDS, likewise
+    std::optional<std::string> out;         // --out FILE
+    std::string address;                    // test ADDRESS
+    bool utf8 = false;                      // test --utf8
     std::vector<std::string> files;         // import FILE...
     std::optional<std::string> encoding;    // import --encoding gbk|utf8
     std::vector<std::string> placeholders;  // import --placeholder TEXT, any number of them

@@ -14,7 +14,6 @@
 #include "engines/engine_list_file.h"
 #include "engines/template_normal_form.h"
 #include "files/whole_file.h"
-#include "text/charset.h"
 
 namespace trasslo::cli {
 namespace {
@@ -62,8 +61,7 @@ int import_command(const CliOptions& options, const std::filesystem::path& progr
             say("trasslo-cli：无法读取文件 " + file + "：" + std::strerror(error_number));
             return exit_usage;
         }
-        // Zero bytes stay: a line holding one is reported, not cut short.
-        texts.push_back(decode_to_local_text(bytes).text);
+        texts.push_back(import_file_text(bytes));
     }
     std::optional<std::vector<TraceEngine>> engines =
         engine_list_for(options, program_folder, /*missing_is_empty=*/true);

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <memory_resource>
 #include <unordered_set>
 
 #include "engines/template_normal_form.h"
 #include "net/url_parts.h"
 #include "text/c_number.h"
+#include "text/charset.h"
 
 namespace trasslo {
 namespace {
@@ -16,9 +18,8 @@ char lower(char c) {
 }
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lower(x) == lower(y); });
 }
 
 template <std::size_t N>
@@ -36,9 +37,26 @@ std::optional<std::int32_t> encoding_named(std::string_view value, bool codes_to
     return std::nullopt;
 }
 
+// The encoding named by the first parameter of `query` that names one (see encoding_hint).
+std::optional<std::int32_t> encoding_in_query(std::string_view query) {
+    static constexpr std::array<std::string_view, 8> names = {
+        "ie", "oe", "charset", "encoding", "inputencoding", "enc", "_charset_", "cs"};
+    size_t begin = 0;
+    while (begin <= query.size()) {
+        const size_t end = std::min(query.find('&', begin), query.size());
+        const std::string_view parameter = query.substr(begin, end - begin);
+        const size_t equals = parameter.find('=');
+        if (equals != std::string_view::npos && is_one_of(parameter.substr(0, equals), names)) {
+            if (auto encoding = encoding_named(parameter.substr(equals + 1), false))
+                return encoding;
+        }
+        begin = end + 1;
+    }
+    return std::nullopt;
+}
+
 size_t width_at(std::string_view text, size_t at) {
-    return (is_gbk_lead_byte(static_cast<unsigned char>(text[at])) && at + 1 < text.size()) ? 2
-                                                                                           : 1;
+    return (is_gbk_lead_byte(static_cast<unsigned char>(text[at])) && at + 1 < text.size()) ? 2 : 1;
 }
 
 // Without ASCII spaces and tabs at either end.
@@ -98,6 +116,10 @@ struct OwnLine {
     std::int32_t encoding = 0;
 };
 std::optional<OwnLine> own_engine_line(std::string_view line) {
+    // Most lines are not: they do not start with the flag and its "|".
+    const bool flagged = line.size() > 2 && line[2] == '|' &&
+                         (line.starts_with(true_word()) || line.starts_with(false_word()));
+    if (!flagged) return std::nullopt;
     size_t bars[3];
     int count = 0;
     for (size_t at = 0; at < line.size() && count < 3; at += width_at(line, at)) {
@@ -108,8 +130,8 @@ std::optional<OwnLine> own_engine_line(std::string_view line) {
     if (flag != true_word() && flag != false_word()) return std::nullopt;
     const std::string_view code = line.substr(bars[0] + 1, bars[1] - bars[0] - 1);
     const std::string_view digits = code.starts_with('-') ? code.substr(1) : code;
-    if (digits.empty() || !std::all_of(digits.begin(), digits.end(),
-                                       [](char c) { return c >= '0' && c <= '9'; }))
+    if (digits.empty() ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     const long long value = read_c_integer(code);
     return OwnLine{line.substr(bars[1] + 1, bars[2] - bars[1] - 1), line.substr(bars[2] + 1),
@@ -167,21 +189,7 @@ LocalText import_verdict_text(ImportVerdict verdict) {
 }
 
 std::optional<std::int32_t> encoding_hint(std::string_view address) {
-    static constexpr std::array<std::string_view, 8> names = {
-        "ie", "oe", "charset", "encoding", "inputencoding", "enc", "_charset_", "cs"};
-    const std::string_view query = split_url(address).query;
-    size_t begin = 0;
-    while (begin <= query.size()) {
-        const size_t end = std::min(query.find('&', begin), query.size());
-        const std::string_view parameter = query.substr(begin, end - begin);
-        const size_t equals = parameter.find('=');
-        if (equals != std::string_view::npos && is_one_of(parameter.substr(0, equals), names)) {
-            if (auto encoding = encoding_named(parameter.substr(equals + 1), false))
-                return encoding;
-        }
-        begin = end + 1;
-    }
-    return std::nullopt;
+    return encoding_in_query(split_url(address).query);
 }
 
 std::optional<CsvColumns> csv_columns(std::string_view line) {
@@ -192,8 +200,8 @@ std::optional<CsvColumns> csv_columns(std::string_view line) {
     for (size_t i = 0; i < cells.size(); ++i) {
         const std::string_view cell = trimmed(cells[i]);
         const int index = static_cast<int>(i);
-        if (columns.address < 0 && (equal_ignoring_case(cell, "url") ||
-                                    equal_ignoring_case(cell, "address"))) {
+        if (columns.address < 0 &&
+            (equal_ignoring_case(cell, "url") || equal_ignoring_case(cell, "address"))) {
             columns.address = index;
         } else if (columns.name < 0 && equal_ignoring_case(cell, "name")) {
             columns.name = index;
@@ -252,16 +260,15 @@ ImportedLine ImportLineReader::read(std::string_view line, const CsvColumns* csv
         result.verdict = ImportVerdict::no_host;
         return result;
     }
-    bool found = false;
-    const LocalText standard = placeholders_.standardize(address, &found);
-    if (!found) {
+    if (!placeholders_.standardize_into(address, address_)) {
         result.verdict = ImportVerdict::no_placeholder;
         return result;
     }
 
     result.encoding_source = EncodingSource::line;
     if (!encoding) {
-        encoding = encoding_hint(standard);
+        // Placeholders are never an encoding's name: the query as written tells the same.
+        encoding = encoding_in_query(url.query);
         result.encoding_source = EncodingSource::hint;
     }
     if (!encoding) {
@@ -269,9 +276,18 @@ ImportedLine ImportLineReader::read(std::string_view line, const CsvColumns* csv
         result.encoding_source = EncodingSource::fallback;
     }
     result.verdict = ImportVerdict::engine;
-    result.engine = name.empty() ? engine_for_list(host_name(url.host), standard, *encoding)
-                                 : engine_for_list(name, standard, *encoding);
+    result.engine = name.empty() ? engine_for_list(host_name(url.host), address_, *encoding)
+                                 : engine_for_list(name, address_, *encoding);
     return result;
+}
+
+LocalText import_file_text(std::string_view bytes) {
+    const bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+    if (utf16 || bytes.find('\0') == std::string_view::npos)
+        return decode_to_local_text(bytes).text;
+    std::string kept(bytes);
+    std::replace(kept.begin(), kept.end(), '\0', '\x01');
+    return decode_to_local_text(kept).text;
 }
 
 ImportReport import_engines(const std::vector<TraceEngine>& existing,
@@ -281,9 +297,14 @@ ImportReport import_engines(const std::vector<TraceEngine>& existing,
     std::size_t line_estimate = 0;
     for (const LocalText& text : texts)
         line_estimate += static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
-    std::unordered_set<LocalText> forms;
+    // The normal forms seen so far. They live as long as the import: their strings and nodes come
+    // from one arena rather than a heap allocation each.
+    std::pmr::monotonic_buffer_resource arena;
+    std::pmr::unordered_set<std::pmr::string> forms(&arena);
     forms.reserve(existing.size() + line_estimate);
-    for (const TraceEngine& engine : existing) forms.insert(template_normal_form(engine.address));
+    for (const TraceEngine& engine : existing)
+        forms.emplace(std::string_view(template_normal_form(engine.address)));
+    LocalText form;
     report.engines.reserve(line_estimate);
 
     for (std::size_t file = 0; file < texts.size(); ++file) {
@@ -318,7 +339,8 @@ ImportReport import_engines(const std::vector<TraceEngine>& existing,
                     report.skipped.push_back({file, number, read.verdict});
                     continue;
             }
-            if (!forms.insert(template_normal_form(read.engine.address)).second) {
+            standard_template_normal_form(read.engine.address, form);
+            if (!forms.emplace(std::string_view(form)).second) {
                 ++report.duplicates;
                 continue;
             }
@@ -348,7 +370,8 @@ std::vector<LocalText> import_summary(const ImportReport& report,
                           n(report.duplicates) + " 个重复，" + n(report.invalid) + " 个无效，" +
                           n(report.no_placeholder) + " 个没有关键词位置"));
     if (!report.engines.empty()) {
-        std::string encodings = "网页编码：" + n(report.encoding_from_hint) + " 个取自地址中的编码参数";
+        std::string encodings =
+            "网页编码：" + n(report.encoding_from_hint) + " 个取自地址中的编码参数";
         if (report.encoding_from_line > 0)
             encodings += "，" + n(report.encoding_from_line) + " 个取自列表中的编码";
         if (report.encoding_by_fallback > 0) {

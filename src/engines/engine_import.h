@@ -69,7 +69,8 @@ struct ImportOptions {
     std::vector<LocalText> placeholders;                    // beyond the built-in forms
 };
 
-// Turns single lines (local text, without their line end) into engines.
+// Turns single lines (local text, without their line end) into engines. It keeps a buffer from
+// line to line: one reader per thread.
 class ImportLineReader {
   public:
     explicit ImportLineReader(const ImportOptions& options);
@@ -83,6 +84,7 @@ class ImportLineReader {
   private:
     KeywordPlaceholders placeholders_;
     std::int32_t fallback_encoding_;
+    mutable LocalText address_;  // the line's address with its placeholders written "{*}"
 };
 
 // A skipped line worth naming: its file (index into the imported texts), its line number from 1
@@ -105,6 +107,12 @@ struct ImportReport {
     std::vector<SkippedLine> skipped;  // the invalid and no-placeholder lines, in input order
 };
 
+// A file's bytes as local text for import_engines, in whichever charset the decoder detects
+// (text/charset.h). The decoder ends a text at its first zero byte; here a zero byte (outside
+// UTF-16 files) is kept as another control character instead, so that its line is reported and
+// the lines behind it are still read.
+LocalText import_file_text(std::string_view bytes);
+
 // Reads `texts` (one local text per file, lines at LF with a CR before it dropped; a file whose
 // first line is a CSV header is read by its columns) and keeps the engines whose template is not
 // the same engine as one of `existing` or of an earlier line. Linear in the lines: the normal
@@ -112,8 +120,9 @@ struct ImportReport {
 ImportReport import_engines(const std::vector<TraceEngine>& existing,
                             std::span<const LocalText> texts, const ImportOptions& options);
 
-// The summary as the front ends show it: "导入 N 个引擎；跳过 D 个重复，I 个无效，P 个没有关键词位置",
-// how the encodings were chosen, then the first `listed` skipped lines as
+// The summary as the front ends show it. First the counts:
+//   "导入 N 个引擎；跳过 D 个重复，I 个无效，P 个没有关键词位置"
+// then how the encodings were chosen, then the first `listed` skipped lines as
 // "FILE 第 N 行：reason" and how many more there were. `file_names` are UTF-8, by file index.
 std::vector<LocalText> import_summary(const ImportReport& report,
                                       std::span<const std::string> file_names,

@@ -7,17 +7,16 @@ namespace trasslo {
 namespace {
 
 constexpr std::array<std::string_view, 18> builtin_forms = {
-    "{*}",      "{keyword}", "{kw}",     "{q}",      "{query}", "{search}",
-    "{word}",   "%s",        "***",      "[keyword]", "[kw]",   "[query]",
-    "[search]", "$keyword",  "{url}",    "[url]",    "[encode_url]", "%url%"};
+    "{*}",      "{keyword}", "{kw}",  "{q}",       "{query}",      "{search}",
+    "{word}",   "%s",        "***",   "[keyword]", "[kw]",         "[query]",
+    "[search]", "$keyword",  "{url}", "[url]",     "[encode_url]", "%url%"};
 
 char lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 size_t width_at(std::string_view text, size_t at) {
-    return (is_gbk_lead_byte(static_cast<unsigned char>(text[at])) && at + 1 < text.size()) ? 2
-                                                                                           : 1;
+    return (is_gbk_lead_byte(static_cast<unsigned char>(text[at])) && at + 1 < text.size()) ? 2 : 1;
 }
 
 // The text with its single-byte letters in lower case; double-byte characters stay as they are,
@@ -58,40 +57,53 @@ KeywordPlaceholders::KeywordPlaceholders(std::span<const LocalText> extra) {
     for (const LocalText& form : extra) {
         if (!form.empty()) forms_.push_back(lower_letters(form));
     }
-    std::stable_sort(forms_.begin(), forms_.end(),
-                     [](const LocalText& a, const LocalText& b) { return a.size() > b.size(); });
-    for (const LocalText& form : forms_) {
-        const auto first = static_cast<unsigned char>(form[0]);
-        starts_[first] = true;
-        if (first >= 'a' && first <= 'z') starts_[first - 'a' + 'A'] = true;
+    std::stable_sort(forms_.begin(), forms_.end(), [](const LocalText& a, const LocalText& b) {
+        if (a[0] != b[0])
+            return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+        return a.size() > b.size();
+    });
+    for (std::size_t i = 0; i < forms_.size(); ++i) {
+        const auto first = static_cast<unsigned char>(forms_[i][0]);
+        auto& group = starting_with_[first];
+        if (group.first == group.second) group.first = static_cast<std::uint16_t>(i);
+        group.second = static_cast<std::uint16_t>(i + 1);
+        if (first >= 'a' && first <= 'z') starting_with_[first - 'a' + 'A'] = group;
     }
 }
 
 LocalText KeywordPlaceholders::standardize(std::string_view text, bool* found) const {
     LocalText out;
-    out.reserve(text.size() + 8);
+    const bool any = standardize_into(text, out);
+    if (found) *found = any;
+    return out;
+}
+
+bool KeywordPlaceholders::standardize_into(std::string_view text, LocalText& out) const {
+    out.clear();
     bool any = false;
+    size_t copied = 0;  // text before this is in `out`
     size_t at = 0;
     while (at < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[at]);
-        if (starts_[byte]) {
-            const auto form = std::find_if(forms_.begin(), forms_.end(), [&](const LocalText& f) {
+        const auto [begin, end] = starting_with_[static_cast<unsigned char>(text[at])];
+        if (begin != end) {
+            const auto last = forms_.begin() + end;
+            const auto form = std::find_if(forms_.begin() + begin, last, [&](const LocalText& f) {
                 return starts_here(text, at, f);
             });
-            if (form != forms_.end()) {
+            if (form != last) {
+                out.append(text, copied, at - copied);
                 out += "{*}";
                 at += form->size();
+                copied = at;
                 any = true;
                 continue;
             }
         }
-        // A double-byte character is copied whole: its second byte may look like '[' or '{'.
-        const size_t width = width_at(text, at);
-        out.append(text, at, width);
-        at += width;
+        // A double-byte character is stepped over whole: its second byte may look like '['.
+        at += width_at(text, at);
     }
-    if (found) *found = any;
-    return out;
+    out.append(text, copied);
+    return any;
 }
 
 }  // namespace trasslo

@@ -2,6 +2,8 @@
 // "[url]", ...), and writing each of them as the "{*}" our templates use.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -25,10 +27,15 @@ class KeywordPlaceholders {
     // `text` with every placeholder written "{*}"; `found` tells whether there was any.
     //   KeywordPlaceholders().standardize("/s?q=%S&kw=[KW]") == "/s?q={*}&kw={*}"
     LocalText standardize(std::string_view text, bool* found = nullptr) const;
+    // The same written into `out` (replacing what it held, its buffer reused); returns `found`.
+    bool standardize_into(std::string_view text, LocalText& out) const;
 
   private:
-    std::vector<LocalText> forms_;  // lower case, longest first
-    bool starts_[256] = {};         // bytes a form can start with, in either case
+    // The forms in lower case, grouped by their first byte, the longest first in each group.
+    std::vector<LocalText> forms_;
+    // For each byte, the group of forms that start with it (letters in either case): [begin, end)
+    // in forms_, empty for most bytes.
+    std::array<std::pair<std::uint16_t, std::uint16_t>, 256> starting_with_{};
 };
 
 }  // namespace trasslo

@@ -1,6 +1,8 @@
 #include "engines/template_normal_form.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
 #include <unordered_map>
 
 #include "engines/keyword_placeholders.h"
@@ -34,16 +36,30 @@ std::string_view parameter_name(std::string_view parameter) {
     return parameter.substr(0, parameter.find('='));
 }
 
-// The query with its '&'-separated parameters sorted by name; equal names keep their order.
+// Appends the query with its '&'-separated parameters sorted by name; equal names keep their
+// order. Most queries have a handful of parameters: they are sorted on the stack.
 void append_sorted_query(std::string_view query, LocalText& out) {
-    std::vector<std::string_view> parameters;
+    std::array<std::string_view, 24> few;
+    std::vector<std::string_view> many;
+    std::size_t count = 0;
+    auto add = [&](std::string_view parameter) {
+        if (count < few.size()) {
+            few[count] = parameter;
+        } else {
+            if (many.empty()) many.assign(few.begin(), few.end());
+            many.push_back(parameter);
+        }
+        ++count;
+    };
     size_t begin = 0;
     for (;;) {
         const size_t end = query.find('&', begin);
-        parameters.push_back(query.substr(begin, end - begin));
+        add(query.substr(begin, end - begin));
         if (end == std::string_view::npos) break;
         begin = end + 1;
     }
+    const std::span<std::string_view> parameters =
+        many.empty() ? std::span<std::string_view>(few.data(), count) : std::span(many);
     std::stable_sort(parameters.begin(), parameters.end(),
                      [](std::string_view a, std::string_view b) {
                          return parameter_name(a) < parameter_name(b);
@@ -58,14 +74,21 @@ void append_sorted_query(std::string_view query, LocalText& out) {
 
 LocalText template_normal_form(std::string_view address_template) {
     static const KeywordPlaceholders placeholders;
-    const LocalText text = placeholders.standardize(address_template);
+    LocalText form;
+    standard_template_normal_form(placeholders.standardize(address_template), form);
+    return form;
+}
+
+void standard_template_normal_form(std::string_view text, LocalText& form) {
+    form.clear();
     const UrlPieces url = split_url(text);
     const bool http = equal_ignoring_case(url.scheme, "http");
     const bool https = equal_ignoring_case(url.scheme, "https");
-    if (!http && !https) return text;
-
-    LocalText form = "//";
-    form.reserve(text.size() + 2);
+    if (!http && !https) {
+        form = text;
+        return;
+    }
+    form += "//";
     if (!url.userinfo.empty()) {
         form += url.userinfo;
         form += '@';
@@ -86,7 +109,6 @@ LocalText template_normal_form(std::string_view address_template) {
         form += '?';
         append_sorted_query(url.query, form);
     }
-    return form;
 }
 
 bool same_engine_template(std::string_view a, std::string_view b) {

@@ -20,6 +20,10 @@ namespace trasslo {
 //       template_normal_form("http://sina.com.cn/s?c=1&q={*}")
 LocalText template_normal_form(std::string_view address_template);
 
+// The same for a template whose placeholders are already written "{*}" (the import's own), without
+// that pass, written into `form` (whose buffer a caller can reuse from template to template).
+void standard_template_normal_form(std::string_view address_template, LocalText& form);
+
 // True when the two templates have the same normal form.
 bool same_engine_template(std::string_view a, std::string_view b);
 

@@ -1,17 +1,23 @@
 #include "engines/trace_engine.h"
 
+#include <algorithm>
+
 #include "net/site_host.h"
 
 namespace trasslo {
 namespace {
 
-LocalText without_line_breaks(std::string_view text) {
+// The text without CR and LF, and with every "|" (at a character boundary) written `bar`.
+LocalText protected_text(std::string_view text, std::string_view bar) {
+    const bool plain = std::none_of(text.begin(), text.end(),
+                                    [](char c) { return c == '\r' || c == '\n' || c == '|'; });
+    if (plain) return LocalText(text);
     LocalText out;
     out.reserve(text.size());
     for (char c : text) {
         if (c != '\r' && c != '\n') out += c;
     }
-    return out;
+    return replace_text(out, "|", bar);
 }
 
 }  // namespace
@@ -29,8 +35,8 @@ TraceEngine engine_for_list(std::string_view name, std::string_view address, int
     TraceEngine engine;
     engine.enabled = true;
     engine.encoding = encoding;
-    engine.address = replace_text(without_line_breaks(address), "|", "%7C");
-    engine.name = replace_text(without_line_breaks(name), "|", full_width_bar);
+    engine.address = protected_text(address, "%7C");
+    engine.name = protected_text(name, full_width_bar);
     return engine;
 }
 

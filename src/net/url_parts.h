@@ -34,8 +34,8 @@ struct UrlPieces {
     std::string_view scheme;
     std::string_view userinfo;  // without its '@'
     std::string_view host;
-    std::string_view port;  // behind the ':', empty when there is none
-    std::string_view path;  // from the '/' behind the host; empty when there is none
+    std::string_view port;      // behind the ':', empty when there is none
+    std::string_view path;      // from the '/' behind the host; empty when there is none
     std::string_view query;     // behind the first '?', without it
     std::string_view fragment;  // behind the first '#', without it
     bool has_query = false;

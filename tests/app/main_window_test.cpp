@@ -320,8 +320,8 @@ TEST_F(MainWindowTest, EngineMenuImportsListsAppendingTheNewEnginesWithTheirIcon
     // "localhost" is a host of its own: its icon is not cached yet.
     const std::string other = "http://localhost:" + std::to_string(site.server().port());
     const std::filesystem::path list = folder() / "other.txt";
-    write_file_bytes(list, "# another tool's list\n" + site.url("/s1?q=%s") + "\n" +
-                               "新站\t" + other + "/n?q={kw}\n" + other + "/plain\n");
+    write_file_bytes(list, "# another tool's list\n" + site.url("/s1?q=%s") + "\n" + "新站\t" +
+                               other + "/n?q={kw}\n" + other + "/plain\n");
     std::vector<std::filesystem::path> chosen = {list};
     w.set_open_files_chooser([&] { return chosen; });
     import->trigger();

@@ -62,10 +62,12 @@ TEST_F(CliImportTest, DryRunsFailuresAndANewListFile) {
         // Nothing but invalid lines.
         {{"import", bad, "--engines", engines}, 1, list_before},
         // An unreadable file stops the import before anything is written.
-        {{"import", good, (dir.path() / "missing.txt").string(), "--engines", engines}, 2,
+        {{"import", good, (dir.path() / "missing.txt").string(), "--engines", engines},
+         2,
          list_before},
         {{"import", good, dir.str(), "--engines", engines}, 2, list_before},
-        {{"import", good, "--engines", engines, "--encoding", "gbk"}, 0,
+        {{"import", good, "--engines", engines, "--encoding", "gbk"},
+         0,
          list_before + "\xD5\xE6|0|a.test|http://a.test/?q={*}\r\n"},
     };
     for (const Case& c : cases) {
@@ -84,12 +86,12 @@ TEST_F(CliImportTest, DryRunsFailuresAndANewListFile) {
 }
 
 TEST_F(CliImportTest, DedupeListsTheGroupsAndRemovesOnlyWithWrite) {
-    const std::string list = write_gbk_lines(
-        "list.txt", {engine_line(true, 0, "甲", "http://a.test/s?q={*}&c=1"),
-                     engine_line(true, 1, "乙", "http://b.test/?q={*}"),
-                     engine_line(false, 0, "甲2", "https://www.a.test/s?c=1&q=%s"),
-                     engine_line(true, 0, "乙2", "http://b.test:80/?q={*}#top"),
-                     engine_line(true, 0, "甲3", "http://A.test/s?q={*}&c=1")});
+    const std::string list =
+        write_gbk_lines("list.txt", {engine_line(true, 0, "甲", "http://a.test/s?q={*}&c=1"),
+                                     engine_line(true, 1, "乙", "http://b.test/?q={*}"),
+                                     engine_line(false, 0, "甲2", "https://www.a.test/s?c=1&q=%s"),
+                                     engine_line(true, 0, "乙2", "http://b.test:80/?q={*}#top"),
+                                     engine_line(true, 0, "甲3", "http://A.test/s?q={*}&c=1")});
     const std::string before = read_file_bytes(list);
     const std::string groups =
         "保留\t1\t甲(a.test)\thttp://a.test/s?q={*}&c=1\n"

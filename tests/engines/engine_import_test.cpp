@@ -63,7 +63,9 @@ TEST(ImportLine, EachKindOfLineGivesAnEngineOrTheReasonItIsSkipped) {
         {"https://:443?q={*}", ImportVerdict::no_host},
         {"http://a.cn/?q={*}&x=" + long_tail, ImportVerdict::too_long},
         {"http://a.cn/?q={*}\x01x", ImportVerdict::control_character},
-        {"a\x7f" "b,http://a.cn/?q={*}", ImportVerdict::control_character},
+        {"a\x7f"
+         "b,http://a.cn/?q={*}",
+         ImportVerdict::control_character},
         {"http://a.cn/s?q=test", ImportVerdict::no_placeholder},
     };
     ImportOptions options;
@@ -141,7 +143,17 @@ TEST(ImportEngines, FilesAgainstTheListWithCsvDuplicatesAndTheSummary) {
                            "list.txt 第 6 行：没有关键词位置",
                            "另有 1 行未列出",
                        }));
-    EXPECT_EQ(to_utf8(import_summary(report, names, ImportOptions{}, 3)[4]), "列表.csv 第 5 行：地址中没有主机名");
+    EXPECT_EQ(to_utf8(import_summary(report, names, ImportOptions{}, 3)[4]),
+              "列表.csv 第 5 行：地址中没有主机名");
+
+    // A zero byte is a control character of its line, not the end of the file.
+    const std::vector<LocalText> zero = {
+        import_file_text(std::string("a\0b\n", 4) + "http://z.cn/?q={*}\n")};
+    const ImportReport after_zero = import_engines({}, zero, ImportOptions{});
+    ASSERT_EQ(after_zero.engines.size(), 1u);
+    EXPECT_EQ(after_zero.engines[0].address, "http://z.cn/?q={*}");
+    ASSERT_EQ(after_zero.skipped.size(), 1u);
+    EXPECT_EQ(after_zero.skipped[0].verdict, ImportVerdict::control_character);
 
     // Imported once more, everything is a duplicate.
     std::vector<TraceEngine> all = existing;

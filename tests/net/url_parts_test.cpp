@@ -52,12 +52,12 @@ TEST(UrlParts, SplitGivesEveryPieceAsWritten) {
         const char* host;
         const char* port;
         const char* path;
-        const char* query;  // nullptr: no '?'
+        const char* query;     // nullptr: no '?'
         const char* fragment;  // nullptr: no '#'
     };
     const Case cases[] = {
-        {"HTTP://u:p@WWW.A.cn:81/S/x?q=1&b=/#f?g", "HTTP", "u:p", "WWW.A.cn", "81", "/S/x", "q=1&b=/",
-         "f?g"},
+        {"HTTP://u:p@WWW.A.cn:81/S/x?q=1&b=/#f?g", "HTTP", "u:p", "WWW.A.cn", "81", "/S/x",
+         "q=1&b=/", "f?g"},
         {"https://a.cn?q={*}", "https", "", "a.cn", "", "", "q={*}", nullptr},
         {"http://a.cn#", "http", "", "a.cn", "", "", nullptr, ""},
         {"http://[::1]:8080/x", "http", "", "[::1]", "8080", "/x", nullptr, nullptr},
