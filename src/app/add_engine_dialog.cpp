@@ -29,15 +29,6 @@ namespace {
 
 const char* const kDialogSection = "添加留痕引擎";
 
-LocalText without_line_breaks(std::string_view text) {
-    LocalText out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (c != '\r' && c != '\n') out += c;
-    }
-    return out;
-}
-
 }  // namespace
 
 // Counts the dialog's own long work (a site visit pumps events, so the dialog may be closed
@@ -54,15 +45,6 @@ class AddEngineDialog::Busy {
   private:
     AddEngineDialog& dialog_;
 };
-
-TraceEngine engine_for_list(std::string_view name, std::string_view address, int encoding) {
-    TraceEngine engine;
-    engine.enabled = true;
-    engine.encoding = encoding;
-    engine.address = replace_text(without_line_breaks(address), "|", "%7C");
-    engine.name = replace_text(without_line_breaks(name), "|", local("｜"));
-    return engine;
-}
 
 LocalText& AddEngineDialog::last_host() {
     static LocalText host;

@@ -18,12 +18,6 @@ namespace trasslo {
 
 class MainWindow;
 
-// The record the dialog's fields describe, made safe for the engine list file: a "|" in the
-// address becomes "%7C" and in the name "｜", and line breaks are dropped from both. The
-// fields come as local text, already converted from the window's text: that conversion's best
-// fit turns "¦" into "|", so guarding the window's text instead would let it through.
-TraceEngine engine_for_list(std::string_view name, std::string_view address, int encoding);
-
 class AddEngineDialog : public QDialog {
     Q_OBJECT
   public:

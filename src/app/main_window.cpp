@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+#include <cstring>
 
 #include "app/add_engine_dialog.h"
 #include "app/busy_scope.h"
@@ -24,7 +25,9 @@
 #include "app/tray_icon.h"
 #include "app/version.h"
 #include "base/process_hooks.h"
+#include "engines/engine_import.h"
 #include "engines/engine_list.h"
+#include "files/whole_file.h"
 #include "icons/default_icon.h"
 #include "icons/icon_lock.h"
 #include "icons/site_icons.h"
@@ -214,6 +217,18 @@ void MainWindow::build_controls() {
             [this](const QPoint& at) { engine_menu()->popup(tree_->viewport()->mapToGlobal(at)); });
     connect(tree_, &QtEngineTree::user_check_changed, this,
             [this](int item) { on_engine_checkbox_changed(engine_list(), *tree_, item); });
+
+    build_engine_menu();
+    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { engine_menu_->popup(tree_->viewport()->mapToGlobal(at)); });
+}
+
+// The engine list's right-click menu, one line per command.
+void MainWindow::build_engine_menu() {
+    engine_menu_ = new QMenu(this);
+    engine_menu_->addAction(QStringLiteral("导入引擎列表.."), this,
+                            &MainWindow::import_engine_lists);
 }
 
 void MainWindow::on_created() {
@@ -364,6 +379,54 @@ void MainWindow::open_add_engine_dialog() {
     }
     add_dialog_ = new AddEngineDialog(this);
     add_dialog_->show();
+}
+
+std::vector<std::filesystem::path> MainWindow::choose_import_files() {
+    if (open_files_chooser_) return open_files_chooser_();
+    QFileDialog dialog(this, QStringLiteral("导入引擎列表"), QString(),
+                       QStringLiteral("引擎列表 (*.txt *.csv);;全部文件 (*)"));
+    dialog.setObjectName(QStringLiteral("通用对话框"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    std::vector<std::filesystem::path> files;
+    if (dialog.exec() != QDialog::Accepted) return files;
+    for (const QString& file : dialog.selectedFiles()) files.emplace_back(file.toStdString());
+    return files;
+}
+
+void MainWindow::import_engine_lists() {
+    const std::vector<std::filesystem::path> files = choose_import_files();
+    if (files.empty() || closing_) return;
+    std::vector<LocalText> texts;
+    std::vector<std::string> names;
+    for (const std::filesystem::path& file : files) {
+        std::string bytes;
+        int error_number = 0;
+        if (!read_whole_file(file, bytes, &error_number)) {
+            MessageRequest message;
+            message.text =
+                local("无法读取文件 " + file.string() + "：" + std::strerror(error_number));
+            message.caption = local("导入引擎列表");
+            message.icon = MessageIcon::warning;
+            show_message(message);
+            return;
+        }
+        texts.push_back(import_file_text(bytes));
+        names.push_back(file.filename().string());
+    }
+    const ImportOptions options;
+    ImportReport report = import_engines(engine_list().engines, texts, options);
+    MessageRequest summary;
+    for (const LocalText& line : import_summary(report, names, options)) {
+        if (!summary.text.empty()) summary.text += "\r\n";
+        summary.text += line;
+    }
+    summary.caption = local("导入引擎列表");
+    if (!report.engines.empty()) {
+        append_engines(engine_list(), *tree_, std::move(report.engines));
+        refresh_site_icons();
+    }
+    show_message(summary);
 }
 
 void MainWindow::quit_from_tray() {

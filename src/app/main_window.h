@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/add_engine_dialog.h"
 #include "app/help_window.h"
@@ -58,6 +59,9 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     void export_journal_report();
     // The engine list's right-click menu.
     QMenu* engine_menu();
+    // "导入引擎列表..": the files the user picks are imported into the list (engine_import.h),
+    // their new engines appended ticked with their icons fetched, and the summary shown.
+    void import_engine_lists();
     // The tray's quit command after its question was answered OK.
     void quit_from_tray();
 
@@ -79,6 +83,13 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     using FileChooser =
         std::function<std::optional<std::filesystem::path>(const SaveFileRequest& request)>;
     void set_file_chooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+    // The open dialog of the import (several files; none when cancelled); tests answer it.
+    using OpenFilesChooser = std::function<std::vector<std::filesystem::path>()>;
+    void set_open_files_chooser(OpenFilesChooser chooser) {
+        open_files_chooser_ = std::move(chooser);
+    }
+    // The engine list's right-click menu.
+    QMenu* engine_menu() const { return engine_menu_; }
 
     // Whether a run, an export or a save is running on the stack (reached through the pump).
     bool busy() const { return busy_ > 0; }
@@ -108,6 +119,8 @@ class MainWindow : public QWidget, public RunView, public ExportView {
   private:
     friend class BusyScope;
     void build_controls();
+    void build_engine_menu();
+    std::vector<std::filesystem::path> choose_import_files();
     void on_created();
     void lay_status_over_progress();
     void shut_down();
@@ -135,6 +148,7 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     bool closing_ = false;
     std::function<void(int)> ender_;
     FileChooser chooser_;
+    OpenFilesChooser open_files_chooser_;
     QMenu* engine_menu_ = nullptr;
 };
 

@@ -13,6 +13,7 @@
 #include "cli/cli_inputs.h"
 #include "cli/cli_options.h"
 #include "cli/cli_warnings.h"
+#include "cli/import_commands.h"
 #include "cli/journal_commands.h"
 #include "cli/terminal_views.h"
 #include "net/visit_outcome.h"
@@ -196,6 +197,10 @@ int run_cli(const std::vector<std::string>& args, const std::filesystem::path& p
             return report_command(options, program_folder);
         case Command::runs:
             return runs_command(options, program_folder);
+        case Command::import_engines:
+            return import_command(options, program_folder);
+        case Command::dedupe:
+            return dedupe_command(options, program_folder);
         case Command::none:
             break;
     }

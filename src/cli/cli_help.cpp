@@ -15,6 +15,8 @@ constexpr const char* program_help =
     "  engines   列出留痕引擎\n"
     "  report    从留痕记录导出报告（CSV 或 JSON Lines）\n"
     "  runs      列出留痕记录中的每次留痕\n"
+    "  import    导入其他工具的引擎列表，不导入重复的引擎\n"
+    "  dedupe    列出（加 --write 时删除）列表中重复的引擎\n"
     "\n"
     "各命令的帮助：trasslo-cli <命令> --help\n"
     "退出状态：0 成功；1 留痕被取消、测试的访问没有留下痕迹或文件无法写出；\n"
@@ -100,6 +102,43 @@ constexpr const char* engines_help =
     "选项：\n"
     "  --engines FILE     留痕引擎列表文件（默认：程序目录的“留痕引擎列表.txt”）\n";
 
+constexpr const char* import_help =
+    "用法：trasslo-cli import FILE... [--engines FILE] [--encoding gbk|utf8]\n"
+    "                         [--placeholder TEXT] [--dry-run]\n"
+    "\n"
+    "把其他工具的引擎列表导入留痕引擎列表：新引擎打勾追加在列表末尾，列表中已有的和\n"
+    "重复的不导入，列表以原子方式保存。文件可以是能识别的任何字符集，CR LF 或 LF 换行。\n"
+    "每行是：单独的地址；名称和地址，以制表符、“|”或“,”分隔；本程序列表的一行\n"
+    "（“真|1|名称|地址”）；或者是带表头的 CSV 文件，列名 url 或 address，可选 name、\n"
+    "encoding。空行和以“#”开头的行跳过。\n"
+    "关键词位置（不分大小写）{*} {keyword} {kw} {q} {query} {search} {word} %s ***\n"
+    "[keyword] [kw] [query] [search] $keyword {url} [url] [encode_url] %url% 都改写为 {*}；\n"
+    "没有关键词位置的行跳过。名称为空时用主机名（去掉开头的“www.”）。\n"
+    "网页编码：行中给出的编码，否则地址参数 ie、oe、charset、encoding、inputencoding、\n"
+    "enc、_charset_、cs 所说的 GBK 或 UTF-8，否则 --encoding。\n"
+    "摘要写到标准错误。退出状态：导入了引擎或只有重复的引擎时 0；其余的行都无效时 1；\n"
+    "文件无法读取时 2。\n"
+    "\n"
+    "选项：\n"
+    "  --engines FILE     导入到这个留痕引擎列表文件（默认：程序目录的“留痕引擎列表.txt”，\n"
+    "                     没有时先用内置的八个引擎）；文件不存在时新建\n"
+    "  --encoding gbk|utf8\n"
+    "                     没有编码线索的引擎的网页编码（默认 utf8）\n"
+    "  --placeholder TEXT 另一种关键词位置的写法，可以给出多次\n"
+    "  --dry-run          只输出摘要，不写文件\n";
+
+constexpr const char* dedupe_help =
+    "用法：trasslo-cli dedupe [--engines FILE] [--write]\n"
+    "\n"
+    "列出留痕引擎列表中重复的引擎：只在 http 或 https、开头的“www.”、主机名的大小写、\n"
+    "默认端口、“#”之后的部分、参数的顺序或关键词位置的写法上不同的地址算同一个引擎。\n"
+    "每组一段，一行一个引擎，以制表符分隔：保留或重复、行号、列表中显示的文字、留痕地址；\n"
+    "每组保留第一个。只有加 --write 时才删除引擎。\n"
+    "\n"
+    "选项：\n"
+    "  --engines FILE     留痕引擎列表文件（默认：程序目录的“留痕引擎列表.txt”）\n"
+    "  --write            删除每组中保留的之外的引擎，并保存列表\n";
+
 }  // namespace
 
 std::string help_text(Command command) {
@@ -116,6 +155,10 @@ std::string help_text(Command command) {
             return report_help;
         case Command::runs:
             return runs_help;
+        case Command::import_engines:
+            return import_help;
+        case Command::dedupe:
+            return dedupe_help;
         case Command::none:
             break;
     }

@@ -70,6 +70,22 @@ void engines_options(CLI::App& app, CliOptions& options) {
     add_value(app, "--engines", options.engines);
 }
 
+void import_options(CLI::App& app, CliOptions& options) {
+    app.add_option("FILE", options.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    add_value(app, "--engines", options.engines);
+    add_value(app, "--encoding", options.encoding);
+    // Each --placeholder takes one text; all of them count.
+    app.add_option("--placeholder", options.placeholders)
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    add_flag(app, "--dry-run", options.dry_run);
+}
+
+void dedupe_options(CLI::App& app, CliOptions& options) {
+    add_value(app, "--engines", options.engines);
+    add_flag(app, "--write", options.write);
+}
+
 // What a command needs beyond its options' syntax; the usage error, or "" when it is met.
 std::string test_needs(const CliOptions& options) {
     return options.address.empty() ? "test 命令缺少网址" : "";
@@ -96,6 +112,15 @@ std::string report_needs(const CliOptions& options) {
     return "";
 }
 
+std::string import_needs(const CliOptions& options) {
+    if (options.files.empty()) return "import 命令缺少要导入的文件";
+    if (options.encoding && *options.encoding != "gbk" && *options.encoding != "utf8")
+        return "--encoding 只能是 gbk 或 utf8";
+    for (const std::string& text : options.placeholders)
+        if (text.empty()) return "--placeholder 的文字为空";
+    return "";
+}
+
 // One row per command. A new command is a row here with its option function (and its help text
 // and its function in cli_commands.cpp).
 struct CommandInfo {
@@ -112,6 +137,8 @@ constexpr std::array<CommandInfo, 6> commands = {{
     {Command::engines, "engines", engines_options, nullptr},
     {Command::report, "report", report_options, report_needs},
     {Command::runs, "runs", runs_options, nullptr},
+    {Command::import_engines, "import", import_options, import_needs},
+    {Command::dedupe, "dedupe", dedupe_options, nullptr},
 }};
 
 const CommandInfo* find_command(std::string_view name) {

@@ -9,24 +9,29 @@
 
 namespace trasslo::cli {
 
-enum class Command { none, run, export_addresses, test, engines, report, runs };
+enum class Command { none, run, export_addresses, test, engines, report, runs, import_engines, dedupe };
 
 struct CliOptions {
     Command command = Command::none;
-    bool help = false;                    // --help / -h, for the program or for `command`
-    std::optional<std::string> engines;   // --engines FILE
-    std::optional<std::string> keywords;  // --keywords FILE, "-" for standard input
-    std::optional<std::string> rounds;    // --rounds N, kept as text like the window's edit
-    std::optional<std::string> interval;  // --interval SECONDS, likewise
-    std::optional<std::string> out;       // --out FILE
-    std::string address;                  // test ADDRESS
-    bool utf8 = false;                    // test --utf8
-    std::vector<std::string> journals;    // --journal FILE (repeatable on report)
-    bool resume = false;                  // run --resume
-    std::optional<std::string> report;    // run --report FILE (.csv or .jsonl)
-    std::optional<std::string> run_id;    // report --run N
-    bool all = false;                     // report --all
-    std::optional<std::string> format;    // report --format csv|jsonl
+    bool help = false;                      // --help / -h, for the program or for `command`
+    std::optional<std::string> engines;     // --engines FILE
+    std::optional<std::string> keywords;    // --keywords FILE, "-" for standard input
+    std::optional<std::string> rounds;      // --rounds N, kept as text like the window's edit
+    std::optional<std::string> interval;    // --interval SECONDS, likewise
+    std::optional<std::string> out;         // --out FILE
+    std::string address;                    // test ADDRESS
+    bool utf8 = false;                      // test --utf8
+    std::vector<std::string> journals;      // --journal FILE (repeatable on report)
+    bool resume = false;                    // run --resume
+    std::optional<std::string> report;      // run --report FILE (.csv or .jsonl)
+    std::optional<std::string> run_id;      // report --run N
+    bool all = false;                       // report --all
+    std::optional<std::string> format;      // report --format csv|jsonl
+    std::vector<std::string> files;         // import FILE...
+    std::optional<std::string> encoding;    // import --encoding gbk|utf8
+    std::vector<std::string> placeholders;  // import --placeholder TEXT, any number of them
+    bool dry_run = false;                   // import --dry-run
+    bool write = false;                     // dedupe --write
 };
 
 struct ParseResult {

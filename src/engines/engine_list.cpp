@@ -57,6 +57,13 @@ void add_engine(EngineList& list, EngineTree& tree, const TraceEngine& engine) {
     tree.set_check_state(index, 1);
 }
 
+void append_engines(EngineList& list, EngineTree& tree, std::vector<TraceEngine> engines) {
+    for (TraceEngine& engine : engines) engine.enabled = true;
+    fill_tree(engines, tree);
+    list.engines.insert(list.engines.end(), std::make_move_iterator(engines.begin()),
+                        std::make_move_iterator(engines.end()));
+}
+
 void insert_engine(EngineList& list, EngineTree& tree, const TraceEngine& engine) {
     int at = tree.current_item();
     if (at < 0) at = 0;

@@ -36,6 +36,10 @@ bool save_engine_list(const EngineList& list, const std::filesystem::path& progr
 // Appends an enabled copy of `engine` with a ticked item and makes that item current.
 void add_engine(EngineList& list, EngineTree& tree, const TraceEngine& engine);
 
+// Appends `engines` with ticked items in one batch (an import may bring thousands), leaving the
+// current item alone; their flags are set to agree with the ticks.
+void append_engines(EngineList& list, EngineTree& tree, std::vector<TraceEngine> engines);
+
 // Inserts a copy of `engine` before the current item (first when there is none), rebuilds the
 // tree from the list and makes the new item current.
 void insert_engine(EngineList& list, EngineTree& tree, const TraceEngine& engine);

@@ -156,9 +156,12 @@ std::vector<TraceEngine> read_engine_list_file(const std::filesystem::path& prog
 
 bool write_engine_list_file(const std::filesystem::path& program_folder,
                             const std::vector<TraceEngine>& engines) {
-    const std::filesystem::path target = engine_list_file_path(program_folder);
-    const LocalText text = format_engine_list_text(engines);
-    return replace_file_atomically(target, text);
+    return write_engine_list_file_at(engine_list_file_path(program_folder), engines);
+}
+
+bool write_engine_list_file_at(const std::filesystem::path& file,
+                               const std::vector<TraceEngine>& engines) {
+    return replace_file_atomically(file, format_engine_list_text(engines));
 }
 
 }  // namespace trasslo

@@ -45,4 +45,8 @@ std::vector<TraceEngine> read_engine_list_file(const std::filesystem::path& prog
 bool write_engine_list_file(const std::filesystem::path& program_folder,
                             const std::vector<TraceEngine>& engines);
 
+// The same for an engine list file at any path (the command line's --engines FILE).
+bool write_engine_list_file_at(const std::filesystem::path& file,
+                               const std::vector<TraceEngine>& engines);
+
 }  // namespace trasslo

@@ -25,4 +25,11 @@ struct TraceEngine {
 // "新浪搜索(search.sina.com.cn)"; an empty address gives the name followed by "()".
 LocalText engine_item_text(const TraceEngine& engine);
 
+// An enabled record made safe for the engine list file, which escapes nothing: a "|" becomes
+// "%7C" in the address and "｜" in the name, and line breaks are dropped from both. The
+// add-engine dialog and the import make every engine through it. The fields are local text,
+// already converted: that conversion's best fit turns "¦" into "|", so guarding the text before
+// it would let a "|" through.
+TraceEngine engine_for_list(std::string_view name, std::string_view address, int encoding);
+
 }  // namespace trasslo

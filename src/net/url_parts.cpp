@@ -1,5 +1,7 @@
 #include "net/url_parts.h"
 
+#include <algorithm>
+
 #include "net/text_between.h"
 
 namespace trasslo {
@@ -51,6 +53,47 @@ LocalText url_path(std::string_view url) {
     if (end == std::string_view::npos) return "/";
     if (url[end] == '/') return LocalText(url.substr(end));
     return "/" + LocalText(url.substr(end));
+}
+
+UrlPieces split_url(std::string_view url) {
+    UrlPieces pieces;
+    std::string_view rest = url;
+    if (const size_t colon = url.find("://"); colon != std::string_view::npos && colon > 0) {
+        const std::string_view scheme = url.substr(0, colon);
+        const bool letters = std::all_of(scheme.begin(), scheme.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                   c == '+' || c == '-' || c == '.';
+        });
+        if (letters) {
+            pieces.scheme = scheme;
+            rest = url.substr(colon + 3);
+        }
+    }
+    // The fragment first: a '?' behind the '#' belongs to it.
+    if (const size_t hash = rest.find('#'); hash != std::string_view::npos) {
+        pieces.has_fragment = true;
+        pieces.fragment = rest.substr(hash + 1);
+        rest = rest.substr(0, hash);
+    }
+    if (const size_t question = rest.find('?'); question != std::string_view::npos) {
+        pieces.has_query = true;
+        pieces.query = rest.substr(question + 1);
+        rest = rest.substr(0, question);
+    }
+    const size_t slash = rest.find('/');
+    std::string_view authority = rest.substr(0, slash);
+    if (slash != std::string_view::npos) pieces.path = rest.substr(slash);
+    if (const size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        pieces.userinfo = authority.substr(0, at);
+        authority = authority.substr(at + 1);
+    }
+    const size_t colon = authority.rfind(':');
+    if (colon != std::string_view::npos && authority.find(']', colon) == std::string_view::npos) {
+        pieces.port = authority.substr(colon + 1);
+        authority = authority.substr(0, colon);
+    }
+    pieces.host = authority;
+    return pieces;
 }
 
 }  // namespace trasslo

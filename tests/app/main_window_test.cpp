@@ -1,5 +1,6 @@
 // The main window with its real widgets: start-up defaults, saving on close, the run and its
-// stop click, multi-ticking, the paste and save commands, and ending during a run.
+// stop click, multi-ticking, the paste and save commands, the engine list's menu, and ending
+// during a run.
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,8 @@
 #include "app_fixture.h"
 #include "engines/engine_list.h"
 #include "engines/engine_list_file.h"
+#include "icons/icon_cache.h"
+#include "icons/site_icons.h"
 #include "journal/journal.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
@@ -372,6 +375,55 @@ TEST_F(MainWindowTest, ExportWritesTheAddressesToTheChosenFile) {
                                         "\r\n");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(utf8_of(messages[0].text), "导出完成！共 4 条外链地址！");
+}
+
+TEST_F(MainWindowTest, EngineMenuImportsListsAppendingTheNewEnginesWithTheirIcons) {
+    MainWindow& w = open_on_local_site(1);
+    ASSERT_EQ(tree().contextMenuPolicy(), Qt::CustomContextMenu);
+    emit tree().customContextMenuRequested(QPoint(5, 5));
+    EXPECT_TRUE(w.engine_menu()->isVisible());
+    w.engine_menu()->hide();
+    QAction* import = nullptr;
+    for (QAction* action : w.engine_menu()->actions()) {
+        if (action->text() == QStringLiteral("导入引擎列表..")) import = action;
+    }
+    ASSERT_NE(import, nullptr);
+
+    // "localhost" is a host of its own: its icon is not cached yet.
+    const std::string other = "http://localhost:" + std::to_string(site.server().port());
+    const std::filesystem::path list = folder() / "other.txt";
+    write_file_bytes(list, "# another tool's list\n" + site.url("/s1?q=%s") + "\n" + "新站\t" +
+                               other + "/n?q={kw}\n" + other + "/plain\n");
+    std::vector<std::filesystem::path> chosen = {list};
+    w.set_open_files_chooser([&] { return chosen; });
+    import->trigger();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(utf8_of(messages[0].text),
+              "导入 1 个引擎；跳过 1 个重复，0 个无效，1 个没有关键词位置\r\n"
+              "网页编码：0 个取自地址中的编码参数，1 个按默认的 UTF-8（可用 trasslo-cli check "
+              "--fix-encoding 核对）\r\n"
+              "other.txt 第 4 行：没有关键词位置");
+    ASSERT_EQ(tree().item_count(), 2);
+    EXPECT_EQ(engine_list().engines[1], (TraceEngine{true, 1, local("新站"), other + "/n?q={*}"}));
+    EXPECT_EQ(ticked(), (std::vector<int>{0, 1}));
+    // The icon worker is started for the new engine, as after an add.
+    const std::filesystem::path icon = icon_file_path(folder(), other + "/n?q={*}");
+    for (int i = 0; i < 500 && !std::filesystem::exists(icon); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        wait_icon_downloads(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(std::filesystem::exists(icon));
+
+    // A file that cannot be read imports nothing and says why.
+    chosen = {list, folder() / "missing.txt"};
+    import->trigger();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(utf8_of(messages[1].text).rfind("无法读取文件 ", 0), 0u) << utf8_of(messages[1].text);
+    EXPECT_EQ(tree().item_count(), 2);
+    // Nothing chosen: nothing happens.
+    chosen = {};
+    import->trigger();
+    EXPECT_EQ(messages.size(), 2u);
 }
 
 TEST_F(MainWindowTest, ClosingDuringARunSavesEndsAndAsksNothingMore) {

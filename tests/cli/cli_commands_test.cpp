@@ -92,7 +92,7 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
     const Case cases[] = {
         {{"--help"},
          "用法：trasslo-cli <命令>",
-         {"run", "export", "test", "engines", "report", "runs", "130"}},
+         {"run", "export", "test", "engines", "report", "runs", "import", "dedupe", "130"}},
         {{"-h"}, "用法：trasslo-cli <命令>", {"run"}},
         {{"run", "--help"},
          "用法：trasslo-cli run",
@@ -102,6 +102,8 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
         {{"engines", "--help"}, "用法：trasslo-cli engines", {"--engines"}},
         {{"report", "--help"}, "用法：trasslo-cli report", {"--journal", "--all", "jsonl"}},
         {{"runs", "-h"}, "用法：trasslo-cli runs", {"--journal"}},
+        {{"import", "--help"}, "用法：trasslo-cli import", {"--placeholder", "--dry-run", "{kw}"}},
+        {{"help", "dedupe"}, "用法：trasslo-cli dedupe", {"--write"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -136,6 +138,13 @@ TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndSayWhy) {
         {"report", "--run", "x"},
         {"report", "--format", "xml"},
         {"runs", "--all"},
+        {"import"},
+        {"import", "a.txt", "--encoding", "big5"},
+        {"import", "a.txt", "--placeholder"},
+        {"import", "a.txt", "--placeholder="},
+        {"import", "a.txt", "--write"},
+        {"dedupe", "a.txt"},
+        {"dedupe", "--write=yes"},
     };
     for (const std::vector<std::string>& args : cases) {
         std::string joined;
@@ -196,6 +205,15 @@ TEST_F(CliProgramFolderTest, TheProgramFoldersEngineFileIsUsed) {
     const ChildResult r = copy_cli({"engines"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "真\t0\t甲(a.test)\thttp://a.test/?q={*}\n");
+}
+
+TEST_F(CliProgramFolderTest, ImportWithoutAListFileKeepsTheDefaultsTheWindowShows) {
+    write_in(work_folder / "new.txt", "http://new.test/?q={*}\n");
+    const ChildResult r = copy_cli({"import", "new.txt"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = lines_of(copy_cli({"engines"}).out);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[8], "真\t1\tnew.test(new.test)\thttp://new.test/?q={*}");
 }
 
 TEST_F(CliProgramFolderTest, KeywordsDefaultToTheSavedListElseTheDesignedSample) {

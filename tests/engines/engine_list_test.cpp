@@ -105,6 +105,18 @@ TEST_F(EngineListTest, AddAppendsTickedAndCurrent) {
     expect_tree_mirrors_list();
 }
 
+TEST_F(EngineListTest, AppendAddsTickedItemsAndLeavesTheCurrentItem) {
+    load(2);
+    tree_.set_current_item(1);
+    append_engines(list_, tree_,
+                   {TraceEngine{false, 0, "x", "http://x.example.com/{*}"},
+                    TraceEngine{true, 1, "y", "http://y.example.com/{*}"}});
+    EXPECT_EQ(names(), (std::vector<LocalText>{"e0", "e1", "x", "y"}));
+    EXPECT_EQ(ticked(), (std::set<int>{2, 3}));
+    EXPECT_EQ(tree_.current_item(), 1);
+    expect_tree_mirrors_list();
+}
+
 TEST_F(EngineListTest, InsertGoesBeforeTheCurrentItemOrFirst) {
     load(5, {1, 4});
     tree_.set_current_item(3);

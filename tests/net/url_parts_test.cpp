@@ -44,6 +44,44 @@ TEST(UrlParts, PortsThatAreNoPortGiveZero) {
     EXPECT_EQ(url_port("http://a:1:2/"), 2);  // the text after the last ':'
 }
 
+TEST(UrlParts, SplitGivesEveryPieceAsWritten) {
+    struct Case {
+        const char* url;
+        const char* scheme;
+        const char* userinfo;
+        const char* host;
+        const char* port;
+        const char* path;
+        const char* query;     // nullptr: no '?'
+        const char* fragment;  // nullptr: no '#'
+    };
+    const Case cases[] = {
+        {"HTTP://u:p@WWW.A.cn:81/S/x?q=1&b=/#f?g", "HTTP", "u:p", "WWW.A.cn", "81", "/S/x",
+         "q=1&b=/", "f?g"},
+        {"https://a.cn?q={*}", "https", "", "a.cn", "", "", "q={*}", nullptr},
+        {"http://a.cn#", "http", "", "a.cn", "", "", nullptr, ""},
+        {"http://[::1]:8080/x", "http", "", "[::1]", "8080", "/x", nullptr, nullptr},
+        {"http:///x", "http", "", "", "", "/x", nullptr, nullptr},
+        // Without a scheme the address starts with its host; "1 2://" is no scheme.
+        {"a.cn/s?q=1", "", "", "a.cn", "", "/s", "q=1", nullptr},
+        {"1 2://x", "", "", "1 2", "", "//x", nullptr, nullptr},
+        {"", "", "", "", "", "", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const UrlPieces p = split_url(c.url);
+        EXPECT_EQ(p.scheme, c.scheme);
+        EXPECT_EQ(p.userinfo, c.userinfo);
+        EXPECT_EQ(p.host, c.host);
+        EXPECT_EQ(p.port, c.port);
+        EXPECT_EQ(p.path, c.path);
+        EXPECT_EQ(p.has_query, c.query != nullptr);
+        EXPECT_EQ(p.query, c.query ? c.query : "");
+        EXPECT_EQ(p.has_fragment, c.fragment != nullptr);
+        EXPECT_EQ(p.fragment, c.fragment ? c.fragment : "");
+    }
+}
+
 TEST(UrlParts, EmptyAndOddAddresses) {
     EXPECT_EQ(url_host(""), "");
     EXPECT_EQ(url_path(""), "/");
