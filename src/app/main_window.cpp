@@ -212,9 +212,6 @@ void MainWindow::build_controls() {
     connect(help_link_, &ClickableLabel::clicked, this, &MainWindow::open_help_window);
     connect(help_picture, &ClickableLabel::clicked, this, &MainWindow::open_help_window);
     connect(tree_, &QtEngineTree::user_current_changed, this, &MainWindow::on_tree_current_changed);
-    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(tree_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { engine_menu()->popup(tree_->viewport()->mapToGlobal(at)); });
     connect(tree_, &QtEngineTree::user_check_changed, this,
             [this](int item) { on_engine_checkbox_changed(engine_list(), *tree_, item); });
 
@@ -227,8 +224,11 @@ void MainWindow::build_controls() {
 // The engine list's right-click menu, one line per command.
 void MainWindow::build_engine_menu() {
     engine_menu_ = new QMenu(this);
+    engine_menu_->setObjectName(QStringLiteral("引擎列表菜单"));
     engine_menu_->addAction(QStringLiteral("导入引擎列表.."), this,
                             &MainWindow::import_engine_lists);
+    engine_menu_->addAction(QStringLiteral("导出留痕报告.."), this,
+                            &MainWindow::export_journal_report);
 }
 
 void MainWindow::on_created() {
@@ -310,16 +310,6 @@ void MainWindow::on_start_clicked() {
     RunServices services;
     services.recorder = &recorder;
     on_start_button_clicked(*this, services);
-}
-
-QMenu* MainWindow::engine_menu() {
-    if (!engine_menu_) {
-        engine_menu_ = new QMenu(this);
-        engine_menu_->setObjectName(QStringLiteral("引擎列表菜单"));
-        engine_menu_->addAction(QStringLiteral("导出留痕报告.."), this,
-                                &MainWindow::export_journal_report);
-    }
-    return engine_menu_;
 }
 
 void MainWindow::export_journal_report() {

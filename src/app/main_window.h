@@ -57,8 +57,6 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     void open_add_engine_dialog();
     // "导出留痕报告..": the save dialog, then the latest run's CSV report from the journal.
     void export_journal_report();
-    // The engine list's right-click menu.
-    QMenu* engine_menu();
     // "导入引擎列表..": the files the user picks are imported into the list (engine_import.h),
     // their new engines appended ticked with their icons fetched, and the summary shown.
     void import_engine_lists();
