@@ -130,7 +130,7 @@ struct CommandInfo {
     std::string (*needs)(const CliOptions&);  // may be null
 };
 
-constexpr std::array<CommandInfo, 6> commands = {{
+constexpr std::array<CommandInfo, 8> commands = {{
     {Command::run, "run", run_options, run_needs},
     {Command::export_addresses, "export", export_options, export_needs},
     {Command::test, "test", test_options, test_needs},
