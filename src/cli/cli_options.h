@@ -9,7 +9,17 @@
 
 namespace trasslo::cli {
 
-enum class Command { none, run, export_addresses, test, engines, report, runs, import_engines, dedupe };
+enum class Command {
+    none,
+    run,
+    export_addresses,
+    test,
+    engines,
+    report,
+    runs,
+    import_engines,
+    dedupe
+};
 
 struct CliOptions {
     Command command = Command::none;
