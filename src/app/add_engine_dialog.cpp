@@ -58,15 +58,12 @@ AddEngineDialog::AddEngineDialog(MainWindow* owner) : QDialog(owner), owner_(own
     setGeometry(50, 50, 578, 187);
 
     designed_label(this, "标签1", "留痕地址：", QRect(12, 16, 70, 26));
-    address_ = new QLineEdit(QStringLiteral("http://www.baidu.com/s?wd={*}"), this);
-    named(address_, "编辑框留痕地址");
-    address_->setGeometry(84, 16, 352, 26);
+    address_ = designed_line_edit(this, "编辑框留痕地址", "http://www.baidu.com/s?wd={*}",
+                                  QRect(84, 16, 352, 26));
     QPushButton* paste = designed_button(this, "按钮粘贴", "粘贴", QRect(442, 14, 60, 30));
     QPushButton* placeholder = designed_button(this, "按钮粘贴1", "{*}", QRect(506, 14, 60, 30));
     designed_label(this, "标签3", "引擎名称：", QRect(12, 58, 70, 26));
-    name_ = new QLineEdit(this);
-    named(name_, "编辑框引擎名称");
-    name_->setGeometry(84, 58, 352, 26);
+    name_ = designed_line_edit(this, "编辑框引擎名称", "", QRect(84, 58, 352, 26));
     designed_label(this, "标签2", "网页编码：", QRect(12, 100, 70, 26));
     gbk_ = new QRadioButton(QStringLiteral("GBK"), this);
     named(gbk_, "单选框GBK");

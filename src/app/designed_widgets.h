@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRect>
 #include <QString>
@@ -23,6 +24,13 @@ inline QLabel* designed_label(QWidget* parent, const char* object_name, const ch
     auto* label = named(new QLabel(QString::fromUtf8(caption), parent), object_name);
     label->setGeometry(where);
     return label;
+}
+
+inline QLineEdit* designed_line_edit(QWidget* parent, const char* object_name, const char* text,
+                                     QRect where) {
+    auto* edit = named(new QLineEdit(QString::fromUtf8(text), parent), object_name);
+    edit->setGeometry(where);
+    return edit;
 }
 
 // A button that is never the dialog's default: Enter in an edit box presses nothing.

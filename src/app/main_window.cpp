@@ -139,13 +139,9 @@ void MainWindow::build_controls() {
     keywords_->setPlainText(to_edit_text(default_keyword_list_text()));
 
     designed_label(this, "标签3", "留痕间隔秒：", QRect(366, 378, 90, 26));
-    interval_ = new QLineEdit(QStringLiteral("0"), this);
-    named(interval_, "编辑框留痕间隔秒");
-    interval_->setGeometry(456, 378, 90, 26);
+    interval_ = designed_line_edit(this, "编辑框留痕间隔秒", "0", QRect(456, 378, 90, 26));
     designed_label(this, "标签4", "循环次数：", QRect(560, 378, 80, 26));
-    loops_ = new QLineEdit(QStringLiteral("1"), this);
-    named(loops_, "编辑框留痕次数");
-    loops_->setGeometry(640, 378, 90, 26);
+    loops_ = designed_line_edit(this, "编辑框留痕次数", "1", QRect(640, 378, 90, 26));
 
     start_ = designed_button(this, "按钮开始留痕", "开始留痕", QRect(366, 414, 364, 40));
 
