@@ -180,6 +180,7 @@ Journal::Journal(sqlite3* db, fs::path file) : db_(db), file_(std::move(file)) {
 }
 
 Journal::~Journal() {
+    checkpointer_.reset();
     insert_visit_ = Statement();
     find_visit_ = Statement();
     sqlite3_close_v2(db_);
@@ -292,6 +293,7 @@ Journal::Setup Journal::set_up(Mode mode) {
         }
         insert_visit_ = Statement(db_, kInsertVisit);
         if (!insert_visit_.valid()) return failed("无法使用留痕记录");
+        if (file_ != ":memory:") checkpointer_ = std::make_unique<WalCheckpointer>(db_, file_);
     }
     find_visit_ = Statement(db_, kFindVisit);
     if (!find_visit_.valid()) return failed("无法使用留痕记录");

@@ -18,6 +18,7 @@
 
 #include "journal/run_recorder.h"
 #include "journal/sqlite_statement.h"
+#include "journal/wal_checkpointer.h"
 
 namespace trasslo {
 
@@ -100,6 +101,7 @@ class Journal {
     bool corrupt_ = false;
     Statement insert_visit_;
     Statement find_visit_;
+    std::unique_ptr<WalCheckpointer> checkpointer_;  // a writer's checkpoints, off its thread
 };
 
 }  // namespace trasslo

@@ -1,6 +1,31 @@
 #include "journal/journal_recorder.h"
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "base/event_pump.h"
+
 namespace trasslo {
+namespace {
+
+// Runs `work` on a thread of its own while this one keeps the window's events going: creating,
+// opening and closing a journal sync the disk, which would freeze the window for tens of
+// milliseconds.
+void run_beside(const std::function<void()>& work) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    while (!done) {
+        process_pending_events();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    worker.join();
+}
+
+}  // namespace
 
 JournalRecorder::JournalRecorder(std::filesystem::path file, RunSource source, Notice notice,
                                  bool memory_fallback)
@@ -12,6 +37,10 @@ JournalRecorder::JournalRecorder(std::filesystem::path file, RunSource source, N
 JournalRecorder::JournalRecorder(std::unique_ptr<Journal> journal, std::int64_t run, Notice notice)
     : notice_(std::move(notice)), journal_(std::move(journal)), run_(run), resuming_(true) {
     if (journal_) file_ = journal_->file();
+}
+
+JournalRecorder::~JournalRecorder() {
+    if (journal_) run_beside([this] { journal_.reset(); });
 }
 
 void JournalRecorder::give_up(const std::string& why) {
@@ -32,9 +61,13 @@ void JournalRecorder::run_started(const RunInputs& inputs) {
         if (journal_ && run_ && !journal_->reopen_run(*run_)) give_up(journal_->error());
         return;
     }
+    // A long engine list takes a while to write too.
     std::string error;
     std::optional<std::filesystem::path> aside;
-    journal_ = Journal::open(file_, Journal::Mode::write, error, &aside);
+    run_beside([&] {
+        journal_ = Journal::open(file_, Journal::Mode::write, error, &aside);
+        if (journal_) run_ = journal_->begin_run(source_, inputs);
+    });
     if (aside && notice_)
         notice_("留痕记录 " + file_.string() + " 已损坏，已改名为 " + aside->string() +
                 " 保留，并新建留痕记录");
@@ -44,7 +77,6 @@ void JournalRecorder::run_started(const RunInputs& inputs) {
         if (journal_) run_ = journal_->begin_run(source_, inputs);
         return;
     }
-    run_ = journal_->begin_run(source_, inputs);
     if (!run_) give_up(journal_->error());
 }
 

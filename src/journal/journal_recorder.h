@@ -27,6 +27,10 @@ class JournalRecorder : public RunRecorder {
                     bool memory_fallback = false);
     // Continues the unfinished run `run` of an open journal (trasslo-cli run --resume).
     JournalRecorder(std::unique_ptr<Journal> journal, std::int64_t run, Notice notice);
+    // Closes the journal, keeping the window's events going meanwhile.
+    ~JournalRecorder() override;
+    JournalRecorder(const JournalRecorder&) = delete;
+    JournalRecorder& operator=(const JournalRecorder&) = delete;
 
     void run_started(const RunInputs& inputs) override;
     bool visit_recorded(const VisitPosition& position) override;

@@ -182,6 +182,21 @@ TEST(Journal, TwoWritersKeepTheirRecordsAndWaitOutEachOthersLocks) {
     EXPECT_EQ((*runs)[1].visits, 20);
 }
 
+TEST(Journal, TheLogStaysBoundedUnderASteadyWriter) {
+    TempDir dir;
+    const auto journal = open_journal(dir.path() / "j.db");
+    const RunInputs inputs = sample_inputs();
+    const auto run = journal->begin_run(RunSource::cli, inputs);
+    // Each visit is a transaction of its own, a page or more of log; without checkpoints that
+    // start the log again, 8,000 visits leave a log of 8,000 pages or more. How far it grows
+    // between two of them depends on how soon the checkpoints' thread gets the processor.
+    constexpr int kVisits = 8000;
+    for (int k = 1; k <= kVisits; ++k)
+        ASSERT_TRUE(journal->record_visit(*run, {1, k, 1}, "k", inputs.engines[0], {}));
+    const auto log_pages = fs::file_size(dir.path() / "j.db-wal") / 4096;
+    EXPECT_LT(log_pages, static_cast<std::uintmax_t>(kVisits));
+}
+
 // Files a journal cannot be kept in: the reason is given and nothing of the user's is lost.
 TEST(Journal, UnusableFilesAreRefusedWithTheReasonAndKept) {
     TempDir dir;
