@@ -2,22 +2,21 @@
 // killed run is resumed and killed again, until a resume finishes it. After every kill the
 // journal must open, hold only whole visits, each where the plan puts it; at the end the report
 // holds every planned visit exactly once.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <chrono>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "journal/journal.h"
+#include "support/child_process.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
@@ -35,29 +34,16 @@ constexpr int kKeywords = 150;
 constexpr int kRounds = 2;
 constexpr int kPlanned = kEngines * kKeywords * kRounds;
 
-// Starts trasslo-cli with `args`, its output thrown away.
-pid_t start_cli(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    std::string program = TRASSLO_CLI_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (std::string& arg : copies) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// The exit status, or minus the signal that ended the child.
-int reap(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+// The exit status of trasslo-cli run with `args` once it ends, or minus the signal that ended it;
+// SIGKILL after `kill_after` when given.
+int run_cli(const std::vector<std::string>& args, const fs::path& folder,
+            std::optional<std::chrono::milliseconds> kill_after = std::nullopt) {
+    support::ChildProcess child(TRASSLO_CLI_PATH, args, folder);
+    if (kill_after) {
+        std::this_thread::sleep_for(*kill_after);
+        child.send_signal(SIGKILL);
+    }
+    return child.wait(std::chrono::minutes(5));
 }
 
 class JournalCrash : public ::testing::Test {
@@ -138,11 +124,8 @@ TEST_F(JournalCrash, KilledRunsLeaveWholeVisitsAndResumeCompletesEachPlannedVisi
     int kills = 0;
     int finished_by = -1;  // the exit status of the start that was not killed
     for (int start = 0; start < 60 && finished_by < 0; ++start) {
-        const pid_t child = start_cli(run_recorded() ? resume : run);
-        ASSERT_GT(child, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(moment_ms(random)));
-        kill(child, SIGKILL);
-        const int status = reap(child);
+        const int status = run_cli(run_recorded() ? resume : run, dir.path(),
+                                   std::chrono::milliseconds(moment_ms(random)));
         if (status == -SIGKILL) {
             ++kills;
             if (!fs::exists(journal)) continue;
@@ -154,7 +137,7 @@ TEST_F(JournalCrash, KilledRunsLeaveWholeVisitsAndResumeCompletesEachPlannedVisi
         }
     }
     // Whatever is left, one last resume makes it.
-    if (finished_by < 0) finished_by = reap(start_cli(resume));
+    if (finished_by < 0) finished_by = run_cli(resume, dir.path());
     EXPECT_TRUE(finished_by == 0 || finished_by == 2) << finished_by;
     EXPECT_GE(kills, 1) << "no start was killed: the plan ran out before the first kill";
     RecordProperty("kills", kills);
@@ -167,7 +150,7 @@ TEST_F(JournalCrash, KilledRunsLeaveWholeVisitsAndResumeCompletesEachPlannedVisi
     // A visit killed in flight was made again; nothing else was.
     EXPECT_GE(server.request_count(), static_cast<std::size_t>(kPlanned));
     EXPECT_LE(server.request_count(), static_cast<std::size_t>(kPlanned + kills));
-    EXPECT_EQ(reap(start_cli(resume)), 2) << "nothing left to resume";
+    EXPECT_EQ(run_cli(resume, dir.path()), 2) << "nothing left to resume";
 }
 
 }  // namespace
