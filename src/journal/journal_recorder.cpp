@@ -43,7 +43,7 @@ JournalRecorder::~JournalRecorder() {
     if (journal_) run_beside([this] { journal_.reset(); });
 }
 
-void JournalRecorder::give_up(const std::string& why) {
+void JournalRecorder::give_up(std::string why) {
     const bool corrupt = journal_ && journal_->corrupt();
     journal_.reset();
     run_.reset();

@@ -43,7 +43,7 @@ class JournalRecorder : public RunRecorder {
     std::optional<std::int64_t> run_id() const { return run_; }
 
   private:
-    void give_up(const std::string& why);
+    void give_up(std::string why);  // by value: `why` may be the closing journal's own error text
 
     std::filesystem::path file_;
     RunSource source_ = RunSource::cli;
