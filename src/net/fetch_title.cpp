@@ -5,7 +5,7 @@
 namespace trasslo {
 
 LocalText fetch_title(std::string_view address_template, std::string_view keyword, int encoding) {
-    return visit_page(address_template, keyword, encoding).title;
+    return make_visit(address_template, keyword, encoding).title;
 }
 
 }  // namespace trasslo

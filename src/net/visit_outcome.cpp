@@ -3,9 +3,6 @@
 #include <chrono>
 
 #include "base/event_pump.h"
-#include "html/html_page.h"
-#include "html/keyword_echo.h"
-#include "html/robots_directives.h"
 #include "net/abandon_scope.h"
 #include "net/http_client.h"
 #include "net/page_request.h"
@@ -19,17 +16,6 @@ namespace {
 
 std::string_view as_view(const ByteBuffer& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-// Whether any X-Robots-Tag line of a raw header block forbids indexing.
-bool headers_forbid_indexing(std::string_view raw_headers) {
-    for (const LocalText& line : split_text(raw_headers, "\r\n")) {
-        const std::size_t colon = line.find(':');
-        if (colon == LocalText::npos) continue;
-        if (ascii_lower(trim(std::string_view(line).substr(0, colon))) != "x-robots-tag") continue;
-        if (x_robots_tag_forbids_indexing(std::string_view(line).substr(colon + 1))) return true;
-    }
-    return false;
 }
 
 // What one attempt brought back: the exchange without its body, and the body.
@@ -105,7 +91,8 @@ std::string_view charset_name(int code) {
     }
 }
 
-VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding) {
+VisitOutcome make_visit(std::string_view address_template, std::string_view keyword, int encoding,
+                        const PageReader& read_page) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     VisitOutcome outcome;
@@ -113,7 +100,6 @@ VisitOutcome visit_page(std::string_view address_template, std::string_view keyw
     client.initialise();
     const bool secure = ascii_lower(address_template.substr(0, 8)) == "https://";
     outcome.address = fill_template(address_template, keyword, encoding == 1);
-    const std::string keyword_utf8 = to_utf8(keyword);
 
     for (int attempt = 1; attempt <= 3; ++attempt) {
         // A visit given up on a stop makes no further attempt.
@@ -143,9 +129,7 @@ VisitOutcome visit_page(std::string_view address_template, std::string_view keyw
 
         const DecodedText page = decode_to_local_text(as_view(made.body), 0);
         outcome.charset = made.body.empty() ? "" : std::string(charset_name(page.code));
-        const HtmlPage reading = read_html_page(to_utf8(page.text));
-        outcome.echoed = text_echoes_keyword(reading.text, keyword_utf8);
-        outcome.noindex = reading.noindex || headers_forbid_indexing(exchange.raw_headers);
+        if (read_page) read_page(page.text, exchange.raw_headers, outcome);
 
         long position = 0;
         const LocalText title =

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -44,7 +45,7 @@ struct VisitOutcome {
     std::string charset;          // what the page was decoded from: "gbk", "utf-8", "big5",
                                   // "big5-hkscs", "utf-16le", "utf-16be"; empty without a body
     LocalText title;              // as fetch_title returns it
-    bool echoed = false;          // the page's text shows the keyword (html/keyword_echo.h)
+    bool echoed = false;          // the page's text shows the keyword (read by run/page_visit.h)
     bool noindex = false;         // a robots meta tag or an X-Robots-Tag header says noindex
     VisitError error = VisitError::none;
     bool abandoned = false;  // given up on a stop (net/abandon_scope.h): no outcome to keep
@@ -56,9 +57,16 @@ struct VisitOutcome {
     }
 };
 
+// Reads an attempt's page (local text) and raw response headers into the outcome's page facts
+// (echoed, noindex). The request layer parses no HTML itself: a caller that wants those facts
+// supplies the reader (run/page_visit.h), and fetch_title, which needs only the title, none.
+using PageReader =
+    std::function<void(std::string_view page, std::string_view raw_headers, VisitOutcome&)>;
+
 // Makes the visit fetch_title makes and returns its outcome; fetch_title is this visit's title.
-// The echo and noindex facts are read from the last attempt's page with an HTML parser.
-VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding);
+// `read_page`, when given, reads every attempt's page, so the last attempt's facts stand.
+VisitOutcome make_visit(std::string_view address_template, std::string_view keyword, int encoding,
+                        const PageReader& read_page = {});
 
 // The charset name of a charset code of text/charset.h (1 to 6); empty for any other.
 std::string_view charset_name(int code);

@@ -10,6 +10,7 @@
 #include "base/event_pump.h"
 #include "net/abandon_scope.h"
 #include "run/format_duration.h"
+#include "run/page_visit.h"
 #include "run/visit_reason.h"
 #include "text/c_number.h"
 

@@ -1,7 +1,7 @@
 // The outcome of a trace visit: for each kind of site, the error class, the status, the number
 // of attempts and what the page said, on both request paths; fetch_title's tests cover the
 // requests themselves, which the visit shares.
-#include "net/visit_outcome.h"
+#include "run/page_visit.h"
 
 #include <gtest/gtest.h>
 

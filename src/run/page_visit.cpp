@@ -1,0 +1,37 @@
+#include "run/page_visit.h"
+
+#include <string>
+
+#include "html/html_page.h"
+#include "html/keyword_echo.h"
+#include "html/robots_directives.h"
+#include "text/local_text.h"
+
+namespace trasslo {
+namespace {
+
+// Whether any X-Robots-Tag line of a raw header block forbids indexing.
+bool headers_forbid_indexing(std::string_view raw_headers) {
+    for (const LocalText& line : split_text(raw_headers, "\r\n")) {
+        const std::size_t colon = line.find(':');
+        if (colon == LocalText::npos) continue;
+        if (ascii_lower(trim(std::string_view(line).substr(0, colon))) != "x-robots-tag") continue;
+        if (x_robots_tag_forbids_indexing(std::string_view(line).substr(colon + 1))) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding) {
+    const std::string keyword_utf8 = to_utf8(keyword);
+    return make_visit(address_template, keyword, encoding,
+                      [&keyword_utf8](std::string_view page, std::string_view raw_headers,
+                                      VisitOutcome& outcome) {
+                          const HtmlPage reading = read_html_page(to_utf8(page));
+                          outcome.echoed = text_echoes_keyword(reading.text, keyword_utf8);
+                          outcome.noindex = reading.noindex || headers_forbid_indexing(raw_headers);
+                      });
+}
+
+}  // namespace trasslo

@@ -1,0 +1,13 @@
+// A trace visit with the page facts a report needs: the visit of fetch_title, with each
+// attempt's page read by an HTML parser for the keyword echo and robots noindex.
+#pragma once
+
+#include <string_view>
+
+#include "net/visit_outcome.h"
+
+namespace trasslo {
+
+VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding);
+
+}  // namespace trasslo
