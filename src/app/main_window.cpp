@@ -24,6 +24,7 @@
 #include "app/help_window.h"
 #include "app/tray_icon.h"
 #include "app/version.h"
+#include "base/event_pump.h"
 #include "base/process_hooks.h"
 #include "engines/engine_import.h"
 #include "engines/engine_list.h"
@@ -400,8 +401,18 @@ void MainWindow::import_engine_lists() {
         texts.push_back(import_file_text(bytes));
         names.push_back(file.filename().string());
     }
+    // Reading a list of ten thousand lines against a hundred thousand engines takes a tenth of
+    // a second: it runs beside the window's events, on a copy of the list, which the events
+    // may change meanwhile.
+    BusyScope busy(*this);
     const ImportOptions options;
-    ImportReport report = import_engines(engine_list().engines, texts, options);
+    ImportReport report;
+    auto existing = std::make_unique<std::vector<TraceEngine>>(engine_list().engines);
+    run_beside([&] {
+        report = import_engines(*existing, texts, options);
+        existing.reset();  // freeing a hundred thousand engines takes a while too
+    });
+    if (closing_) return;
     MessageRequest summary;
     for (const LocalText& line : import_summary(report, names, options)) {
         if (!summary.text.empty()) summary.text += "\r\n";
@@ -409,8 +420,12 @@ void MainWindow::import_engine_lists() {
     }
     summary.caption = local("导入引擎列表");
     if (!report.engines.empty()) {
+        const int first = tree_->item_count();
         append_engines(engine_list(), *tree_, std::move(report.engines));
-        refresh_site_icons();
+        apply_site_icons(engine_list().engines, *tree_, folder_, first);
+        process_pending_events();
+        if (closing_) return;
+        start_site_icon_download();
     }
     show_message(summary);
 }

@@ -48,6 +48,24 @@ void process_pending_events() {
     last = std::chrono::steady_clock::now();
 }
 
+void run_beside(const std::function<void()>& work) {
+    PumpState& s = state();
+    if (!s.installed.load() || s.owner.load() != std::this_thread::get_id()) {
+        work();
+        return;
+    }
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    while (!done) {
+        process_pending_events();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    worker.join();
+}
+
 void pause_until_stopped(long milliseconds, const std::function<bool()>& stopped) {
     long waited = 0;
     while (waited < milliseconds && !stopped()) {

@@ -16,6 +16,12 @@ void install_event_pump(std::function<void()> pump);
 // Lets the window handle its pending events, if a pump is installed on this thread.
 void process_pending_events();
 
+// Runs `work` on a thread of its own while this thread keeps pumping events, and returns when
+// it is done: for a disk sync or a large write that would freeze the window for tens of
+// milliseconds. Without a pump on this thread, `work` runs here. `work` must not touch what the
+// window's event handlers may change meanwhile.
+void run_beside(const std::function<void()>& work);
+
 // Waits `milliseconds` in steps of 10 ms, pumping events after each step, until the time is
 // counted off or `stop` becomes true. The counted time grows by 10 a step whatever the real
 // time taken; 0 or less, or a flag already set, returns at once.

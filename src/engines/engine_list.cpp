@@ -84,8 +84,8 @@ void delete_current_engine(EngineList& list, EngineTree& tree) {
 }
 
 void tick_all_engines(EngineList& list, EngineTree& tree, bool ticked) {
-    const int count = std::min(static_cast<int>(list.engines.size()), tree.item_count());
-    for (int i = 0; i < count; ++i) tick(list, tree, i, ticked);
+    for (TraceEngine& engine : list.engines) engine.enabled = ticked;
+    tree.set_all_check_states(ticked ? 1 : 0);
 }
 
 void on_engine_checkbox_changed(EngineList& list, EngineTree& tree, int item) {

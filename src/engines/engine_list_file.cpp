@@ -3,6 +3,7 @@
 #include <climits>
 #include <string>
 
+#include "base/event_pump.h"
 #include "files/atomic_file.h"
 #include "text/c_number.h"
 #include "text/charset.h"
@@ -161,7 +162,12 @@ bool write_engine_list_file(const std::filesystem::path& program_folder,
 
 bool write_engine_list_file_at(const std::filesystem::path& file,
                                const std::vector<TraceEngine>& engines) {
-    return replace_file_atomically(file, format_engine_list_text(engines));
+    // The text is made here, from the list as it stands; the write and its disk sync run beside
+    // the window's events, which a list of a hundred thousand engines would otherwise hold up.
+    const LocalText text = format_engine_list_text(engines);
+    bool written = false;
+    run_beside([&] { written = replace_file_atomically(file, text); });
+    return written;
 }
 
 }  // namespace trasslo

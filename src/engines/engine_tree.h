@@ -58,6 +58,13 @@ class EngineTree {
 
     // Appends many items at once (the engine file may hold hundreds of thousands of lines);
     // an implementation may override it to batch the widget's updates.
+    // Sets the checkbox of every item to `state` (1 ticked, 0 unticked); "全选" and "不选" on a
+    // list of a hundred thousand engines. An implementation may override it to batch the
+    // widget's updates.
+    virtual void set_all_check_states(int state) {
+        for (int i = 0; i < item_count(); ++i) set_check_state(i, state);
+    }
+
     virtual void add_items(std::span<const EngineTreeItem> items) {
         for (const EngineTreeItem& item : items) {
             int index = add_item(item.text);

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -23,12 +24,12 @@
 namespace trasslo {
 
 void apply_site_icons(const std::vector<TraceEngine>& engines, EngineTree& tree,
-                      const std::filesystem::path& program_folder) {
+                      const std::filesystem::path& program_folder, int first) {
     // A tree on screen reads a file only when its item is drawn: a start-up over many sites
     // then opens the few files it shows instead of all of them.
     const auto folder = std::make_shared<const std::filesystem::path>(program_folder);
     const int count = tree.item_count();
-    for (int i = 0; i < count; ++i) {
+    for (int i = std::max(first, 0); i < count; ++i) {
         if (static_cast<std::size_t>(i) >= engines.size()) {
             tree.set_item_icon(i, default_icon_bytes());
             continue;

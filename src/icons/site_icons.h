@@ -28,9 +28,10 @@ namespace trasslo {
 // Gives tree item i the cached icon of engines[i]'s host, or the default icon when the file is
 // missing or empty (a file that holds no picture is drawn as the default icon by the tree); the
 // file is read when the tree asks for it (EngineTree:: set_item_icon_source). Items beyond the
-// engine list get the default icon. User-interface thread.
+// engine list get the default icon. Items before `first` are left as they are (engines just
+// appended to a long list). User-interface thread.
 void apply_site_icons(const std::vector<TraceEngine>& engines, EngineTree& tree,
-                      const std::filesystem::path& program_folder);
+                      const std::filesystem::path& program_folder, int first = 0);
 
 // What one icon address answered: the final status (0 when no answer came) and the body.
 struct IconAnswer {

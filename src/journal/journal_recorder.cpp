@@ -1,31 +1,8 @@
 #include "journal/journal_recorder.h"
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 #include "base/event_pump.h"
 
 namespace trasslo {
-namespace {
-
-// Runs `work` on a thread of its own while this one keeps the window's events going: creating,
-// opening and closing a journal sync the disk, which would freeze the window for tens of
-// milliseconds.
-void run_beside(const std::function<void()>& work) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        work();
-        done = true;
-    });
-    while (!done) {
-        process_pending_events();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    worker.join();
-}
-
-}  // namespace
 
 JournalRecorder::JournalRecorder(std::filesystem::path file, RunSource source, Notice notice,
                                  bool memory_fallback)
@@ -56,6 +33,8 @@ void JournalRecorder::give_up(std::string why) {
     if (notice_) notice_(text);
 }
 
+// Creating, opening and closing a journal sync the disk, which would freeze the window for tens
+// of milliseconds: they run beside the window's events.
 void JournalRecorder::run_started(const RunInputs& inputs) {
     if (resuming_) {
         if (journal_ && run_ && !journal_->reopen_run(*run_)) give_up(journal_->error());

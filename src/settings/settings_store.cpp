@@ -333,8 +333,16 @@ bool SettingsStore::write_bytes(std::string_view key, const ByteBuffer& bytes) {
     if (error && !std::filesystem::is_directory(target.parent_path())) return false;
 
     // Written beside the old file, then swapped in: an interrupted write leaves the old one.
-    return replace_file_atomically(
-        target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    // Its disk sync runs beside the window's events; a handler among them that writes settings
+    // of its own leaves this store's section as it found it.
+    const LocalText section = section_;
+    bool written = false;
+    run_beside([&] {
+        written = replace_file_atomically(
+            target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    });
+    section_ = section;
+    return written;
 }
 
 ByteBuffer SettingsStore::read_bytes(std::string_view key, const ByteBuffer& fallback) const {

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QPixmap>
+#include <QSignalBlocker>
 #include <cstring>
 
 #include "icons/default_icon.h"
@@ -167,6 +168,21 @@ void QtEngineTree::set_check_state(int index, int state) {
     if (QTreeWidgetItem* item = topLevelItem(index)) {
         item->setCheckState(0, state == 1 ? Qt::Checked : Qt::Unchecked);
     }
+}
+
+void QtEngineTree::set_all_check_states(int state) {
+    // One repaint for the whole list: each item's change would otherwise reach the view on
+    // its own, which for a hundred thousand items freezes the window for seconds.
+    Quiet quiet(quiet_);
+    const Qt::CheckState wanted = state == 1 ? Qt::Checked : Qt::Unchecked;
+    {
+        const QSignalBlocker block(model());
+        for (int i = 0, count = topLevelItemCount(); i < count; ++i) {
+            QTreeWidgetItem* item = topLevelItem(i);
+            if (item->checkState(0) != wanted) item->setCheckState(0, wanted);
+        }
+    }
+    viewport()->update();
 }
 
 int QtEngineTree::current_item() const {

@@ -28,6 +28,7 @@ class QtEngineTree : public QTreeWidget, public EngineTree {
     void set_current_item(int index) override;
     void set_item_icon(int index, const ByteBuffer& icon_file) override;
     void set_item_icon_source(int index, IconSource source) override;
+    void set_all_check_states(int state) override;
     void add_items(std::span<const EngineTreeItem> items) override;
 
     // Whether item `index` shows a picture (tests and the screenshot check look at it).
