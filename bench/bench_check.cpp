@@ -46,9 +46,9 @@ int bench_main(int argc, char** argv) {
     auto engines_on = [&](const std::string& page) {
         std::vector<TraceEngine> engines;
         for (int i = 0; i < count; ++i)
-            engines.push_back(TraceEngine{true, engine_encoding_utf8, "e" + std::to_string(i),
-                                          nginx.url("/" + page + "?e=" + std::to_string(i) +
-                                                    "&q={*}")});
+            engines.push_back(
+                TraceEngine{true, engine_encoding_utf8, "e" + std::to_string(i),
+                            nginx.url("/" + page + "?e=" + std::to_string(i) + "&q={*}")});
         return engines;
     };
 
@@ -86,17 +86,18 @@ int bench_main(int argc, char** argv) {
     }
     curl_global_cleanup();
 
-    std::printf("engine check of %d engines on one nginx site, against a trace run of them with "
-                "one keyword (interval 0): %d turns\n",
-                count, turns);
-    std::printf("  trace run         %8.0f visits/s\n",
-                2.0 * turns * count / trace_seconds);
+    std::printf(
+        "engine check of %d engines on one nginx site, against a trace run of them with "
+        "one keyword (interval 0): %d turns\n",
+        count, turns);
+    std::printf("  trace run         %8.0f visits/s\n", 2.0 * turns * count / trace_seconds);
     bool ok = true;
     for (const Pair& pair : pairs) {
         const double ratio = median(pair.ratios);
-        std::printf("  %s  check takes %5.2f x the run's time  (goal <= 2.5; %zu of %d "
-                    "verdicts as expected)\n",
-                    pair.name, ratio, pair.verdicts_as_expected, turns * count);
+        std::printf(
+            "  %s  check takes %5.2f x the run's time  (goal <= 2.5; %zu of %d "
+            "verdicts as expected)\n",
+            pair.name, ratio, pair.verdicts_as_expected, turns * count);
         ok = ok && ratio <= 2.5 &&
              pair.verdicts_as_expected == static_cast<std::size_t>(turns * count);
     }

@@ -10,9 +10,9 @@ namespace trasslo {
 
 const std::vector<std::string_view>& check_report_columns() {
     static const std::vector<std::string_view> columns = {
-        "engine",  "address", "verdict", "status",
-        "final_address", "charset", "echoed", "noindex",
-        "robots",  "suggested_encoding", "elapsed_ms", "title",
+        "engine",     "address", "verdict", "status", "final_address",
+        "charset",    "echoed",  "noindex", "robots", "suggested_encoding",
+        "elapsed_ms", "title",
     };
     return columns;
 }
@@ -20,9 +20,18 @@ const std::vector<std::string_view>& check_report_columns() {
 std::string check_report_row(const EngineCheck& check) {
     const CheckRecord r = check_record(check);
     const std::string fields[] = {
-        r.engine,  r.address, r.verdict,     std::to_string(r.status),
-        r.final_address, r.charset, r.echoed ? "1" : "0", r.noindex ? "1" : "0",
-        r.robots,  r.suggested_encoding, std::to_string(r.elapsed_ms), r.title,
+        r.engine,
+        r.address,
+        r.verdict,
+        std::to_string(r.status),
+        r.final_address,
+        r.charset,
+        r.echoed ? "1" : "0",
+        r.noindex ? "1" : "0",
+        r.robots,
+        r.suggested_encoding,
+        std::to_string(r.elapsed_ms),
+        r.title,
     };
     std::string row;
     for (const std::string& field : fields) {

@@ -52,7 +52,8 @@ std::size_t apply_checks(std::vector<TraceEngine>& list, const std::vector<Engin
                 continue;
             const TraceEngine before = engine;
             if (untick) engine.enabled = false;
-            if (fix_encoding && check.suggested_encoding) engine.encoding = *check.suggested_encoding;
+            if (fix_encoding && check.suggested_encoding)
+                engine.encoding = *check.suggested_encoding;
             if (engine != before) ++changed;
             break;
         }

@@ -49,8 +49,8 @@ CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_v
 
 // What a check changes in an engine list: with `untick`, every engine of `list` that was checked
 // (the same name, address and encoding as a checked one) and whose verdict is not ok is
-// unticked; with `fix_encoding`, an encoding-mismatch engine takes the suggested encoding. Nothing else
-// changes and nothing is removed; engines added or deleted since the check are simply found or
+// unticked; with `fix_encoding`, an encoding-mismatch engine takes the suggested encoding. Nothing
+// else changes and nothing is removed; engines added or deleted since the check are simply found or
 // not. Returns how many engines changed.
 std::size_t apply_checks(std::vector<TraceEngine>& list, const std::vector<EngineCheck>& checks,
                          bool untick, bool fix_encoding);

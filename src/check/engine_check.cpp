@@ -150,7 +150,8 @@ CheckRecord check_record(const EngineCheck& check) {
     record.echoed = check.visit.echoed;
     record.noindex = check.visit.noindex;
     record.robots = robots_verdict_name(check.robots);
-    if (check.suggested_encoding) record.suggested_encoding = encoding_name(*check.suggested_encoding);
+    if (check.suggested_encoding)
+        record.suggested_encoding = encoding_name(*check.suggested_encoding);
     record.elapsed_ms = check.elapsed_ms;
     record.title = to_utf8(check.visit.title);
     return record;
@@ -195,8 +196,8 @@ LocalText check_reason(const CheckRecord& record) {
 }
 
 LocalText check_status_line(const EngineCheck& check) {
-    LocalText line = local("【") + check.engine.name + local("】") +
-                     verdict_display_name(check.verdict);
+    LocalText line =
+        local("【") + check.engine.name + local("】") + verdict_display_name(check.verdict);
     const LocalText reason = check_reason(check_record(check));
     if (!reason.empty()) line += local("（") + reason + local("）");
     return line;

@@ -49,12 +49,12 @@ struct EngineCheck {
     TraceEngine engine;  // as it was checked
     LocalText keyword;
     Verdict verdict = Verdict::ok;
-    VisitOutcome visit;                         // with the engine's own encoding
-    std::optional<VisitOutcome> other_visit;    // with the other encoding, when one was made
+    VisitOutcome visit;                       // with the engine's own encoding
+    std::optional<VisitOutcome> other_visit;  // with the other encoding, when one was made
     RobotsVerdict robots = RobotsVerdict::unknown;
-    std::optional<int> suggested_encoding;      // engine_encoding_*, for encoding_mismatch
-    std::int64_t elapsed_ms = 0;                // the whole check of the engine
-    std::int64_t checked_ms = 0;                // when it ended, Unix time in milliseconds
+    std::optional<int> suggested_encoding;  // engine_encoding_*, for encoding_mismatch
+    std::int64_t elapsed_ms = 0;            // the whole check of the engine
+    std::int64_t checked_ms = 0;            // when it ended, Unix time in milliseconds
     bool abandoned = false;  // given up on a stop: no verdict, nothing to show or record
 };
 

@@ -17,8 +17,8 @@ int hex_value(char c) {
 }
 
 bool unreserved(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 void append_escape(std::string& out, unsigned char byte) {
@@ -119,7 +119,8 @@ RobotsRules RobotsRules::parse(std::string_view text) {
         } else if ((key == "allow" || key == "disallow") && current) {
             in_rules = true;
             // An empty rule matches nothing: "Disallow:" allows everything.
-            if (!value.empty()) current->rules.push_back({key == "allow", robots_normal_form(value)});
+            if (!value.empty())
+                current->rules.push_back({key == "allow", robots_normal_form(value)});
         }
     }
     return rules;

@@ -84,7 +84,8 @@ int check_command(const CliOptions& options, const fs::path& folder) {
         const fs::path file =
             options.engines ? fs::path(*options.engines) : engine_list_file_path(folder);
         if (!write_engine_list_file_at(file, *engines))
-            status = failure(exit_failed, "无法写出留痕引擎列表 " + file.string() + "，文件保持原样");
+            status =
+                failure(exit_failed, "无法写出留痕引擎列表 " + file.string() + "，文件保持原样");
     }
     return stopped ? exit_stopped : status;
 }

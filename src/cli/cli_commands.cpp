@@ -7,11 +7,11 @@
 #include <cstring>
 #include <optional>
 
+#include "cli/check_commands.h"
 #include "cli/cli_help.h"
 #include "cli/cli_inputs.h"
 #include "cli/cli_options.h"
 #include "cli/cli_warnings.h"
-#include "cli/check_commands.h"
 #include "cli/import_commands.h"
 #include "cli/journal_commands.h"
 #include "cli/stop_signals.h"

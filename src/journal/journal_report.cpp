@@ -79,8 +79,7 @@ std::optional<ReportFormat> report_format_of(std::string_view file_name) {
 
 void write_report_start(ReportFormat format, std::FILE* out) {
     if (format != ReportFormat::csv) return;
-    const std::string header =
-        csv_report_head({report_columns().begin(), report_columns().end()});
+    const std::string header = csv_report_head({report_columns().begin(), report_columns().end()});
     std::fwrite(header.data(), 1, header.size(), out);
 }
 

@@ -12,8 +12,7 @@ AbandonScope::AbandonScope(const bool& stop) : stop_(&stop), outer_(innermost) {
     innermost = this;
 }
 
-AbandonScope::AbandonScope(const std::atomic<bool>& stop)
-    : shared_stop_(&stop), outer_(innermost) {
+AbandonScope::AbandonScope(const std::atomic<bool>& stop) : shared_stop_(&stop), outer_(innermost) {
     innermost = this;
 }
 

@@ -113,8 +113,7 @@ TEST_F(EngineCheckList, OneSitePerVerdictWithinTheRequestBudget) {
         const std::string host = row.host;
         const std::string address =
             host == "down"
-                ? "http://127.0.0.1:" + std::to_string(support::unused_loopback_port()) +
-                      "/s?q={*}"
+                ? "http://127.0.0.1:" + std::to_string(support::unused_loopback_port()) + "/s?q={*}"
                 : sites.url(host, "/s?q={*}");
         engines.push_back(TraceEngine{true, row.encoding, host, address});
     }
@@ -180,11 +179,11 @@ TEST_F(EngineCheckList, OneSitePerVerdictWithinTheRequestBudget) {
     list.erase(list.begin() + 1);
     list.push_back(TraceEngine{true, 1, "new", sites.url("new.localhost", "/s?q={*}")});
     EXPECT_EQ(apply_checks(list, checks, true, true), engines.size() - 4);
-    EXPECT_TRUE(list[0].enabled);                          // ok
-    EXPECT_FALSE(list[2].enabled);                         // gbk
-    EXPECT_EQ(list[2].encoding, engine_encoding_gbk);      // its encoding fixed
-    EXPECT_EQ(list[3].encoding, engine_encoding_utf8);     // silent: not a mismatch
-    EXPECT_TRUE(list.back().enabled);                      // added after the check
+    EXPECT_TRUE(list[0].enabled);                       // ok
+    EXPECT_FALSE(list[2].enabled);                      // gbk
+    EXPECT_EQ(list[2].encoding, engine_encoding_gbk);   // its encoding fixed
+    EXPECT_EQ(list[3].encoding, engine_encoding_utf8);  // silent: not a mismatch
+    EXPECT_TRUE(list.back().enabled);                   // added after the check
 }
 
 TEST_F(EngineCheckList, AStopFromAnotherThreadEndsTheCheckInFlight) {
@@ -205,8 +204,8 @@ TEST_F(EngineCheckList, AStopFromAnotherThreadEndsTheCheckInFlight) {
     worker.join();
     EXPECT_TRUE(totals.stopped);
     EXPECT_EQ(reported, 0u);
-    EXPECT_EQ(sites.requests(), std::vector<std::string>{"stall.localhost " +
-                                                         search_target(engine_encoding_utf8)});
+    EXPECT_EQ(sites.requests(),
+              std::vector<std::string>{"stall.localhost " + search_target(engine_encoding_utf8)});
 }
 
 }  // namespace

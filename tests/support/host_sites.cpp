@@ -62,8 +62,8 @@ void HostSites::answer(Connection& connection, const RecordedRequest& request) {
     while (is_held(host)) {
         if (!connection.hold_for(20ms)) return;
     }
-    connection.send(http_reply(route.status, route.status == 200 ? "OK" : "Status", route.body,
-                               route.headers));
+    connection.send(
+        http_reply(route.status, route.status == 200 ? "OK" : "Status", route.body, route.headers));
 }
 
 }  // namespace trasslo::support
