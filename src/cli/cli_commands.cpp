@@ -3,18 +3,18 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
-#include "base/process_hooks.h"
+#include "cli/check_commands.h"
 #include "cli/cli_help.h"
 #include "cli/cli_inputs.h"
 #include "cli/cli_options.h"
 #include "cli/cli_warnings.h"
 #include "cli/import_commands.h"
 #include "cli/journal_commands.h"
+#include "cli/stop_signals.h"
 #include "cli/terminal_views.h"
 #include "run/export_link_addresses.h"
 #include "run/page_visit.h"
@@ -24,53 +24,6 @@
 
 namespace trasslo::cli {
 namespace {
-
-volatile std::sig_atomic_t stop_signal = 0;
-
-extern "C" void on_stop_signal(int) {
-    stop_signal = 1;
-}
-
-// SIGINT and SIGTERM are the stop button, for the run and the export alike. The handler only
-// notes the signal; the event pump, which both call between their steps and in their pauses,
-// turns it into one stop request. A second signal ends the program the usual way (SA_RESETHAND).
-class StopSignals {
-  public:
-    StopSignals() {
-        stop_signal = 0;
-        struct sigaction action {};
-        action.sa_handler = on_stop_signal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
-        sigaction(SIGINT, &action, &old_int_);
-        sigaction(SIGTERM, &action, &old_term_);
-    }
-    ~StopSignals() {
-        sigaction(SIGINT, &old_int_, nullptr);
-        sigaction(SIGTERM, &old_term_, nullptr);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    bool received() const { return stop_signal != 0; }
-
-  private:
-    ProcessHooks hooks() {
-        ProcessHooks h;
-        h.event_pump = [this] {
-            if (stop_signal && !delivered_) {
-                delivered_ = true;
-                request_trace_stop();
-            }
-        };
-        return h;
-    }
-
-    struct sigaction old_int_ {};
-    struct sigaction old_term_ {};
-    bool delivered_ = false;
-    ProcessHooksScope scope_{hooks()};
-};
 
 Terminal terminal() {
     return standard_terminal();
@@ -102,7 +55,7 @@ std::optional<std::vector<TraceEngine>> engines_for(const CliOptions& options,
 
 // The trace run on the terminal, stopped by SIGINT and SIGTERM; the command's exit status.
 int run_on_terminal(TerminalRunView& view, const RunServices& services) {
-    const StopSignals signals;
+    const StopSignals signals(request_trace_stop);
     const RunReport report = on_start_button_clicked(view, services);
     if (signals.received()) return exit_stopped;
     if (report.cancelled || view.asked_for_engines()) return exit_failed;
@@ -141,7 +94,7 @@ int export_command(const CliOptions& options, const std::filesystem::path& folde
     if (!keywords) return input_error(error);
     TerminalExportView view(terminal(), std::filesystem::path(*options.out), std::move(*engines),
                             std::move(*keywords));
-    const StopSignals signals;
+    const StopSignals signals(request_trace_stop);
     const ExportReport report = export_link_addresses(view);
     if (report.outcome == ExportOutcome::unwritable) {
         // The window's message asks for another path; here the path and the reason say more.
@@ -201,6 +154,8 @@ int run_cli(const std::vector<std::string>& args, const std::filesystem::path& p
             return import_command(options, program_folder);
         case Command::dedupe:
             return dedupe_command(options, program_folder);
+        case Command::check:
+            return check_command(options, program_folder);
         case Command::none:
             break;
     }

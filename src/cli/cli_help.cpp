@@ -17,6 +17,7 @@ constexpr const char* program_help =
     "  runs      列出留痕记录中的每次留痕\n"
     "  import    导入其他工具的引擎列表，不导入重复的引擎\n"
     "  dedupe    列出（加 --write 时删除）列表中重复的引擎\n"
+    "  check     检测留痕引擎是否还能留下痕迹，以及不能的原因\n"
     "\n"
     "各命令的帮助：trasslo-cli <命令> --help\n"
     "退出状态：0 成功；1 留痕被取消、测试的访问没有留下痕迹或文件无法写出；\n"
@@ -139,6 +140,30 @@ constexpr const char* dedupe_help =
     "  --engines FILE     留痕引擎列表文件（默认：程序目录的“留痕引擎列表.txt”）\n"
     "  --write            删除每组中保留的之外的引擎，并保存列表\n";
 
+constexpr const char* check_help =
+    "用法：trasslo-cli check [--engines FILE] [--keyword WORD] [--all] [--report FILE]\n"
+    "                        [--untick] [--fix-encoding] [--journal FILE]\n"
+    "\n"
+    "按列表顺序检测打勾的留痕引擎（加 --all 时检测全部）：用关键词访问一次留痕地址，\n"
+    "必要时换一种编码（GBK 与 UTF-8）再访问一次，并读取网站的 robots.txt（每个网站一次）。\n"
+    "每个引擎输出一行，如“【引擎名称】有效”或“【引擎名称】不显示关键词（状态码 200）”，\n"
+    "最后输出“检测完成：N 个有效，M 个无效”。结论依次为：无法连接、超时、证书错误、\n"
+    "网页错误、跳转首页、编码不符、不显示关键词、robots 禁止、禁止收录，都不是时为有效。\n"
+    "每次检测都记在留痕记录中。标准错误是终端时在那里显示进度条。SIGINT 或 SIGTERM\n"
+    "停止检测（退出状态 130）。没有要检测的引擎时退出状态 1。\n"
+    "\n"
+    "选项：\n"
+    "  --engines FILE     留痕引擎列表文件（默认：程序目录的“留痕引擎列表.txt”，\n"
+    "                     没有时用内置的八个引擎）\n"
+    "  --keyword WORD     检测用的关键词（默认：“测试”加六位随机数字）；为空时退出状态 2\n"
+    "  --all              检测所有引擎，不只是打勾的\n"
+    "  --report FILE      把结论写成 CSV 报告（UTF-8 带 BOM，CR LF），列：engine,address,\n"
+    "                     verdict,status,final_address,charset,echoed,noindex,robots,\n"
+    "                     suggested_encoding,elapsed_ms,title\n"
+    "  --untick           取消勾选检测过而结论不是有效的引擎，并保存列表（其他不变）\n"
+    "  --fix-encoding     把编码不符的引擎改为建议的编码，并保存列表\n"
+    "  --journal FILE     留痕记录（默认：程序目录的“留痕记录.db”）\n";
+
 }  // namespace
 
 std::string help_text(Command command) {
@@ -159,6 +184,8 @@ std::string help_text(Command command) {
             return import_help;
         case Command::dedupe:
             return dedupe_help;
+        case Command::check:
+            return check_help;
         case Command::none:
             break;
     }

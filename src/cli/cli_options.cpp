@@ -86,6 +86,16 @@ void dedupe_options(CLI::App& app, CliOptions& options) {
     add_flag(app, "--write", options.write);
 }
 
+void check_options(CLI::App& app, CliOptions& options) {
+    add_value(app, "--engines", options.engines);
+    add_value(app, "--keyword", options.keyword);
+    add_flag(app, "--all", options.all);
+    add_value(app, "--report", options.report);
+    add_flag(app, "--untick", options.untick);
+    add_flag(app, "--fix-encoding", options.fix_encoding);
+    add_journal(app, options, false);
+}
+
 // What a command needs beyond its options' syntax; the usage error, or "" when it is met.
 std::string test_needs(const CliOptions& options) {
     return options.address.empty() ? "test 命令缺少网址" : "";
@@ -112,6 +122,10 @@ std::string report_needs(const CliOptions& options) {
     return "";
 }
 
+std::string check_needs(const CliOptions& options) {
+    return options.keyword && options.keyword->empty() ? "--keyword 的关键词为空" : "";
+}
+
 std::string import_needs(const CliOptions& options) {
     if (options.files.empty()) return "import 命令缺少要导入的文件";
     if (options.encoding && *options.encoding != "gbk" && *options.encoding != "utf8")
@@ -130,7 +144,7 @@ struct CommandInfo {
     std::string (*needs)(const CliOptions&);  // may be null
 };
 
-constexpr std::array<CommandInfo, 8> commands = {{
+constexpr std::array<CommandInfo, 9> commands = {{
     {Command::run, "run", run_options, run_needs},
     {Command::export_addresses, "export", export_options, export_needs},
     {Command::test, "test", test_options, test_needs},
@@ -139,6 +153,7 @@ constexpr std::array<CommandInfo, 8> commands = {{
     {Command::runs, "runs", runs_options, nullptr},
     {Command::import_engines, "import", import_options, import_needs},
     {Command::dedupe, "dedupe", dedupe_options, nullptr},
+    {Command::check, "check", check_options, check_needs},
 }};
 
 const CommandInfo* find_command(std::string_view name) {

@@ -18,7 +18,8 @@ enum class Command {
     report,
     runs,
     import_engines,
-    dedupe
+    dedupe,
+    check
 };
 
 struct CliOptions {
@@ -33,15 +34,18 @@ struct CliOptions {
     bool utf8 = false;                      // test --utf8
     std::vector<std::string> journals;      // --journal FILE (repeatable on report)
     bool resume = false;                    // run --resume
-    std::optional<std::string> report;      // run --report FILE (.csv or .jsonl)
+    std::optional<std::string> report;      // run --report FILE (.csv or .jsonl); check (.csv)
     std::optional<std::string> run_id;      // report --run N
-    bool all = false;                       // report --all
+    bool all = false;                       // report --all; check --all (every engine)
     std::optional<std::string> format;      // report --format csv|jsonl
     std::vector<std::string> files;         // import FILE...
     std::optional<std::string> encoding;    // import --encoding gbk|utf8
     std::vector<std::string> placeholders;  // import --placeholder TEXT, any number of them
     bool dry_run = false;                   // import --dry-run
     bool write = false;                     // dedupe --write
+    std::optional<std::string> keyword;     // check --keyword WORD
+    bool untick = false;                    // check --untick
+    bool fix_encoding = false;              // check --fix-encoding
 };
 
 struct ParseResult {

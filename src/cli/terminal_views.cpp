@@ -13,6 +13,17 @@ std::string terminal_line(std::string_view local_text) {
     return line;
 }
 
+std::string progress_bar_text(int position, int maximum) {
+    constexpr int width = 30;
+    const int filled =
+        maximum > 0 ? static_cast<int>(static_cast<long long>(width) * position / maximum) : 0;
+    std::string bar = "\r[";
+    bar.append(static_cast<std::size_t>(filled), '#');
+    bar.append(static_cast<std::size_t>(width - filled), '.');
+    bar += "] " + std::to_string(position) + "/" + std::to_string(maximum);
+    return bar;
+}
+
 Terminal standard_terminal() {
     Terminal t;
     t.progress_bar = ::isatty(STDERR_FILENO) == 1;
@@ -30,12 +41,7 @@ TerminalRunView::TerminalRunView(Terminal terminal, std::vector<TraceEngine> eng
 
 void TerminalRunView::draw_bar() {
     if (!terminal_.progress_bar || !bar_visible_ || maximum_ <= 0) return;
-    constexpr int width = 30;
-    const int filled = static_cast<int>(static_cast<long long>(width) * position_ / maximum_);
-    std::string bar = "\r[";
-    bar.append(static_cast<std::size_t>(filled), '#');
-    bar.append(static_cast<std::size_t>(width - filled), '.');
-    bar += "] " + std::to_string(position_) + "/" + std::to_string(maximum_);
+    std::string bar = progress_bar_text(position_, maximum_);
     if (round_ > 0)
         bar += " 第 " + std::to_string(round_) + "/" + std::to_string(rounds_total_) + " 轮";
     bar += "\x1b[K";
@@ -103,6 +109,50 @@ MessageAnswer TerminalRunView::show_run_message(const MessageRequest& request) {
     std::fprintf(terminal_.out, "%s\n", terminal_line(request.text).c_str());
     std::fflush(terminal_.out);
     return MessageAnswer::ok;
+}
+
+TerminalCheckView::TerminalCheckView(Terminal terminal, int engines)
+    : terminal_(terminal), maximum_(engines) {
+    draw_bar();
+}
+
+TerminalCheckView::~TerminalCheckView() {
+    clear_bar();
+}
+
+void TerminalCheckView::draw_bar() {
+    if (!terminal_.progress_bar || maximum_ <= 0) return;
+    std::fputs((progress_bar_text(position_, maximum_) + "\x1b[K").c_str(), terminal_.err);
+    std::fflush(terminal_.err);
+    bar_drawn_ = true;
+}
+
+void TerminalCheckView::clear_bar() {
+    if (!bar_drawn_) return;
+    std::fputs("\r\x1b[K", terminal_.err);
+    std::fflush(terminal_.err);
+    bar_drawn_ = false;
+}
+
+void TerminalCheckView::engine_checked(const LocalText& line) {
+    clear_bar();
+    std::fprintf(terminal_.out, "%s\n", terminal_line(line).c_str());
+    std::fflush(terminal_.out);
+    ++position_;
+    draw_bar();
+}
+
+void TerminalCheckView::show_notice(const std::string& text) {
+    clear_bar();
+    std::fprintf(terminal_.err, "trasslo-cli：%s\n", text.c_str());
+    std::fflush(terminal_.err);
+    draw_bar();
+}
+
+void TerminalCheckView::finish(const LocalText& line) {
+    clear_bar();
+    std::fprintf(terminal_.out, "%s\n", terminal_line(line).c_str());
+    std::fflush(terminal_.out);
 }
 
 TerminalExportView::TerminalExportView(Terminal terminal, std::filesystem::path out_file,

@@ -85,6 +85,36 @@ class TerminalExportView : public ExportView {
     LocalText keywords_;
 };
 
+// The engine check on a terminal: one line per engine on standard output, the progress bar on
+// standard error when that is a terminal, notices on standard error.
+class TerminalCheckView {
+  public:
+    TerminalCheckView(Terminal terminal, int engines);
+    ~TerminalCheckView();
+    TerminalCheckView(const TerminalCheckView&) = delete;
+    TerminalCheckView& operator=(const TerminalCheckView&) = delete;
+
+    // One engine checked: its line (local text), and the bar moves on.
+    void engine_checked(const LocalText& line);
+    // A line for the user beside the check (UTF-8), such as why the journal is not kept.
+    void show_notice(const std::string& text);
+    // The closing line (local text) on standard output, the bar gone.
+    void finish(const LocalText& line);
+
+  private:
+    void draw_bar();
+    void clear_bar();
+
+    Terminal terminal_;
+    int maximum_ = 0;
+    int position_ = 0;
+    bool bar_drawn_ = false;
+};
+
+// The bar as drawn on a terminal: "\r[###.....] 3/10"; the caller adds what follows and
+// "\x1b[K", which clears the rest of the line.
+std::string progress_bar_text(int position, int maximum);
+
 // Standard output and error, with the progress bar when standard error is a terminal.
 Terminal standard_terminal();
 

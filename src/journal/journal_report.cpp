@@ -30,8 +30,15 @@ void append_number(std::string& out, std::int64_t value) {
     out.append(digits, result.ptr);
 }
 
-// A CSV field: quoted, with quotes doubled, when it holds a comma, a quote or a line break.
-void append_csv_text(std::string& out, std::string_view text) {
+bool flush(std::string& block, std::FILE* out) {
+    const bool ok = std::fwrite(block.data(), 1, block.size(), out) == block.size();
+    block.clear();
+    return ok;
+}
+
+}  // namespace
+
+void append_csv_field(std::string& out, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
         out.append(text);
         return;
@@ -44,13 +51,15 @@ void append_csv_text(std::string& out, std::string_view text) {
     out += '"';
 }
 
-bool flush(std::string& block, std::FILE* out) {
-    const bool ok = std::fwrite(block.data(), 1, block.size(), out) == block.size();
-    block.clear();
-    return ok;
+std::string csv_report_head(const std::vector<std::string_view>& columns) {
+    std::string head = "\xEF\xBB\xBF";
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (c) head += ',';
+        head.append(columns[c]);
+    }
+    head += "\r\n";
+    return head;
 }
-
-}  // namespace
 
 const std::array<std::string_view, 15>& report_columns() {
     static constexpr std::array<std::string_view, 15> columns = {
@@ -70,12 +79,7 @@ std::optional<ReportFormat> report_format_of(std::string_view file_name) {
 
 void write_report_start(ReportFormat format, std::FILE* out) {
     if (format != ReportFormat::csv) return;
-    std::string header = "\xEF\xBB\xBF";
-    for (std::string_view column : report_columns()) {
-        if (header.size() > 3) header += ',';
-        header.append(column);
-    }
-    header += "\r\n";
+    const std::string header = csv_report_head({report_columns().begin(), report_columns().end()});
     std::fwrite(header.data(), 1, header.size(), out);
 }
 
@@ -103,7 +107,7 @@ bool write_report_rows(Journal& journal, std::optional<std::int64_t> run, Report
                 if (c) block += ',';
                 const int column = static_cast<int>(c);
                 if (kKinds[c] == Kind::text)
-                    append_csv_text(block, rows.text(column));
+                    append_csv_field(block, rows.text(column));
                 else
                     append_number(block, rows.integer(column));
             }

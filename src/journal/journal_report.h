@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "journal/journal.h"
 
@@ -25,6 +26,12 @@ const std::array<std::string_view, 15>& report_columns();
 
 // The format a report file's name asks for: ".csv" or ".jsonl" (ASCII case folded).
 std::optional<ReportFormat> report_format_of(std::string_view file_name);
+
+// The CSV rules every report of the program follows, for the reports made elsewhere (the engine
+// check's): a field is quoted, its quotes doubled, when it holds a comma, a quote or a line
+// break; the file starts with the byte-order mark and the header line; lines end in CR LF.
+void append_csv_field(std::string& out, std::string_view text);
+std::string csv_report_head(const std::vector<std::string_view>& columns);
 
 // Writes what goes before the rows: the CSV's byte-order mark and header line; nothing for
 // JSON Lines.

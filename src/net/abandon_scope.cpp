@@ -8,7 +8,11 @@ thread_local AbandonScope* innermost = nullptr;
 
 }  // namespace
 
-AbandonScope::AbandonScope(const bool& stop) : stop_(stop), outer_(innermost) {
+AbandonScope::AbandonScope(const bool& stop) : stop_(&stop), outer_(innermost) {
+    innermost = this;
+}
+
+AbandonScope::AbandonScope(const std::atomic<bool>& stop) : shared_stop_(&stop), outer_(innermost) {
     innermost = this;
 }
 
@@ -19,7 +23,7 @@ AbandonScope::~AbandonScope() {
 bool abandon_requested() {
     bool requested = false;
     for (AbandonScope* scope = innermost; scope != nullptr; scope = scope->outer_) {
-        if (scope->stop_) {
+        if (scope->asked()) {
             scope->abandoned_ = true;
             requested = true;
         }

@@ -9,6 +9,8 @@
 //   if (abandon.abandoned()) { /* the visit was given up: do not count it */ }
 #pragma once
 
+#include <atomic>
+
 namespace trasslo {
 
 class AbandonScope {
@@ -17,6 +19,8 @@ class AbandonScope {
     // `stop` is true. `stop` must outlive the scope and is read on this thread only. Scopes
     // nest: a request is given up when any scope around it asks.
     explicit AbandonScope(const bool& stop);
+    // The same for a worker thread, whose stop flag is set from another thread.
+    explicit AbandonScope(const std::atomic<bool>& stop);
     ~AbandonScope();
     AbandonScope(const AbandonScope&) = delete;
     AbandonScope& operator=(const AbandonScope&) = delete;
@@ -26,7 +30,9 @@ class AbandonScope {
 
   private:
     friend bool abandon_requested();
-    const bool& stop_;
+    bool asked() const { return stop_ ? *stop_ : shared_stop_->load(); }
+    const bool* stop_ = nullptr;
+    const std::atomic<bool>* shared_stop_ = nullptr;
     AbandonScope* outer_;
     bool abandoned_ = false;
 };

@@ -92,7 +92,9 @@ class CurlTransfer {
 
 struct Sink {
     HttpResponse* response;
+    std::size_t keep_first = 0;  // HttpRequest::keep_first_bytes
     bool over_cap = false;
+    bool cut = false;  // the body reached keep_first: the rest is not wanted
 };
 
 size_t on_body(char* data, size_t size, size_t count, void* user) {
@@ -100,6 +102,13 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
     const size_t n = size * count;
     ByteBuffer& body = sink->response->body;
     sink->response->received_bytes += n;
+    if (sink->keep_first > 0 && body.size() + n >= sink->keep_first) {
+        const std::size_t wanted = sink->keep_first - body.size();
+        body.insert(body.end(), reinterpret_cast<const std::uint8_t*>(data),
+                    reinterpret_cast<const std::uint8_t*>(data) + wanted);
+        sink->cut = true;
+        return 0;  // enough: curl stops with a write error, which is no failure here
+    }
     if (body.size() + n > kMaxBodyBytes) {
         sink->over_cap = true;
         return 0;  // makes curl stop with a write error
@@ -222,7 +231,9 @@ bool configure(CurlTransfer& t, const HttpRequest& request, HttpResponse& respon
     set(CURLOPT_WRITEDATA, static_cast<void*>(&sink));
     set(CURLOPT_HEADERFUNCTION, on_header);
     set(CURLOPT_HEADERDATA, static_cast<void*>(&response));
-    set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
+    // A body that is only read up to a point may announce any length.
+    if (request.keep_first_bytes == 0)
+        set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
 
     // Method and body.
     if (request.send_body) {
@@ -323,7 +334,7 @@ HttpResponse perform_request(const HttpRequest& request) {
         global_init();
         CurlTransfer transfer;
         if (!transfer.valid()) return response;
-        Sink sink{&response};
+        Sink sink{&response, std::min(request.keep_first_bytes, kMaxBodyBytes)};
         if (!configure(transfer, request, response, sink) || !transfer.start()) return response;
 
         // The multi interface lets the user-interface thread handle its events every 10 ms
@@ -368,6 +379,8 @@ HttpResponse perform_request(const HttpRequest& request) {
             response.error = RequestError::aborted;
         } else if (sink.over_cap) {
             response.error = RequestError::too_large;
+        } else if (sink.cut) {
+            response.error = RequestError::none;
         } else {
             response.error = map_curl_error(result);
         }

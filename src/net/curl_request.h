@@ -47,6 +47,8 @@ struct HttpRequest {
     std::string user{}, password{};      // server credentials, any scheme; empty: none
     std::string proxy_user{}, proxy_password{};
     const std::atomic<bool>* cancel = nullptr;  // set (from an event handler) to stop
+    std::size_t keep_first_bytes = 0;  // > 0: a longer body is cut to this many bytes and the
+                                       // exchange ends there as a success, instead of too_large
 };
 
 struct HttpResponse {

@@ -92,7 +92,8 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
     const Case cases[] = {
         {{"--help"},
          "用法：trasslo-cli <命令>",
-         {"run", "export", "test", "engines", "report", "runs", "import", "dedupe", "130"}},
+         {"run", "export", "test", "engines", "report", "runs", "import", "dedupe", "check",
+          "130"}},
         {{"-h"}, "用法：trasslo-cli <命令>", {"run"}},
         {{"run", "--help"},
          "用法：trasslo-cli run",
@@ -104,6 +105,9 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
         {{"runs", "-h"}, "用法：trasslo-cli runs", {"--journal"}},
         {{"import", "--help"}, "用法：trasslo-cli import", {"--placeholder", "--dry-run", "{kw}"}},
         {{"help", "dedupe"}, "用法：trasslo-cli dedupe", {"--write"}},
+        {{"check", "--help"},
+         "用法：trasslo-cli check",
+         {"--keyword", "--untick", "--fix-encoding", "suggested_encoding", "robots 禁止"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -145,6 +149,9 @@ TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndSayWhy) {
         {"import", "a.txt", "--write"},
         {"dedupe", "a.txt"},
         {"dedupe", "--write=yes"},
+        {"check", "--keyword="},
+        {"check", "--keyword", ""},
+        {"check", "--rounds", "2"},
     };
     for (const std::vector<std::string>& args : cases) {
         std::string joined;

@@ -10,9 +10,9 @@ HostSites::HostSites()
       }) {}
 
 void HostSites::serve(const std::string& host, const std::string& path, const std::string& body,
-                      int status) {
+                      int status, const std::vector<std::string>& headers) {
     std::lock_guard lock(mutex_);
-    routes_[host + " " + path] = {status, body};
+    routes_[host + " " + path] = {status, body, headers};
 }
 
 void HostSites::hold(const std::string& host) {
@@ -52,7 +52,7 @@ void HostSites::answer(Connection& connection, const RecordedRequest& request) {
     std::string host = request.header("Host").value_or("");
     host = host.substr(0, host.find(':'));
     const std::string key = host + " " + request.target;
-    Route route{404, ""};
+    Route route{404, "", {}};
     {
         std::lock_guard lock(mutex_);
         requests_.push_back(key);
@@ -62,7 +62,8 @@ void HostSites::answer(Connection& connection, const RecordedRequest& request) {
     while (is_held(host)) {
         if (!connection.hold_for(20ms)) return;
     }
-    connection.send(http_reply(route.status, route.status == 200 ? "OK" : "Status", route.body));
+    connection.send(
+        http_reply(route.status, route.status == 200 ? "OK" : "Status", route.body, route.headers));
 }
 
 }  // namespace trasslo::support

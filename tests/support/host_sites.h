@@ -27,9 +27,10 @@ class HostSites {
     HostSites(const HostSites&) = delete;
     HostSites& operator=(const HostSites&) = delete;
 
-    // Answers `path` (the whole request target) at `host` with `status` and `body`.
+    // Answers `path` (the whole request target) at `host` with `status`, `body` and the extra
+    // header lines `headers` ("Location: /").
     void serve(const std::string& host, const std::string& path, const std::string& body,
-               int status = 200);
+               int status = 200, const std::vector<std::string>& headers = {});
     // Requests to `host` wait, whatever their path, until release().
     void hold(const std::string& host);
     // Lets every held request go, and holds nothing from now on.
@@ -51,6 +52,7 @@ class HostSites {
     struct Route {
         int status = 200;
         std::string body;
+        std::vector<std::string> headers;
     };
     void answer(Connection& connection, const RecordedRequest& request);
     bool is_held(const std::string& host) const;

@@ -1,0 +1,79 @@
+// The check of one engine: does a search through it still leave a trace, and if not, why. One
+// trace visit (run/page_visit.h, the visit a run makes) with the keyword; a second visit with
+// the keyword in the other encoding (GBK <-> UTF-8) only when the first page did not show the
+// keyword and nothing earlier decided; the site's robots.txt (check/site_robots.h) once the
+// site answered. The verdict is the first of the list below that applies.
+//
+//   SiteRobots robots;                      // one per check of a list
+//   const EngineCheck check = check_engine(engine, default_check_keyword(), robots);
+//   puts(check_status_line(check));         // "【新浪】不显示关键词（状态码 200）"
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "check/site_robots.h"
+#include "engines/trace_engine.h"
+#include "journal/check_records.h"
+#include "net/visit_outcome.h"
+#include "text/local_text.h"
+
+namespace trasslo {
+
+// In the order they are tried.
+enum class Verdict {
+    unreachable,        // no answer: the name does not resolve, refused or reset
+    timeout,            // the visit hit its deadline
+    tls_error,          // certificate not trusted, or the handshake failed
+    http_error,         // final status 400 or more
+    redirect_home,      // redirects ended on "/" without a query; the template's path is not "/"
+    encoding_mismatch,  // not shown with the engine's encoding, shown with the other one
+    not_echoed,         // the page does not show the keyword
+    robots_disallow,    // robots.txt keeps Baiduspider or Googlebot from the address
+    noindex,            // the page is marked noindex
+    ok,
+};
+
+// "unreachable", "timeout", "tls-error", "http-error", "redirect-home", "encoding-mismatch",
+// "not-echoed", "robots-disallow", "noindex", "ok"; and back (nothing for another text).
+std::string_view verdict_name(Verdict verdict);
+std::optional<Verdict> verdict_from_name(std::string_view name);
+
+// What the terminal and the window show: "无法连接", "超时", "证书错误", "网页错误", "跳转首页",
+// "编码不符", "不显示关键词", "robots 禁止", "禁止收录", "有效".
+LocalText verdict_display_name(Verdict verdict);
+
+struct EngineCheck {
+    TraceEngine engine;  // as it was checked
+    LocalText keyword;
+    Verdict verdict = Verdict::ok;
+    VisitOutcome visit;                       // with the engine's own encoding
+    std::optional<VisitOutcome> other_visit;  // with the other encoding, when one was made
+    RobotsVerdict robots = RobotsVerdict::unknown;
+    std::optional<int> suggested_encoding;  // engine_encoding_*, for encoding_mismatch
+    std::int64_t elapsed_ms = 0;            // the whole check of the engine
+    std::int64_t checked_ms = 0;            // when it ended, Unix time in milliseconds
+    bool abandoned = false;  // given up on a stop: no verdict, nothing to show or record
+};
+
+// Checks one engine (its address template and encoding) with `keyword` (local text) on the
+// calling thread. At most two visits, and a robots.txt request for a site `robots` has not
+// fetched yet. A stop asked through an abandon scope of the thread (net/abandon_scope.h) gives
+// the check up at the request in flight: the result is then `abandoned`.
+EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots);
+
+// The check as the journal keeps it; and back, as far as a verdict, its reason and its time go.
+CheckRecord check_record(const EngineCheck& check);
+
+// The short reason behind a verdict (local text), from what the journal keeps: the status
+// code, the final address, the suggested encoding; empty for ok.
+//   "状态码 404"  "跳转到 http://a.cn/"  "应为 GBK 编码"
+LocalText check_reason(const CheckRecord& record);
+
+// The line of one checked engine: "【" name "】" verdict, then the reason in full-width brackets
+// unless the verdict is ok: "【新浪】有效", "【百度】网页错误（状态码 404）".
+LocalText check_status_line(const EngineCheck& check);
+
+}  // namespace trasslo

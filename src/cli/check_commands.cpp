@@ -1,0 +1,93 @@
+#include "cli/check_commands.h"
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check/check_report.h"
+#include "check/check_run.h"
+#include "cli/cli_commands.h"
+#include "cli/cli_inputs.h"
+#include "cli/stop_signals.h"
+#include "cli/terminal_views.h"
+#include "engines/engine_list_file.h"
+#include "journal/journal.h"
+
+namespace trasslo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+int failure(int status, const std::string& message) {
+    std::fprintf(stderr, "trasslo-cli：%s\n", message.c_str());
+    return status;
+}
+
+// The journal the checks are kept in; none, said through the view, when it cannot be used.
+std::unique_ptr<Journal> open_journal(const CliOptions& options, const fs::path& folder,
+                                      TerminalCheckView& view) {
+    const fs::path file =
+        options.journals.empty() ? journal_file_path(folder) : fs::path(options.journals.back());
+    std::string error;
+    std::optional<fs::path> aside;
+    std::unique_ptr<Journal> journal = Journal::open(file, Journal::Mode::write, error, &aside);
+    if (aside)
+        view.show_notice("留痕记录 " + file.string() + " 已损坏，已改名为 " + aside->string() +
+                         " 保留，并新建留痕记录");
+    if (!journal) view.show_notice("本次检测不做记录：" + error);
+    return journal;
+}
+
+}  // namespace
+
+int check_command(const CliOptions& options, const fs::path& folder) {
+    std::string error;
+    std::vector<std::string> warnings;
+    std::optional<std::vector<TraceEngine>> engines =
+        load_engines(options.engines, folder, error, warnings);
+    for (const std::string& warning : warnings) std::fprintf(stderr, "%s\n", warning.c_str());
+    if (!engines) return failure(exit_usage, error);
+
+    std::vector<TraceEngine> chosen;
+    for (std::size_t position : engines_to_check(*engines, options.all))
+        chosen.push_back((*engines)[position]);
+    if (chosen.empty())
+        return failure(exit_failed, options.all ? "留痕引擎列表中没有引擎" : "没有打勾的留痕引擎");
+
+    const LocalText keyword = options.keyword ? local(*options.keyword) : default_check_keyword();
+    std::vector<EngineCheck> checks;
+    CheckTotals totals;
+    bool stopped = false;
+    {
+        TerminalCheckView view(standard_terminal(), static_cast<int>(chosen.size()));
+        const std::unique_ptr<Journal> journal = open_journal(options, folder, view);
+        const StopSignals signals;
+        totals = check_engines(
+            chosen, keyword, signals.flag(),
+            [&](std::size_t, const EngineCheck& check) {
+                view.engine_checked(check_status_line(check));
+                checks.push_back(check);
+            },
+            journal.get(), [&view](const std::string& text) { view.show_notice(text); });
+        stopped = signals.received();
+        view.finish(local("检测完成：") + std::to_string(totals.valid) + local(" 个有效，") +
+                    std::to_string(totals.invalid) + local(" 个无效"));
+    }
+
+    int status = exit_ok;
+    if (options.report && !write_check_report(*options.report, checks, error))
+        status = failure(exit_failed, error);
+    if (options.untick || options.fix_encoding) {
+        apply_checks(*engines, checks, options.untick, options.fix_encoding);
+        const fs::path file =
+            options.engines ? fs::path(*options.engines) : engine_list_file_path(folder);
+        if (!write_engine_list_file_at(file, *engines))
+            status =
+                failure(exit_failed, "无法写出留痕引擎列表 " + file.string() + "，文件保持原样");
+    }
+    return stopped ? exit_stopped : status;
+}
+
+}  // namespace trasslo::cli
