@@ -26,6 +26,7 @@
 #include "app/version.h"
 #include "base/event_pump.h"
 #include "base/process_hooks.h"
+#include "check/check_worker.h"
 #include "engines/engine_import.h"
 #include "engines/engine_list.h"
 #include "files/whole_file.h"
@@ -117,6 +118,7 @@ MainWindow::MainWindow(std::filesystem::path program_folder, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    stop_engine_check();
     if (tray_ != nullptr) tray_->hide();
 }
 
@@ -226,6 +228,8 @@ void MainWindow::build_engine_menu() {
                             &MainWindow::import_engine_lists);
     engine_menu_->addAction(QStringLiteral("导出留痕报告.."), this,
                             &MainWindow::export_journal_report);
+    check_action_ = engine_menu_->addAction(QStringLiteral("检测打勾的引擎"), this,
+                                            &MainWindow::toggle_engine_check);
 }
 
 void MainWindow::on_created() {
@@ -238,6 +242,7 @@ void MainWindow::on_created() {
     }
     load_engine_list(engine_list(), *tree_, folder_);
     apply_site_icons(engine_list().engines, *tree_, folder_);
+    load_check_marks();
     lay_status_over_progress();
     progress_->hide();
     tray_ = new TrayIcon(
@@ -258,6 +263,7 @@ void MainWindow::lay_status_over_progress() {
 
 void MainWindow::refresh_site_icons() {
     apply_site_icons(engine_list().engines, *tree_, folder_);
+    apply_check_marks();
     start_site_icon_download();
 }
 
@@ -423,6 +429,7 @@ void MainWindow::import_engine_lists() {
         const int first = tree_->item_count();
         append_engines(engine_list(), *tree_, std::move(report.engines));
         apply_site_icons(engine_list().engines, *tree_, folder_, first);
+        apply_check_marks(first);
         process_pending_events();
         if (closing_) return;
         start_site_icon_download();
@@ -449,6 +456,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::shut_down() {
     closing_ = true;
+    stop_engine_check();
     // Whatever still runs further up the stack winds down without asking anything.
     if (ProcessHooksScope* hooks = ProcessHooksScope::current()) hooks->set_message_box({});
     request_trace_stop();  // a run or an export under way stops at its next check

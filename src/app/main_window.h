@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "app/add_engine_dialog.h"
@@ -17,6 +18,7 @@
 #include "run/export_link_addresses.h"
 #include "run/run_view.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -28,6 +30,9 @@ class QToolButton;
 namespace trasslo {
 
 class QtEngineTree;
+class CheckWorker;
+struct CheckTotals;
+struct EngineCheck;
 class ClickableLabel;
 class TrayIcon;
 
@@ -60,6 +65,11 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     // "导入引擎列表..": the files the user picks are imported into the list (engine_import.h),
     // their new engines appended ticked with their icons fetched, and the summary shown.
     void import_engine_lists();
+    // "检测打勾的引擎": checks the ticked engines on a worker thread (check/check_worker.h), its
+    // progress in the status label and the bar; while it runs the same menu line reads
+    // "停止检测" and stops it. At the end a question offers to untick the engines found dead.
+    void toggle_engine_check();
+    bool engine_check_running() const { return check_ != nullptr; }
     // The tray's quit command after its question was answered OK.
     void quit_from_tray();
 
@@ -124,6 +134,17 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     void shut_down();
     void on_tree_current_changed(int index);
     void start_site_icon_download();
+    // The engine check's side (main_window_check.cpp).
+    void on_engine_checked(std::size_t done, std::size_t total, const EngineCheck& check);
+    void on_engine_check_finished(const CheckTotals& totals,
+                                  const std::vector<EngineCheck>& checks);
+    // Marks the item of the `taken`-th engine the check took.
+    void mark_checked_engine(const EngineCheck& check, std::size_t taken);
+    // Reads each engine's last check from the journal (after a restart).
+    void load_check_marks();
+    // Gives the items from `first` on the tooltip and greying of their engine's last check.
+    void apply_check_marks(int first = 0);
+    void stop_engine_check();
 
     std::filesystem::path folder_;
     // Whether the start-up's icon download is still to be started.
@@ -148,6 +169,17 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     FileChooser chooser_;
     OpenFilesChooser open_files_chooser_;
     QMenu* engine_menu_ = nullptr;
+    QAction* check_action_ = nullptr;
+    // The last check of each engine address (local text): the item's tooltip, and whether the
+    // engine is drawn greyed (its verdict was not ok).
+    struct CheckMark {
+        QString tooltip;
+        bool greyed = false;
+    };
+    std::unordered_map<LocalText, CheckMark> check_marks_;
+    std::unique_ptr<CheckWorker> check_;
+    // The positions in the engine list of the engines the running check took, in its order.
+    std::vector<std::size_t> check_positions_;
 };
 
 }  // namespace trasslo

@@ -1,6 +1,9 @@
 #include "check/check_run.h"
 
+#include <optional>
 #include <random>
+#include <string_view>
+#include <unordered_map>
 
 #include "journal/check_records.h"
 #include "net/abandon_scope.h"
@@ -42,13 +45,18 @@ CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_v
 
 std::size_t apply_checks(std::vector<TraceEngine>& list, const std::vector<EngineCheck>& checks,
                          bool untick, bool fix_encoding) {
+    // The checks that change something, by address: a list of a hundred thousand engines is
+    // gone through once, not once per check.
+    std::unordered_multimap<std::string_view, const EngineCheck*> failed;
+    for (const EngineCheck& check : checks)
+        if (!check.abandoned && check.verdict != Verdict::ok)
+            failed.emplace(check.engine.address, &check);
     std::size_t changed = 0;
     for (TraceEngine& engine : list) {
-        for (const EngineCheck& check : checks) {
-            if (check.abandoned || check.verdict == Verdict::ok) continue;
-            const TraceEngine& checked = check.engine;
-            if (engine.name != checked.name || engine.address != checked.address ||
-                engine.encoding != checked.encoding)
+        const auto [first, last] = failed.equal_range(engine.address);
+        for (auto it = first; it != last; ++it) {
+            const EngineCheck& check = *it->second;
+            if (engine.name != check.engine.name || engine.encoding != check.engine.encoding)
                 continue;
             const TraceEngine before = engine;
             if (untick) engine.enabled = false;
@@ -59,6 +67,18 @@ std::size_t apply_checks(std::vector<TraceEngine>& list, const std::vector<Engin
         }
     }
     return changed;
+}
+
+std::unique_ptr<Journal> open_check_journal(const std::filesystem::path& file,
+                                            const CheckNotice& notice) {
+    std::string error;
+    std::optional<std::filesystem::path> aside;
+    std::unique_ptr<Journal> journal = Journal::open(file, Journal::Mode::write, error, &aside);
+    if (aside && notice)
+        notice("留痕记录 " + file.string() + " 已损坏，已改名为 " + aside->string() +
+               " 保留，并新建留痕记录");
+    if (!journal && notice) notice("本次检测不做记录：" + error);
+    return journal;
 }
 
 LocalText default_check_keyword() {

@@ -12,7 +12,9 @@
 
 #include <atomic>
 #include <cstddef>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +56,12 @@ CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_v
 // not. Returns how many engines changed.
 std::size_t apply_checks(std::vector<TraceEngine>& list, const std::vector<EngineCheck>& checks,
                          bool untick, bool fix_encoding);
+
+// The journal a check is kept in, opened for writing on the calling thread (a connection serves
+// one thread); nothing, said once through `notice`, when it cannot be used. A corrupt file is
+// set aside and a new journal started, which `notice` says too.
+std::unique_ptr<Journal> open_check_journal(const std::filesystem::path& file,
+                                            const CheckNotice& notice);
 
 // The keyword a check uses when none is given: "测试" and six random digits (local text), a
 // word no page holds by chance, whose Chinese characters make the encoding matter.

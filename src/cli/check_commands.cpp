@@ -25,21 +25,6 @@ int failure(int status, const std::string& message) {
     return status;
 }
 
-// The journal the checks are kept in; none, said through the view, when it cannot be used.
-std::unique_ptr<Journal> open_journal(const CliOptions& options, const fs::path& folder,
-                                      TerminalCheckView& view) {
-    const fs::path file =
-        options.journals.empty() ? journal_file_path(folder) : fs::path(options.journals.back());
-    std::string error;
-    std::optional<fs::path> aside;
-    std::unique_ptr<Journal> journal = Journal::open(file, Journal::Mode::write, error, &aside);
-    if (aside)
-        view.show_notice("留痕记录 " + file.string() + " 已损坏，已改名为 " + aside->string() +
-                         " 保留，并新建留痕记录");
-    if (!journal) view.show_notice("本次检测不做记录：" + error);
-    return journal;
-}
-
 }  // namespace
 
 int check_command(const CliOptions& options, const fs::path& folder) {
@@ -62,7 +47,10 @@ int check_command(const CliOptions& options, const fs::path& folder) {
     bool stopped = false;
     {
         TerminalCheckView view(standard_terminal(), static_cast<int>(chosen.size()));
-        const std::unique_ptr<Journal> journal = open_journal(options, folder, view);
+        const std::unique_ptr<Journal> journal =
+            open_check_journal(options.journals.empty() ? journal_file_path(folder)
+                                                        : fs::path(options.journals.back()),
+                               [&view](const std::string& text) { view.show_notice(text); });
         const StopSignals signals;
         totals = check_engines(
             chosen, keyword, signals.flag(),

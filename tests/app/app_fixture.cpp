@@ -11,6 +11,24 @@
 #include "settings/settings_store.h"
 
 namespace trasslo::support {
+namespace {
+
+// The query of `target` after "q=", its %XX escapes turned back into bytes.
+std::string query_word(const std::string& target) {
+    const std::size_t at = target.find("q=");
+    std::string word;
+    for (std::size_t i = at == std::string::npos ? target.size() : at + 2; i < target.size(); ++i) {
+        if (target[i] == '%' && i + 2 < target.size()) {
+            word += static_cast<char>(std::stoi(target.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            word += target[i];
+        }
+    }
+    return word;
+}
+
+}  // namespace
 
 LocalSite::LocalSite()
     : server_([](Connection& connection, const RecordedRequest& request) {
@@ -18,6 +36,12 @@ LocalSite::LocalSite()
               const ByteBuffer& icon = default_icon_bytes();
               connection.send(http_reply(200, "OK", std::string(icon.begin(), icon.end()),
                                          {"Content-Type: image/x-icon"}));
+          } else if (request.target.rfind("/e?", 0) == 0) {  // shows the searched word
+              connection.send(http_reply(200, "OK",
+                                         "<html><head><title>Local Shop - Found</title></head>"
+                                         "<body>" +
+                                             query_word(request.target) + "</body></html>",
+                                         {"Content-Type: text/html; charset=utf-8"}));
           } else if (request.target.rfind("/s", 0) == 0) {
               connection.send(http_reply(200, "OK",
                                          "<html><head><title>Local Shop - Search</title></head>"

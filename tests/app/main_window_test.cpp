@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <thread>
 
 #include "app/clickable_label.h"
 #include "app/main_window.h"
@@ -238,7 +239,7 @@ TEST_F(MainWindowTest, RunsAreJournaledAndTheEngineMenuExportsTheLatestRunsRepor
     EXPECT_EQ((*runs)[0].visits, 4);
 
     const QList<QAction*> actions = w.engine_menu()->actions();
-    ASSERT_EQ(actions.size(), 2);
+    ASSERT_EQ(actions.size(), 3);
     EXPECT_EQ(actions[1]->text(), "导出留痕报告..");
     actions[1]->trigger();
     ASSERT_EQ(dialogs.size(), 1u);
@@ -249,6 +250,60 @@ TEST_F(MainWindowTest, RunsAreJournaledAndTheEngineMenuExportsTheLatestRunsRepor
         << report;
     EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 3);  // the latest run's two
     EXPECT_TRUE(messages.size() == 2u) << "the two runs' final messages, nothing else";
+}
+
+// The engine check from the menu: the check runs beside the window, each engine's verdict
+// becomes its tooltip, the dead ones are greyed and, on OK, unticked and saved; the marks come
+// back after a restart from the journal.
+TEST_F(MainWindowTest, EngineCheckMarksTheEnginesAndOffersToUntickTheDeadOnes) {
+    write_engine_file({"真|1|站1|" + site.url("/e?q={*}"), "真|1|站2|" + site.url("/gone?q={*}")});
+    cache_icons_for({site.url("/e?q={*}")});
+    MainWindow& w = open_window();
+    QAction* check = w.engine_menu()->actions()[2];
+    ASSERT_EQ(check->text(), "检测打勾的引擎");
+    answers = {MessageAnswer::ok};
+    check->trigger();
+    EXPECT_EQ(check->text(), "停止检测");
+    for (int i = 0; i < 1000 && w.engine_check_running(); ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(w.engine_check_running());
+    EXPECT_EQ(check->text(), "检测打勾的引擎");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(utf8_of(messages[0].text), "检测完成：1 个有效，1 个无效。取消勾选无效的引擎？");
+    EXPECT_EQ(messages[0].buttons, MessageButtons::ok_cancel);
+    EXPECT_EQ(ticked(), std::vector<int>{0});
+    EXPECT_NE(read_file_bytes(engine_list_file_path(folder())).find(local("假|1|站2|")),
+              std::string::npos);
+
+    const auto marks = [&] {
+        std::vector<std::pair<QString, bool>> out;
+        for (int i = 0; i < tree().item_count(); ++i) {
+            const QTreeWidgetItem* item = tree().topLevelItem(i);
+            out.emplace_back(item->toolTip(0), item->data(0, Qt::ForegroundRole).isValid());
+        }
+        return out;
+    };
+    const auto before_restart = marks();
+    close_window();
+    open_window();
+    for (const auto& shown : {before_restart, marks()}) {
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_TRUE(shown[0].first.startsWith("检测结果：有效\n检测时间："))
+            << shown[0].first.toStdString();
+        EXPECT_FALSE(shown[0].second);
+        EXPECT_TRUE(shown[1].first.startsWith("检测结果：网页错误（状态码 404）"))
+            << shown[1].first.toStdString();
+        EXPECT_TRUE(shown[1].second);
+    }
+
+    // Closing during a check ends it with the window.
+    check = window->engine_menu()->actions()[2];
+    tree().set_all_check_states(1);
+    for (TraceEngine& engine : engine_list().engines) engine.enabled = true;
+    check->trigger();
+    close_window();
 }
 
 TEST_F(MainWindowTest, SecondClickStopsTheRun) {

@@ -185,6 +185,17 @@ void QtEngineTree::set_all_check_states(int state) {
     viewport()->update();
 }
 
+void QtEngineTree::set_item_mark(int index, const QString& tooltip, bool greyed) {
+    QTreeWidgetItem* item = topLevelItem(index);
+    if (!item) return;
+    Quiet quiet(quiet_);
+    item->setToolTip(0, tooltip);
+    if (greyed)
+        item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+    else
+        item->setData(0, Qt::ForegroundRole, QVariant());
+}
+
 int QtEngineTree::current_item() const {
     QTreeWidgetItem* item = currentItem();
     return item ? indexOfTopLevelItem(item) : -1;

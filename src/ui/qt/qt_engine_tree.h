@@ -31,6 +31,9 @@ class QtEngineTree : public QTreeWidget, public EngineTree {
     void set_all_check_states(int state) override;
     void add_items(std::span<const EngineTreeItem> items) override;
 
+    // Marks item `index` with the outcome of its engine's last check: `tooltip` (empty: none)
+    // and, for an engine that no longer leaves a trace, greyed text.
+    void set_item_mark(int index, const QString& tooltip, bool greyed);
     // Whether item `index` shows a picture (tests and the screenshot check look at it).
     bool item_has_icon(int index) const;
 
