@@ -1,14 +1,16 @@
 // The engine check against loopback sites, one per verdict, all checked as one list: each
 // verdict, the robots answer and suggested encoding beside it, the requests each site saw (at
 // most two visits per engine and one robots.txt per site), the journal's record of the check,
-// and what the results change in an engine list. Then a stop from another thread.
+// and what the results change in an engine list. Then a stop of the window's worker.
 #include "check/check_run.h"
+#include "check/check_worker.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
-#include <thread>
+#include <optional>
 
+#include "base/ui_dispatch.h"
 #include "journal/check_records.h"
 #include "net/curl_request.h"
 #include "support/host_sites.h"
@@ -186,23 +188,30 @@ TEST_F(EngineCheckList, OneSitePerVerdictWithinTheRequestBudget) {
     EXPECT_TRUE(list.back().enabled);                   // added after the check
 }
 
-TEST_F(EngineCheckList, AStopFromAnotherThreadEndsTheCheckInFlight) {
+// The window's worker: a stop ends the check in flight, the worker's thread is joined, and
+// what it found reaches the user-interface thread as posted tasks only.
+TEST_F(EngineCheckList, AStopEndsTheWorkersCheckInFlight) {
     set_request_deadline_cap(0);  // a stalled site would hold the check for minutes
     sites.hold("stall.localhost");
     const std::vector<TraceEngine> engines = {
         TraceEngine{true, 1, "stall", sites.url("stall.localhost", "/s?q={*}")},
         TraceEngine{true, 1, "next", sites.url("next.localhost", "/s?q={*}")}};
-    std::atomic<bool> stop{false};
     std::size_t reported = 0;
-    CheckTotals totals;
-    std::thread worker([&] {
-        totals = check_engines(engines, keyword(), stop,
-                               [&](std::size_t, const EngineCheck&) { ++reported; });
-    });
-    ASSERT_TRUE(sites.wait_for_requests(1));
-    stop = true;
-    worker.join();
-    EXPECT_TRUE(totals.stopped);
+    std::optional<CheckTotals> totals;
+    CheckWorkerEvents events;
+    events.checked = [&](std::size_t, std::size_t, const EngineCheck&) { ++reported; };
+    events.finished = [&](const CheckTotals& end, const std::vector<EngineCheck>&) {
+        totals = end;
+    };
+    {
+        CheckWorker worker(engines, keyword(), dir.path() / "j.db", events);
+        ASSERT_TRUE(sites.wait_for_requests(1));
+        worker.stop();
+    }
+    EXPECT_FALSE(totals) << "nothing runs on the worker's thread";
+    run_posted_ui_tasks();
+    ASSERT_TRUE(totals);
+    EXPECT_TRUE(totals->stopped);
     EXPECT_EQ(reported, 0u);
     EXPECT_EQ(sites.requests(),
               std::vector<std::string>{"stall.localhost " + search_target(engine_encoding_utf8)});
