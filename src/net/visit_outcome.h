@@ -92,6 +92,8 @@ class VisitSteps {
     bool another_attempt() const { return another_; }
     // Given up on a stop: no further attempt, and the outcome says so.
     void abandon();
+    // The status of the last attempt's final response; 0 when none came.
+    long last_status() const { return outcome_.status; }
     // The raw header block of the last attempt's final response (Retry-After and such).
     const std::string& last_headers() const { return last_headers_; }
     // The outcome, its time measured from construction up to now. Called once.

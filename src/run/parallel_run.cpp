@@ -48,6 +48,10 @@ struct Site {
     int backoff_retries = 0;
 };
 
+bool asks_to_slow_down(long status) {
+    return status == 429 || status == 503;
+}
+
 bool counts_as_down(VisitError error) {
     return error == VisitError::dns || error == VisitError::connect ||
            error == VisitError::timeout || error == VisitError::tls;
@@ -148,7 +152,9 @@ class ParallelRun {
 
     void after_attempt(std::size_t s) {
         Site& site = sites_[s];
-        if (site.steps->another_attempt()) {
+        // A site that asks to be left alone gets no second attempt of the visit at once: the
+        // visit is made again after the site's wait instead.
+        if (site.steps->another_attempt() && !asks_to_slow_down(site.steps->last_status())) {
             site.between_attempts = true;
             site.attempt_at = Clock::now() + std::chrono::milliseconds(kAttemptPauseMs);
             return;
@@ -161,7 +167,7 @@ class ParallelRun {
             release(site, now);
             return;
         }
-        if (outcome.status == 429 || outcome.status == 503) {
+        if (asks_to_slow_down(outcome.status)) {
             if (const std::optional<Clock::duration> wait = rate_limit_wait(site, headers)) {
                 // The same visit again once the site's wait is over; other sites go on.
                 release(site, now + *wait);

@@ -61,7 +61,9 @@ void HostSites::delay_answers(std::chrono::milliseconds delay) {
 }
 
 std::vector<HostSites::Served> HostSites::served() const {
-    std::lock_guard lock(mutex_);
+    // A client may have its answer before the server notes that it sent it.
+    std::unique_lock lock(mutex_);
+    arrived_.wait_for(lock, 10s, [&] { return open_total_ == 0; });
     return served_;
 }
 
@@ -104,10 +106,13 @@ void HostSites::answer(Connection& connection, const RecordedRequest& request) {
         connection.send(http_reply(reply.status, reply.status == 200 ? "OK" : "Status", reply.body,
                                    reply.headers));
     }
-    std::lock_guard lock(mutex_);
-    --open_[host];
-    --open_total_;
-    served_.push_back({host, request.target, start, std::chrono::steady_clock::now()});
+    {
+        std::lock_guard lock(mutex_);
+        --open_[host];
+        --open_total_;
+        served_.push_back({host, request.target, start, std::chrono::steady_clock::now()});
+    }
+    arrived_.notify_all();
 }
 
 }  // namespace trasslo::support

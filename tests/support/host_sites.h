@@ -63,7 +63,8 @@ class HostSites {
     // Every answer waits this long before it is sent.
     void delay_answers(std::chrono::milliseconds delay);
 
-    // A request from its arrival to the end of its answer.
+    // A request from its arrival to the end of its answer; served() waits for the answers
+    // still open.
     struct Served {
         std::string host;
         std::string target;
