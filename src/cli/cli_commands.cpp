@@ -126,6 +126,21 @@ bool keep_shard(const CliOptions& options, std::vector<TraceEngine>& engines) {
     return false;
 }
 
+// A shard with no site of the list: its run is recorded, finished without a visit, so that its
+// journal joins the other shards' in one report like any other.
+int run_without_visits(TerminalRunView& view, const RunServices& services) {
+    if (services.recorder) {
+        RunInputs inputs;
+        inputs.rounds = read_loop_count(view.loop_count_text());
+        inputs.interval = view.interval_text();
+        inputs.keywords = split_text(view.keyword_list_text(), "\r\n");
+        inputs.engines = view.engine_snapshot();
+        services.recorder->run_started(inputs);
+        services.recorder->run_ended(true);
+    }
+    return exit_ok;
+}
+
 int run_command(const CliOptions& options, const std::filesystem::path& folder) {
     const int sites = parallel_sites(options);
     const RunOnTerminal run = [sites](TerminalRunView& view, const RunServices& services) {
@@ -146,7 +161,7 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
     }
     // A shard with no site of the list has nothing to do, which is no failure: the other
     // shards make the visits.
-    if (!keep_shard(options, *engines)) return exit_ok;
+    const bool shard_has_sites = keep_shard(options, *engines);
     // Rounds and interval are read exactly as the window reads its edit boxes.
     const std::string rounds = options.rounds.value_or("1");
     const std::string interval = options.interval.value_or("0");
@@ -154,7 +169,7 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
     if (auto warning = interval_warning(interval)) warn(*warning);
     TerminalRunView view(terminal(), std::move(*engines), std::move(*keywords), local(rounds),
                          local(interval));
-    return record_run(view, options, folder, run);
+    return record_run(view, options, folder, shard_has_sites ? run : run_without_visits);
 }
 
 int export_command(const CliOptions& options, const std::filesystem::path& folder) {

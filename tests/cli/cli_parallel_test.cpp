@@ -124,16 +124,19 @@ TEST_F(CliParallelTest, ShardsOfOneListMakeEveryVisitOnceWithNoSiteInTwoShards) 
     for (const auto& [site, in] : shards_of_site) EXPECT_EQ(in.size(), 1u) << site;
 }
 
-TEST_F(CliParallelTest, AShardWithoutASiteOfTheListHasNothingToDo) {
+TEST_F(CliParallelTest, AShardWithoutASiteOfTheListRecordsARunWithoutVisits) {
     // s0 is in shard 1 of 3: shard 2 has no site of this list.
     const std::string engines = site_engines(1, 2);
+    const std::string journal = (dir.path() / "j.db").string();
     const ChildResult r = cli({"run", "--engines", engines, "--keywords",
                                write_gbk_lines("k.txt", {"kw"}), "--shard", "2/3", "--journal",
-                               (dir.path() / "j.db").string()});
+                               journal});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("分片 2/3 中没有打勾的留痕引擎"), std::string::npos) << r.err;
     EXPECT_TRUE(sites.requests().empty());
+    EXPECT_TRUE(report_rows({journal}).empty());
+    EXPECT_TRUE(lines_of(cli({"runs", "--journal", journal}).out)[1].ends_with("\tfinished\t0\t0"));
 }
 
 }  // namespace
