@@ -70,7 +70,8 @@ class BenchRunView : public RunView {
 
 TraceEngine site_engine(support::HostSites& sites, const std::string& host, int n) {
     const std::string path = "/e" + std::to_string(n);
-    sites.serve(host, path + "?q=kw", "<html><head><title>page of " + host + "</title></head></html>");
+    sites.serve(host, path + "?q=kw",
+                "<html><head><title>page of " + host + "</title></head></html>");
     return TraceEngine{true, 0, "e" + std::to_string(n), sites.url(host, path + "?q={*}")};
 }
 
@@ -118,8 +119,9 @@ int bench_main(int argc, char** argv) {
                 parallel.titled);
     std::printf("  speed-up       %8.1f x  (goal >= 40; the limit is about 60)\n",
                 scaled / parallel.wall);
-    std::printf("  cpu per visit  %8.0f us parallel, %.0f us sequential: ratio %.2f (goal <= 1.5)\n",
-                parallel.cpu / kSites * 1e6, sequential.cpu / sample * 1e6, cpu_ratio);
+    std::printf(
+        "  cpu per visit  %8.0f us parallel, %.0f us sequential: ratio %.2f (goal <= 1.5)\n",
+        parallel.cpu / kSites * 1e6, sequential.cpu / sample * 1e6, cpu_ratio);
     std::printf("  most requests open at once on one site: %d (goal 1); on all: %d\n",
                 most_open_per_site, sites.most_open());
 
@@ -135,7 +137,8 @@ int bench_main(int argc, char** argv) {
     const std::vector<support::HostSites::Served> served = mixed.served();
     for (const auto& s : served)
         if (s.host == "one.localhost") one.push_back(s);
-    std::sort(one.begin(), one.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
+    std::sort(one.begin(), one.end(),
+              [](const auto& a, const auto& b) { return a.start < b.start; });
     double least_gap = 1e9;
     for (std::size_t i = 1; i < one.size(); ++i) {
         least_gap = std::min(least_gap,
@@ -146,9 +149,10 @@ int bench_main(int argc, char** argv) {
             s.start < one.back().start)
             ++others_between;
     std::printf("10 engines on one site at --interval 1 among 40 other sites, --parallel 8\n");
-    std::printf("  %.2f s; %zu visits to the site, least gap %.3f s (goal >= 1), %d visits to "
-                "other sites in between\n",
-                polite.wall, one.size(), least_gap, others_between);
+    std::printf(
+        "  %.2f s; %zu visits to the site, least gap %.3f s (goal >= 1), %d visits to "
+        "other sites in between\n",
+        polite.wall, one.size(), least_gap, others_between);
 
     const bool met = scaled / parallel.wall >= 40 && cpu_ratio <= 1.5 && most_open_per_site == 1 &&
                      least_gap >= 1.0 && parallel.titled == kSites;

@@ -70,7 +70,7 @@ std::vector<std::string> header_lines(std::string_view block) {
 }  // namespace
 
 std::optional<HttpRequest> page_request_prepare(std::string_view url,
-                                               const PageRequestOptions& options) {
+                                                const PageRequestOptions& options) {
     HttpRequest request;
     request.method = options.method == 1 ? "POST" : "GET";
     const bool secure = ascii_lower(url.substr(0, 5)) == "https";
@@ -87,8 +87,8 @@ std::optional<HttpRequest> page_request_prepare(std::string_view url,
     const LocalText host = url_host(url);
     const int port = url_port(url);
     if (host.empty() || port <= 0) return std::nullopt;
-    request.url = std::string(secure ? "https://" : "http://") + host + ":" +
-                  std::to_string(port) + url_path(url);
+    request.url = std::string(secure ? "https://" : "http://") + host + ":" + std::to_string(port) +
+                  url_path(url);
 
     request.connect_timeout_ms = timeout_ms;
     request.receive_timeout_ms = timeout_ms;

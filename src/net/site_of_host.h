@@ -11,7 +11,8 @@ namespace trasslo {
 // The site of a host name (UTF-8; letter case, a trailing dot and IDN labels as a browser reads
 // them): its registrable domain, lower-cased. An IP address is its own site, and so is a host
 // that has no registrable domain (a bare public suffix, a single label such as "localhost").
-//   site_of_host("WWW.Example.com.cn") == "example.com.cn"   site_of_host("127.0.0.2") == "127.0.0.2"
+//   site_of_host("WWW.Example.com.cn") == "example.com.cn"   site_of_host("127.0.0.2") ==
+//   "127.0.0.2"
 std::string site_of_host(std::string_view host);
 
 // The site of an address or address template (local text): the host between "://" (or the

@@ -90,8 +90,8 @@ std::string_view charset_name(int code) {
     }
 }
 
-VisitSteps::VisitSteps(std::string_view address_template, std::string_view keyword,
-                       int encoding, PageReader read_page)
+VisitSteps::VisitSteps(std::string_view address_template, std::string_view keyword, int encoding,
+                       PageReader read_page)
     : start_(Clock::now()), read_page_(std::move(read_page)) {
     client_.initialise();
     secure_ = ascii_lower(address_template.substr(0, 8)) == "https://";

@@ -112,8 +112,8 @@ class ParallelRun {
             if (!pending) break;
             const auto wait =
                 std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
-            for (MultiTransfers::Finished& finished :
-                 transfers_.drive(static_cast<int>(std::clamp<long long>(wait, 0, kLongestWaitMs)))) {
+            for (MultiTransfers::Finished& finished : transfers_.drive(
+                     static_cast<int>(std::clamp<long long>(wait, 0, kLongestWaitMs)))) {
                 auto it = owners_.find(finished.id);
                 if (it == owners_.end()) continue;
                 const std::size_t s = it->second;
@@ -134,9 +134,9 @@ class ParallelRun {
         const PlannedVisit& visit = site.visits.front();
         site.busy = true;
         ++active_;
-        site.steps = std::make_unique<VisitSteps>(visit.engine.address, *visit.keyword,
-                                                  visit.engine.encoding,
-                                                  page_reader(*visit.keyword));
+        site.steps =
+            std::make_unique<VisitSteps>(visit.engine.address, *visit.keyword,
+                                         visit.engine.encoding, page_reader(*visit.keyword));
         begin_attempt(s);
     }
 
@@ -188,7 +188,8 @@ class ParallelRun {
     // How long a site that answered 429 or 503 is left alone before the visit is made again;
     // nothing when it is not made again.
     std::optional<Clock::duration> rate_limit_wait(Site& site, const std::string& headers) {
-        if (const std::optional<long long> seconds = retry_after_seconds(headers, std::time(nullptr))) {
+        if (const std::optional<long long> seconds =
+                retry_after_seconds(headers, std::time(nullptr))) {
             if (*seconds * 1000 > settings_.retry_after_cap_ms || site.retry_after_retries >= 1)
                 return std::nullopt;
             ++site.retry_after_retries;
@@ -214,8 +215,8 @@ class ParallelRun {
             const PlannedVisit visit = site.visits.front();
             site.visits.pop_front();
             VisitOutcome outcome;
-            outcome.address = fill_template(visit.engine.address, *visit.keyword,
-                                            visit.engine.encoding == 1);
+            outcome.address =
+                fill_template(visit.engine.address, *visit.keyword, visit.engine.encoding == 1);
             outcome.error = VisitError::site_down;
             record(visit, outcome);
         }

@@ -25,7 +25,8 @@ std::optional<ShardChoice> parse_shard(std::string_view text) {
     auto number = [](std::string_view digits) -> std::optional<int> {
         int value = 0;
         if (digits.empty() || digits.size() > 6) return std::nullopt;
-        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), value);
         if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
         return value;
     };
@@ -37,7 +38,8 @@ std::optional<ShardChoice> parse_shard(std::string_view text) {
 
 void untick_other_shards(std::vector<TraceEngine>& engines, const ShardChoice& shard) {
     for (TraceEngine& engine : engines)
-        if (engine.enabled && shard_of_site(site_of_address(engine.address), shard.count) != shard.index)
+        if (engine.enabled &&
+            shard_of_site(site_of_address(engine.address), shard.count) != shard.index)
             engine.enabled = false;
 }
 

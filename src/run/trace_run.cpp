@@ -48,8 +48,8 @@ LocalText visit_status_text(int keyword_count, int keyword_number, std::string_v
 }
 
 LocalText run_done_text(std::int64_t elapsed_ms, std::uint32_t total) {
-    return local("留痕完成！本次使用 ") + format_duration(elapsed_ms) + local(" 在目标网站上留下了 ") +
-           decimal(total) + local(" 个痕迹！");
+    return local("留痕完成！本次使用 ") + format_duration(elapsed_ms) +
+           local(" 在目标网站上留下了 ") + decimal(total) + local(" 个痕迹！");
 }
 
 int read_loop_count(std::string_view text) {

@@ -27,7 +27,8 @@ class CliParallelTest : public CliTest {
                     std::string(e % 2 ? "b" : "a") + ".s" + std::to_string(s) + ".localhost";
                 const std::string path = "/e" + std::to_string(e);
                 sites.serve(host, path + "?q=kw", "<title>" + host + path + "</title>");
-                lines.push_back(engine_line(true, 0, host + path, sites.url(host, path + "?q={*}")));
+                lines.push_back(
+                    engine_line(true, 0, host + path, sites.url(host, path + "?q={*}")));
             }
         }
         return write_gbk_lines("engines.txt", lines);
@@ -61,9 +62,8 @@ TEST_F(CliParallelTest, AStoppedParallelRunResumedInParallelMakesExactlyTheMissi
                        dir.path());
     // Every site but s1 is done with both rounds (12 visits) and s1's first request waits.
     ASSERT_TRUE(sites.wait_for_requests(13));
-    ASSERT_TRUE(child.wait_until([](const std::string& out, const std::string&) {
-        return lines_of(out).size() >= 12;
-    }));
+    ASSERT_TRUE(child.wait_until(
+        [](const std::string& out, const std::string&) { return lines_of(out).size() >= 12; }));
     child.send_signal(SIGINT);
     ASSERT_EQ(child.wait(std::chrono::seconds(5)), 130) << child.err();
     // The visit in flight is neither shown nor recorded; the final message counts the rest.
@@ -80,7 +80,8 @@ TEST_F(CliParallelTest, AStoppedParallelRunResumedInParallelMakesExactlyTheMissi
     std::map<std::string, int> per_engine;
     for (const std::string& row : rows) ++per_engine[row.substr(0, 4) + engine_of(row)];
     EXPECT_EQ(per_engine.size(), 18u);  // "1,1," or "1,2," with the engine: each once
-    EXPECT_TRUE(lines_of(cli({"runs", "--journal", journal}).out)[1].ends_with("\tfinished\t18\t0"));
+    EXPECT_TRUE(
+        lines_of(cli({"runs", "--journal", journal}).out)[1].ends_with("\tfinished\t18\t0"));
 }
 
 TEST_F(CliParallelTest, ShardsOfOneListMakeEveryVisitOnceWithNoSiteInTwoShards) {
@@ -115,7 +116,8 @@ TEST_F(CliParallelTest, ShardsOfOneListMakeEveryVisitOnceWithNoSiteInTwoShards) 
         const std::vector<std::string> rows = report_rows({journals[k - 1]});
         EXPECT_FALSE(rows.empty());
         for (const std::string& row : rows) {
-            const std::string site = site_of_host(engine_of(row).substr(0, engine_of(row).find('/')));
+            const std::string site =
+                site_of_host(engine_of(row).substr(0, engine_of(row).find('/')));
             shards_of_site[site].insert(k);
             EXPECT_EQ(shard_of_site(site, 3), k) << site;
         }
@@ -128,9 +130,9 @@ TEST_F(CliParallelTest, AShardWithoutASiteOfTheListRecordsARunWithoutVisits) {
     // s0 is in shard 1 of 3: shard 2 has no site of this list.
     const std::string engines = site_engines(1, 2);
     const std::string journal = (dir.path() / "j.db").string();
-    const ChildResult r = cli({"run", "--engines", engines, "--keywords",
-                               write_gbk_lines("k.txt", {"kw"}), "--shard", "2/3", "--journal",
-                               journal});
+    const ChildResult r =
+        cli({"run", "--engines", engines, "--keywords", write_gbk_lines("k.txt", {"kw"}), "--shard",
+             "2/3", "--journal", journal});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("分片 2/3 中没有打勾的留痕引擎"), std::string::npos) << r.err;

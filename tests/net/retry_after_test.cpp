@@ -23,7 +23,8 @@ TEST(RetryAfterTest, SecondsOrAnHttpDateFromNow) {
         {"HTTP/1.1 429 Too Many\r\nX-Retry-After: 5\r\n\r\n", std::nullopt},
         {"HTTP/1.1 429 Too Many\r\n\r\n", std::nullopt},
     };
-    for (const auto& row : rows) EXPECT_EQ(retry_after_seconds(row.headers, now), row.seconds) << row.headers;
+    for (const auto& row : rows)
+        EXPECT_EQ(retry_after_seconds(row.headers, now), row.seconds) << row.headers;
 }
 
 }  // namespace

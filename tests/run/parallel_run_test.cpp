@@ -127,7 +127,8 @@ TEST_F(ParallelRunTest, OneRequestPerSiteAtATimeInPlanOrderWhileSitesGoOnTogethe
     for (auto& [site, list] : served) {
         std::sort(list.begin(), list.end(),
                   [](const auto& a, const auto& b) { return a.start < b.start; });
-        for (std::size_t i = 1; i < list.size(); ++i) EXPECT_GE(list[i].start, list[i - 1].end) << site;
+        for (std::size_t i = 1; i < list.size(); ++i)
+            EXPECT_GE(list[i].start, list[i - 1].end) << site;
     }
     const auto order = by_site();
     std::vector<std::string> one;
@@ -175,10 +176,17 @@ TEST_F(ParallelRunTest, TooManyRequestsAndUnavailableAreRetriedAsTheSiteAsksThen
     } rows[] = {
         {"seconds", {after(429, "1"), ok}, 2, VisitError::none, {1000ms}},
         {"date passed", {after(503, "Thu, 01 Jan 1970 00:00:00 GMT"), ok}, 2, VisitError::none, {}},
-        {"retried once only", {after(429, "0"), after(429, "0"), ok}, 2, VisitError::rate_limited, {}},
+        {"retried once only",
+         {after(429, "0"), after(429, "0"), ok},
+         2,
+         VisitError::rate_limited,
+         {}},
         {"beyond ten minutes", {after(503, "601"), ok}, 1, VisitError::rate_limited, {}},
         {"backoff then answer", {busy, slow_down, ok}, 3, VisitError::none, {50ms, 100ms}},
-        {"backoff doubles to its cap", {busy, busy, busy, busy, ok}, 4, VisitError::rate_limited,
+        {"backoff doubles to its cap",
+         {busy, busy, busy, busy, ok},
+         4,
+         VisitError::rate_limited,
          {50ms, 100ms, 150ms}},
     };
     for (const auto& row : rows) {
@@ -222,8 +230,8 @@ TEST_F(ParallelRunTest, ASiteThatIsDownHasItsOtherVisitsRecordedWithoutARequest)
     const std::string dead =
         "http://127.0.0.7:" + std::to_string(support::unused_loopback_port()) + "/x";
     for (int e = 0; e < 4; ++e)
-        view.engines.push_back(
-            engine(true, 0, ("dead" + std::to_string(e)).c_str(), dead + std::to_string(e) + "?q={*}"));
+        view.engines.push_back(engine(true, 0, ("dead" + std::to_string(e)).c_str(),
+                                      dead + std::to_string(e) + "?q={*}"));
     view.engines.push_back(page_engine("alive.localhost", "/a"));
     settings.sites = 2;
     settings.down_after = 2;

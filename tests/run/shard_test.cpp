@@ -36,9 +36,18 @@ TEST(ShardTest, ShardChoiceIsKOfNWithKFromOneToN) {
         bool usable;
         int index, count;
     } rows[] = {
-        {"1/1", true, 1, 1},  {"3/7", true, 3, 7},  {"7/7", true, 7, 7}, {"0/3", false, 0, 0},
-        {"4/3", false, 0, 0}, {"3", false, 0, 0},   {"/3", false, 0, 0}, {"1/", false, 0, 0},
-        {"-1/3", false, 0, 0}, {"+1/3", false, 0, 0}, {"1/3x", false, 0, 0}, {"1 /3", false, 0, 0},
+        {"1/1", true, 1, 1},
+        {"3/7", true, 3, 7},
+        {"7/7", true, 7, 7},
+        {"0/3", false, 0, 0},
+        {"4/3", false, 0, 0},
+        {"3", false, 0, 0},
+        {"/3", false, 0, 0},
+        {"1/", false, 0, 0},
+        {"-1/3", false, 0, 0},
+        {"+1/3", false, 0, 0},
+        {"1/3x", false, 0, 0},
+        {"1 /3", false, 0, 0},
         {"1/99999999999", false, 0, 0},
     };
     for (const auto& row : rows) {
