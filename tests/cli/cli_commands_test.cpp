@@ -98,7 +98,7 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
          "用法：trasslo-cli run",
          {"--rounds", "--interval", "--keywords", "--journal", "--report", "--resume", "--parallel",
           "--shard"}},
-        {{"help", "export"}, "用法：trasslo-cli export", {"--out", "--engines"}},
+        {{"help", "export"}, "用法：trasslo-cli export", {"--out", "--engines", "--shard"}},
         {{"test", "-h"}, "用法：trasslo-cli test", {"--utf8"}},
         {{"engines", "--help"}, "用法：trasslo-cli engines", {"--engines"}},
         {{"report", "--help"}, "用法：trasslo-cli report", {"--journal", "--all", "jsonl"}},
