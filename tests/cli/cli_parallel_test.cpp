@@ -55,12 +55,13 @@ TEST_F(CliParallelTest, AStoppedParallelRunResumedInParallelMakesExactlyTheMissi
     const std::string engines = site_engines(3, 3);
     const std::string keywords = write_gbk_lines("k.txt", {"kw"});
     const std::string journal = (dir.path() / "j.db").string();
-    sites.hold("a.s1.localhost");
+    // s1's first request stalls: its visit is in flight when the run is stopped.
+    sites.script("a.s1.localhost", {HostSites::Reply{200, {}, {}, /*stall=*/true}});
     ChildProcess child(cli_path(),
                        {"run", "--engines", engines, "--keywords", keywords, "--rounds", "2",
                         "--journal", journal, "--parallel", "4"},
                        dir.path());
-    // Every site but s1 is done with both rounds (12 visits) and s1's first request waits.
+    // Every site but s1 is done with both rounds (12 visits).
     ASSERT_TRUE(sites.wait_for_requests(13));
     ASSERT_TRUE(child.wait_until(
         [](const std::string& out, const std::string&) { return lines_of(out).size() >= 12; }));
@@ -70,7 +71,6 @@ TEST_F(CliParallelTest, AStoppedParallelRunResumedInParallelMakesExactlyTheMissi
     const std::vector<std::string> shown = lines_of(child.out());
     ASSERT_EQ(shown.size(), 13u) << child.out();
     EXPECT_NE(shown.back().find("留下了 12 个痕迹"), std::string::npos) << shown.back();
-    sites.release();
 
     const ChildResult resumed = cli({"run", "--resume", "--journal", journal, "--parallel", "3"});
     ASSERT_EQ(resumed.status, 0) << resumed.err;
