@@ -63,8 +63,8 @@ class HostSites {
     // Every answer waits this long before it is sent.
     void delay_answers(std::chrono::milliseconds delay);
 
-    // A request from its arrival to the end of its answer; served() waits for the answers
-    // still open.
+    // A request from its arrival to the moment its answer went out; served() waits for the
+    // answers still open.
     struct Served {
         std::string host;
         std::string target;
@@ -95,6 +95,7 @@ class HostSites {
     std::vector<Served> served_;
     std::map<std::string, int> open_;  // by host
     int open_total_ = 0;
+    std::size_t answered_ = 0;
     int most_open_per_host_ = 0;
     int most_open_ = 0;
     HttpTestServer server_;  // last: its handlers use the members above
