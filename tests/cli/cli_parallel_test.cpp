@@ -126,6 +126,28 @@ TEST_F(CliParallelTest, ShardsOfOneListMakeEveryVisitOnceWithNoSiteInTwoShards) 
     for (const auto& [site, in] : shards_of_site) EXPECT_EQ(in.size(), 1u) << site;
 }
 
+TEST_F(CliParallelTest, TheExportOfEachShardHoldsItsSitesAddressesAndTogetherAllOfThem) {
+    const std::string engines = site_engines(9, 2);
+    const std::string keywords = write_gbk_lines("k.txt", {"kw"});
+    const std::string all = (dir.path() / "all.txt").string();
+    ASSERT_EQ(cli({"export", "--engines", engines, "--keywords", keywords, "--out", all}).status,
+              0);
+    std::multiset<std::string> joined;
+    for (int k = 1; k <= 3; ++k) {
+        const std::string out = (dir.path() / ("s" + std::to_string(k) + ".txt")).string();
+        const ChildResult r = cli({"export", "--engines", engines, "--keywords", keywords, "--out",
+                                   out, "--shard", std::to_string(k) + "/3"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (const std::string& line : lines_of(read_file_bytes(out))) {
+            EXPECT_EQ(shard_of_site(site_of_address(line), 3), k) << line;
+            joined.insert(line);
+        }
+    }
+    const std::vector<std::string> whole = lines_of(read_file_bytes(all));
+    EXPECT_EQ(whole.size(), 18u);
+    EXPECT_EQ(joined, std::multiset<std::string>(whole.begin(), whole.end()));
+}
+
 TEST_F(CliParallelTest, AShardWithoutASiteOfTheListRecordsARunWithoutVisits) {
     // s0 is in shard 1 of 3: shard 2 has no site of this list.
     const std::string engines = site_engines(1, 2);
