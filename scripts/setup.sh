@@ -14,7 +14,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n
   libcurl4-openssl-dev libpcre2-dev libcli11-dev libgumbo-dev libsqlite3-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libpsl-dev
   ca-certificates
 )
 if [ "${1:-}" = "--test" ]; then

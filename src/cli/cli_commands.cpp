@@ -18,6 +18,8 @@
 #include "cli/terminal_views.h"
 #include "run/export_link_addresses.h"
 #include "run/page_visit.h"
+#include "run/parallel_run.h"
+#include "run/shard.h"
 #include "run/trace_run.h"
 #include "run/visit_reason.h"
 #include "run/window_defaults.h"
@@ -53,17 +55,51 @@ std::optional<std::vector<TraceEngine>> engines_for(const CliOptions& options,
     return engines;
 }
 
-// The trace run on the terminal, stopped by SIGINT and SIGTERM; the command's exit status.
-int run_on_terminal(TerminalRunView& view, const RunServices& services) {
+// The trace run on the terminal, stopped by SIGINT and SIGTERM; the command's exit status. With
+// `sites` above 1 the visits are spread over that many sites at once.
+int run_on_terminal(TerminalRunView& view, const RunServices& services, int sites) {
     const StopSignals signals(request_trace_stop);
-    const RunReport report = on_start_button_clicked(view, services);
+    ParallelSettings settings;
+    settings.sites = sites;
+    const RunReport report = sites > 1 ? run_parallel(view, services, settings)
+                                       : on_start_button_clicked(view, services);
     if (signals.received()) return exit_stopped;
     if (report.cancelled || view.asked_for_engines()) return exit_failed;
     return exit_ok;
 }
 
+// With --shard K/N, only the engines of the shard's sites stay ticked; false when none does.
+bool keep_shard(const CliOptions& options, std::vector<TraceEngine>& engines) {
+    if (!options.shard) return true;
+    untick_other_shards(engines, *parse_shard(*options.shard));
+    if (std::any_of(engines.begin(), engines.end(),
+                    [](const TraceEngine& engine) { return engine.enabled; }))
+        return true;
+    std::fprintf(stderr, "trasslo-cli：分片 %s 中没有打勾的留痕引擎\n", options.shard->c_str());
+    return false;
+}
+
+// A shard with no site of the list: its run is recorded, finished without a visit, so that its
+// journal joins the other shards' in one report like any other.
+int run_without_visits(TerminalRunView& view, const RunServices& services) {
+    if (services.recorder) {
+        RunInputs inputs;
+        inputs.rounds = read_loop_count(view.loop_count_text());
+        inputs.interval = view.interval_text();
+        inputs.keywords = split_text(view.keyword_list_text(), "\r\n");
+        inputs.engines = view.engine_snapshot();
+        services.recorder->run_started(inputs);
+        services.recorder->run_ended(true);
+    }
+    return exit_ok;
+}
+
 int run_command(const CliOptions& options, const std::filesystem::path& folder) {
-    if (options.resume) return resume_run(options, folder, run_on_terminal);
+    const int sites = parallel_sites(options);
+    const RunOnTerminal run = [sites](TerminalRunView& view, const RunServices& services) {
+        return run_on_terminal(view, services, sites);
+    };
+    if (options.resume) return resume_run(options, folder, run);
     std::string error;
     auto engines = engines_for(options, folder, error);
     if (!engines) return input_error(error);
@@ -76,6 +112,9 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
         std::fputs("trasslo-cli：没有打勾的留痕引擎\n", stderr);
         return exit_failed;
     }
+    // A shard with no site of the list has nothing to do, which is no failure: the other
+    // shards make the visits.
+    const bool shard_has_sites = keep_shard(options, *engines);
     // Rounds and interval are read exactly as the window reads its edit boxes.
     const std::string rounds = options.rounds.value_or("1");
     const std::string interval = options.interval.value_or("0");
@@ -83,7 +122,7 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
     if (auto warning = interval_warning(interval)) warn(*warning);
     TerminalRunView view(terminal(), std::move(*engines), std::move(*keywords), local(rounds),
                          local(interval));
-    return record_run(view, options, folder, run_on_terminal);
+    return record_run(view, options, folder, shard_has_sites ? run : run_without_visits);
 }
 
 int export_command(const CliOptions& options, const std::filesystem::path& folder) {
@@ -92,6 +131,7 @@ int export_command(const CliOptions& options, const std::filesystem::path& folde
     if (!engines) return input_error(error);
     auto keywords = load_keywords(options.keywords, folder, stdin, error);
     if (!keywords) return input_error(error);
+    if (options.shard) untick_other_shards(*engines, *parse_shard(*options.shard));
     TerminalExportView view(terminal(), std::filesystem::path(*options.out), std::move(*engines),
                             std::move(*keywords));
     const StopSignals signals(request_trace_stop);

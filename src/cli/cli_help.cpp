@@ -32,7 +32,8 @@ constexpr const char* inputs_help =
 constexpr const char* run_help =
     "用法：trasslo-cli run [--engines FILE] [--keywords FILE] [--rounds N]\n"
     "                      [--interval SECONDS] [--journal FILE] [--report FILE]\n"
-    "       trasslo-cli run --resume [--journal FILE] [--report FILE]\n"
+    "                      [--parallel N] [--shard K/N]\n"
+    "       trasslo-cli run --resume [--journal FILE] [--report FILE] [--parallel N]\n"
     "\n"
     "对每一轮、每个关键词、每个打勾的留痕引擎访问一次留痕地址。每次访问输出一行\n"
     "“(关键词数:第几个) 【引擎名称】网页标题”，最后输出留痕完成的信息。\n"
@@ -47,7 +48,11 @@ constexpr const char* run_help_tail =
     "  --journal FILE     留痕记录（默认：程序目录的“留痕记录.db”）；每次访问都记在这里\n"
     "  --report FILE      留痕结束时把这次的访问写成报告（.csv 或 .jsonl）\n"
     "  --resume           继续留痕记录中最近一次没有完成的留痕：用当时记录的引擎、关键词、\n"
-    "                     次数和间隔，只做还没有记录的访问；没有这样的留痕时退出状态 2\n";
+    "                     次数和间隔，只做还没有记录的访问；没有这样的留痕时退出状态 2\n"
+    "  --parallel N       同时访问 N 个网站（1 到 256，默认 1）。同一网站（按公共后缀表\n"
+    "                     取可注册域名）同时只有一个请求，间隔按网站计算；429/503 时\n"
+    "                     退避，连续 5 次无法连接的网站跳过其余访问\n"
+    "  --shard K/N        只访问分片 K 的网站（共 N 片），见 docs/scale-out.md\n";
 
 constexpr const char* report_help =
     "用法：trasslo-cli report [--journal FILE]... [--run N | --all] [--format csv|jsonl]\n"
@@ -76,14 +81,16 @@ constexpr const char* runs_help =
     "  --journal FILE     留痕记录（默认：程序目录的“留痕记录.db”）\n";
 
 constexpr const char* export_help =
-    "用法：trasslo-cli export [--engines FILE] [--keywords FILE] --out FILE\n"
+    "用法：trasslo-cli export [--engines FILE] [--keywords FILE] --out FILE [--shard K/N]\n"
     "\n"
     "把每个关键词在每个打勾的留痕引擎上的地址写到文件，一行一个（GBK，CR LF）。\n"
     "文件无法写出时退出状态 1。\n"
     "\n"
     "选项：\n";
 
-constexpr const char* export_help_tail = "  --out FILE         导出的文件（已有的文件会被替换）\n";
+constexpr const char* export_help_tail =
+    "  --out FILE         导出的文件（已有的文件会被替换）\n"
+    "  --shard K/N        只导出分片 K 的网站的地址（共 N 片）\n";
 
 constexpr const char* test_help =
     "用法：trasslo-cli test ADDRESS [--utf8]\n"

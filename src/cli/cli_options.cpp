@@ -5,6 +5,8 @@
 #include <array>
 #include <utility>
 
+#include "run/shard.h"
+
 namespace trasslo::cli {
 namespace {
 
@@ -33,6 +35,17 @@ void add_journal(CLI::App& app, CliOptions& options, bool repeatable) {
         ->allow_extra_args(false);
 }
 
+// --shard alone, for the commands that split a list but make no visits of their own (export).
+void add_shard_option(CLI::App& app, CliOptions& options) {
+    add_value(app, "--shard", options.shard);
+}
+
+std::string shard_needs(const CliOptions& options) {
+    if (options.shard && !parse_shard(*options.shard))
+        return "--shard 的值须为 K/N（1 ≤ K ≤ N）：" + *options.shard;
+    return "";
+}
+
 void run_options(CLI::App& app, CliOptions& options) {
     add_value(app, "--engines", options.engines);
     add_value(app, "--keywords", options.keywords);
@@ -41,6 +54,7 @@ void run_options(CLI::App& app, CliOptions& options) {
     add_journal(app, options, false);
     add_value(app, "--report", options.report);
     add_flag(app, "--resume", options.resume);
+    add_site_options(app, options);
 }
 
 void report_options(CLI::App& app, CliOptions& options) {
@@ -59,6 +73,7 @@ void export_options(CLI::App& app, CliOptions& options) {
     add_value(app, "--engines", options.engines);
     add_value(app, "--keywords", options.keywords);
     add_value(app, "--out", options.out);
+    add_shard_option(app, options);
 }
 
 void test_options(CLI::App& app, CliOptions& options) {
@@ -102,14 +117,15 @@ std::string test_needs(const CliOptions& options) {
 }
 
 std::string export_needs(const CliOptions& options) {
-    return options.out ? "" : "export 命令缺少 --out FILE";
+    if (!options.out) return "export 命令缺少 --out FILE";
+    return shard_needs(options);
 }
 
 std::string run_needs(const CliOptions& options) {
     if (options.report && !options.report->empty() && !options.report->ends_with(".csv") &&
         !options.report->ends_with(".jsonl"))
         return "--report 的文件名须以 .csv 或 .jsonl 结尾";
-    return "";
+    return site_options_needs(options);
 }
 
 std::string report_needs(const CliOptions& options) {
@@ -261,6 +277,26 @@ std::string parse_command_arguments(const CommandInfo& info, const std::vector<s
 }
 
 }  // namespace
+
+void add_site_options(CLI::App& app, CliOptions& options) {
+    add_value(app, "--parallel", options.parallel);
+    add_shard_option(app, options);
+}
+
+std::string site_options_needs(const CliOptions& options) {
+    if (options.parallel) {
+        const std::string& text = *options.parallel;
+        const bool digits = !text.empty() && text.size() <= 3 &&
+                            text.find_first_not_of("0123456789") == std::string::npos;
+        const int value = digits ? std::stoi(text) : 0;
+        if (value < 1 || value > 256) return "--parallel 的值须为 1 到 256 之间的整数：" + text;
+    }
+    return shard_needs(options);
+}
+
+int parallel_sites(const CliOptions& options) {
+    return options.parallel ? std::stoi(*options.parallel) : 1;
+}
 
 std::string_view command_name(Command command) {
     for (const CommandInfo& info : commands)

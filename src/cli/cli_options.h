@@ -7,6 +7,10 @@
 #include <string_view>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace trasslo::cli {
 
 enum class Command {
@@ -46,6 +50,8 @@ struct CliOptions {
     std::optional<std::string> keyword;     // check --keyword WORD
     bool untick = false;                    // check --untick
     bool fix_encoding = false;              // check --fix-encoding
+    std::optional<std::string> parallel;    // --parallel N, sites visited at once (1 to 256)
+    std::optional<std::string> shard;       // --shard K/N, this process's share of the sites
 };
 
 struct ParseResult {
@@ -57,6 +63,13 @@ struct ParseResult {
 // or after "=" (--rounds=3). Unknown commands or options, a missing value, an option the
 // command does not take, or a missing --out / ADDRESS are errors.
 ParseResult parse_command_line(const std::vector<std::string>& args);
+
+// The options of a run that visits many sites, for every command that makes visits: --parallel N
+// and --shard K/N. Their usage error, or "" when both are usable.
+void add_site_options(CLI::App& app, CliOptions& options);
+std::string site_options_needs(const CliOptions& options);
+// --parallel N as a number: 1 when it is not given.
+int parallel_sites(const CliOptions& options);
 
 // The name a command is typed as ("run", "export", ...).
 std::string_view command_name(Command command);

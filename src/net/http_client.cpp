@@ -162,8 +162,8 @@ LocalText HttpClient::redirect_target(std::string_view address, bool synchronous
     return get_response_header("Location");
 }
 
-void HttpClient::make_request(std::string_view address, const ClientRequestOptions& options,
-                              double timeout) {
+long HttpClient::stage_request(std::string_view address, const ClientRequestOptions& options,
+                               double timeout) {
     const LocalText url = trim(address);
     const bool has_body = !options.post_text.empty() || !options.post_bytes.empty();
     open(has_body ? "POST" : "GET", url, !options.synchronous);
@@ -212,8 +212,30 @@ void HttpClient::make_request(std::string_view address, const ClientRequestOptio
     }
 
     send(options.post_text, options.post_bytes);
-    if (!options.synchronous) wait_for_response(short_timeout ? 120 : static_cast<long>(timeout));
+    return short_timeout ? 120 : static_cast<long>(timeout);
+}
+
+void HttpClient::make_request(std::string_view address, const ClientRequestOptions& options,
+                              double timeout) {
+    const long wait_seconds = stage_request(address, options, timeout);
+    if (!options.synchronous) wait_for_response(wait_seconds);
     if (options.keep_cookies) stored_cookie_ = response_cookies();
+}
+
+std::optional<HttpRequest> HttpClient::bytes_request(std::string_view address,
+                                                     const ClientRequestOptions& options) {
+    if (!request_ || options.synchronous) return std::nullopt;
+    const long wait_seconds = stage_request(address, options, std::trunc(options.timeout_seconds));
+    // As wait_for_response bounds the pending request.
+    return request_->take_pending(wait_seconds >= 1 ? wait_seconds * 1000 : 0);
+}
+
+ByteBuffer HttpClient::take_bytes_response(HttpResponse response,
+                                           const ClientRequestOptions& options) {
+    if (!request_) return {};
+    request_->take_response(std::move(response));
+    if (options.keep_cookies) stored_cookie_ = response_cookies();
+    return response_body();
 }
 
 LocalText HttpClient::request_text(std::string_view address, const ClientRequestOptions& options) {

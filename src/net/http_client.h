@@ -85,7 +85,17 @@ class HttpClient {
     LocalText request_text(std::string_view address, const ClientRequestOptions& options = {});
     ByteBuffer request_bytes(std::string_view address, const ClientRequestOptions& options = {});
 
+    // request_bytes in two halves, for a caller that performs the exchange itself (the parallel
+    // run): the request it would send (nothing for a synchronous one or before initialise),
+    // then the body from that request's answer.
+    std::optional<HttpRequest> bytes_request(std::string_view address,
+                                             const ClientRequestOptions& options = {});
+    ByteBuffer take_bytes_response(HttpResponse response, const ClientRequestOptions& options = {});
+
   private:
+    // Everything a request does before it waits; returns the seconds the wait is bounded by.
+    long stage_request(std::string_view address, const ClientRequestOptions& options,
+                       double timeout);
     void make_request(std::string_view address, const ClientRequestOptions& options,
                       double timeout);
 

@@ -69,55 +69,68 @@ std::vector<std::string> header_lines(std::string_view block) {
 
 }  // namespace
 
-HttpResponse page_request_exchange(std::string_view url, const PageRequestOptions& options) {
+std::optional<HttpRequest> page_request_prepare(std::string_view url,
+                                                const PageRequestOptions& options) {
+    HttpRequest request;
+    request.method = options.method == 1 ? "POST" : "GET";
+    const bool secure = ascii_lower(url.substr(0, 5)) == "https";
+    const long timeout_ms = options.timeout_seconds ? *options.timeout_seconds * 1000 : 30000;
+
+    LocalText local_headers;
+    LocalText& headers = options.headers ? *options.headers : local_headers;
+    request.user_agent = page_request_agent_name(headers);
+
+    // Without a proxy argument the request goes direct; with one, every scheme uses it.
+    if (options.proxy) request.proxy = *options.proxy;
+
+    // Connection: a host and a usable port are needed, as for opening a connection.
+    const LocalText host = url_host(url);
+    const int port = url_port(url);
+    if (host.empty() || port <= 0) return std::nullopt;
+    request.url = std::string(secure ? "https://" : "http://") + host + ":" + std::to_string(port) +
+                  url_path(url);
+
+    request.connect_timeout_ms = timeout_ms;
+    request.receive_timeout_ms = timeout_ms;
+    request.follow_redirects = !options.no_redirect;
+
+    const LocalText cookie_text = options.cookies ? *options.cookies : LocalText();
+    headers = page_request_header_block(headers, cookie_text);
+    request.headers = header_lines(headers);
+
+    if (options.method != 0) {
+        ByteBuffer local_post;
+        ByteBuffer& post = options.post_bytes ? *options.post_bytes : local_post;
+        if (post.empty()) post = text_to_bytes(options.post_text);
+        request.send_body = true;
+        request.body = post;
+    }
+    return request;
+}
+
+HttpResponse page_request_complete(HttpResponse response, const PageRequestOptions& options) {
+    // The whole header block, whatever its size; "Set-Cookie" spelt one way.
+    LocalText raw = replace_text(response.raw_headers, "Set-Cookie", "Set-Cookie", true);
+    LocalText received = cookies_from_headers(raw);
+    if (options.returned_headers) *options.returned_headers = raw;
+    if (options.returned_cookies) *options.returned_cookies = received;
+    if (options.cookies) merge_cookies(*options.cookies, received);
+    return response;
+}
+
+HttpResponse unrequestable_exchange() {
     HttpResponse failed;
     failed.error = RequestError::bad_address;
+    return failed;
+}
+
+HttpResponse page_request_exchange(std::string_view url, const PageRequestOptions& options) {
     try {
-        HttpRequest request;
-        request.method = options.method == 1 ? "POST" : "GET";
-        const bool secure = ascii_lower(url.substr(0, 5)) == "https";
-        const long timeout_ms = options.timeout_seconds ? *options.timeout_seconds * 1000 : 30000;
-
-        LocalText local_headers;
-        LocalText& headers = options.headers ? *options.headers : local_headers;
-        request.user_agent = page_request_agent_name(headers);
-
-        // Without a proxy argument the request goes direct; with one, every scheme uses it.
-        if (options.proxy) request.proxy = *options.proxy;
-
-        // Connection: a host and a usable port are needed, as for opening a connection.
-        const LocalText host = url_host(url);
-        const int port = url_port(url);
-        if (host.empty() || port <= 0) return failed;
-        request.url = std::string(secure ? "https://" : "http://") + host + ":" +
-                      std::to_string(port) + url_path(url);
-
-        request.connect_timeout_ms = timeout_ms;
-        request.receive_timeout_ms = timeout_ms;
-        request.follow_redirects = !options.no_redirect;
-
-        const LocalText cookie_text = options.cookies ? *options.cookies : LocalText();
-        headers = page_request_header_block(headers, cookie_text);
-        request.headers = header_lines(headers);
-
-        if (options.method != 0) {
-            ByteBuffer local_post;
-            ByteBuffer& post = options.post_bytes ? *options.post_bytes : local_post;
-            if (post.empty()) post = text_to_bytes(options.post_text);
-            request.send_body = true;
-            request.body = post;
-        }
-
-        HttpResponse response = perform_request(request);
-
-        // The whole header block, whatever its size; "Set-Cookie" spelt one way.
-        LocalText raw = replace_text(response.raw_headers, "Set-Cookie", "Set-Cookie", true);
-        LocalText received = cookies_from_headers(raw);
-        if (options.returned_headers) *options.returned_headers = raw;
-        if (options.returned_cookies) *options.returned_cookies = received;
-        if (options.cookies) merge_cookies(*options.cookies, received);
-        return response;
+        std::optional<HttpRequest> request = page_request_prepare(url, options);
+        if (!request) return unrequestable_exchange();
+        return page_request_complete(perform_request(*request), options);
     } catch (...) {
+        HttpResponse failed;
         failed.error = RequestError::other;
         return failed;
     }

@@ -36,6 +36,14 @@ ByteBuffer page_request(std::string_view url, const PageRequestOptions& options 
 // taken out.
 HttpResponse page_request_exchange(std::string_view url, const PageRequestOptions& options = {});
 
+// page_request_exchange in halves, for a caller that performs the exchange itself (the parallel
+// run): the request it sends (nothing when the address names no host and port; the exchange is
+// then unrequestable_exchange()), and the exchange completed from that request's answer.
+std::optional<HttpRequest> page_request_prepare(std::string_view url,
+                                                const PageRequestOptions& options = {});
+HttpResponse page_request_complete(HttpResponse response, const PageRequestOptions& options = {});
+HttpResponse unrequestable_exchange();
+
 }  // namespace trasslo
 
 namespace trasslo {

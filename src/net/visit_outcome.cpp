@@ -1,6 +1,7 @@
 #include "net/visit_outcome.h"
 
 #include <chrono>
+#include <utility>
 
 #include "base/event_pump.h"
 #include "net/abandon_scope.h"
@@ -17,12 +18,6 @@ namespace {
 std::string_view as_view(const ByteBuffer& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
-
-// What one attempt brought back: the exchange without its body, and the body.
-struct Attempt {
-    HttpResponse exchange;
-    ByteBuffer body;
-};
 
 }  // namespace
 
@@ -44,6 +39,10 @@ std::string_view visit_error_name(VisitError error) {
             return "redirect-loop";
         case VisitError::http:
             return "http";
+        case VisitError::rate_limited:
+            return "rate-limited";
+        case VisitError::site_down:
+            return "site-down";
     }
     return "";
 }
@@ -91,58 +90,83 @@ std::string_view charset_name(int code) {
     }
 }
 
+VisitSteps::VisitSteps(std::string_view address_template, std::string_view keyword, int encoding,
+                       PageReader read_page)
+    : start_(Clock::now()), read_page_(std::move(read_page)) {
+    client_.initialise();
+    secure_ = ascii_lower(address_template.substr(0, 8)) == "https://";
+    outcome_.address = fill_template(address_template, keyword, encoding == 1);
+}
+
+std::optional<HttpRequest> VisitSteps::begin_attempt() {
+    ++outcome_.attempts;
+    another_ = false;
+    std::optional<HttpRequest> request;
+    try {
+        request = secure_ ? page_request_prepare(outcome_.address)
+                          : client_.bytes_request(outcome_.address);
+    } catch (...) {
+    }
+    if (!request) finish_attempt(unrequestable_exchange());
+    return request;
+}
+
+bool VisitSteps::finish_attempt(HttpResponse exchange) {
+    // The exchange without its body, and the body: the http path reads the body through its
+    // request object, the https path takes it as it came.
+    ByteBuffer body;
+    if (secure_) {
+        exchange = page_request_complete(std::move(exchange));
+        if (exchange.ok()) body = std::move(exchange.body);
+    } else {
+        body = client_.take_bytes_response(std::move(exchange));
+        exchange = client_.request_object()->last_exchange();
+    }
+    if (exchange.error == RequestError::aborted) outcome_.abandoned = true;
+    outcome_.status = exchange.status;
+    outcome_.final_address = exchange.final_url;
+    outcome_.bytes = exchange.received_bytes;
+    outcome_.error = visit_error_of(exchange.error, exchange.status);
+    last_headers_ = exchange.raw_headers;
+
+    const DecodedText page = decode_to_local_text(as_view(body), 0);
+    outcome_.charset = body.empty() ? "" : std::string(charset_name(page.code));
+    if (read_page_) read_page_(page.text, exchange.raw_headers, outcome_);
+
+    long position = 0;
+    const LocalText title =
+        slice_between_markers_lenient(page.text, "<title>", "</title>", position);
+    if (!title.empty()) outcome_.title = decode_html_entities(title);
+    another_ = title.empty() && !outcome_.abandoned && outcome_.attempts < kVisitAttempts;
+    return another_;
+}
+
+void VisitSteps::abandon() {
+    outcome_.abandoned = true;
+    another_ = false;
+}
+
+VisitOutcome VisitSteps::take_outcome() {
+    outcome_.elapsed_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
+    return std::move(outcome_);
+}
+
 VisitOutcome make_visit(std::string_view address_template, std::string_view keyword, int encoding,
                         const PageReader& read_page) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    VisitOutcome outcome;
-    HttpClient client;
-    client.initialise();
-    const bool secure = ascii_lower(address_template.substr(0, 8)) == "https://";
-    outcome.address = fill_template(address_template, keyword, encoding == 1);
-
-    for (int attempt = 1; attempt <= 3; ++attempt) {
+    VisitSteps steps(address_template, keyword, encoding, read_page);
+    for (;;) {
+        if (std::optional<HttpRequest> request = steps.begin_attempt())
+            steps.finish_attempt(perform_request(*request));
+        if (!steps.another_attempt()) break;
         // A visit given up on a stop makes no further attempt.
-        if (attempt > 1) {
-            pause_until_stopped(500, abandon_requested);
-            if (abandon_requested()) {
-                outcome.abandoned = true;
-                break;
-            }
-        }
-        outcome.attempts = attempt;
-        Attempt made;
-        if (secure) {
-            made.exchange = page_request_exchange(outcome.address);
-            if (made.exchange.ok()) made.body = std::move(made.exchange.body);
-        } else {
-            // request_text's request; the page is decoded here so that its charset is known.
-            made.body = client.request_bytes(outcome.address);
-            made.exchange = client.request_object()->last_exchange();
-        }
-        const HttpResponse& exchange = made.exchange;
-        if (exchange.error == RequestError::aborted) outcome.abandoned = true;
-        outcome.status = exchange.status;
-        outcome.final_address = exchange.final_url;
-        outcome.bytes = exchange.received_bytes;
-        outcome.error = visit_error_of(exchange.error, exchange.status);
-
-        const DecodedText page = decode_to_local_text(as_view(made.body), 0);
-        outcome.charset = made.body.empty() ? "" : std::string(charset_name(page.code));
-        if (read_page) read_page(page.text, exchange.raw_headers, outcome);
-
-        long position = 0;
-        const LocalText title =
-            slice_between_markers_lenient(page.text, "<title>", "</title>", position);
-        if (!title.empty()) {
-            outcome.title = decode_html_entities(title);
+        pause_until_stopped(kAttemptPauseMs, abandon_requested);
+        if (abandon_requested()) {
+            steps.abandon();
             break;
         }
-        if (outcome.abandoned) break;
     }
-    outcome.elapsed_ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-    return outcome;
+    return steps.take_outcome();
 }
 
 }  // namespace trasslo

@@ -3,13 +3,16 @@
 // that showed the keyword from a site that was down, and keep the proof.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "net/curl_request.h"
+#include "net/http_client.h"
 #include "text/local_text.h"
 
 namespace trasslo {
@@ -24,10 +27,12 @@ enum class VisitError {
     too_large,      // the body went over the size cap
     redirect_loop,  // redirects without end
     http,           // the final status is 400 or more
+    rate_limited,   // the site kept answering 429 or 503 (parallel runs)
+    site_down,      // not visited: the site failed too many visits in a row (parallel runs)
 };
 
 // The report's name of an error class: "", "dns", "connect", "tls", "timeout", "too-large",
-// "redirect-loop" or "http".
+// "redirect-loop", "http", "rate-limited" or "site-down".
 std::string_view visit_error_name(VisitError error);
 
 // The class of an exchange that ended with `error` after a final response of `status` (0 when
@@ -62,6 +67,48 @@ struct VisitOutcome {
 // supplies the reader (run/page_visit.h), and fetch_title, which needs only the title, none.
 using PageReader =
     std::function<void(std::string_view page, std::string_view raw_headers, VisitOutcome&)>;
+
+// A visit's attempts are at most three, while the title is empty, with a pause between them.
+inline constexpr int kVisitAttempts = 3;
+inline constexpr long kAttemptPauseMs = 500;
+
+// One visit as steps, for a driver that makes the exchanges: make_visit drives it blocking, one
+// request at a time; the parallel run drives many over one multi handle. Either way the visit
+// sends the same requests and reads the answers the same way.
+//   for each attempt: begin_attempt() -> perform the request -> finish_attempt(answer);
+//   while another_attempt(): pause kAttemptPauseMs and go again; then take_outcome().
+class VisitSteps {
+  public:
+    VisitSteps(std::string_view address_template, std::string_view keyword, int encoding,
+               PageReader read_page = {});
+    VisitSteps(const VisitSteps&) = delete;
+    VisitSteps& operator=(const VisitSteps&) = delete;
+
+    // Starts the next attempt and gives its request; nothing when the address can not be
+    // requested at all, and the attempt has then already ended as a failed exchange.
+    std::optional<HttpRequest> begin_attempt();
+    // Reads the attempt's answer into the outcome; true when another attempt follows.
+    bool finish_attempt(HttpResponse exchange);
+    bool another_attempt() const { return another_; }
+    // Given up on a stop: no further attempt, and the outcome says so.
+    void abandon();
+    // The status of the last attempt's final response; 0 when none came.
+    long last_status() const { return outcome_.status; }
+    // The raw header block of the last attempt's final response (Retry-After and such).
+    const std::string& last_headers() const { return last_headers_; }
+    // The outcome, its time measured from construction up to now. Called once.
+    VisitOutcome take_outcome();
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point start_;
+    PageReader read_page_;
+    HttpClient client_;  // the request object of the http path, kept across attempts
+    bool secure_ = false;
+    bool another_ = false;
+    std::string last_headers_;
+    VisitOutcome outcome_;
+};
 
 // Makes the visit fetch_title makes and returns its outcome; fetch_title is this visit's title.
 // `read_page`, when given, reads every attempt's page, so the last attempt's facts stand.

@@ -85,8 +85,7 @@ void WebRequest::abort() {
     pending_ = false;
 }
 
-void WebRequest::run(long deadline_ms) {
-    pending_ = false;
+HttpRequest WebRequest::built_request(long deadline_ms) {
     HttpRequest request;
     request.method = method_;
     request.url = url_;
@@ -121,7 +120,21 @@ void WebRequest::run(long deadline_ms) {
     request.proxy_password = proxy_password_;
     request.cancel = &cancel_;
 
-    HttpResponse response = perform_request(request);
+    return request;
+}
+
+std::optional<HttpRequest> WebRequest::take_pending(long deadline_ms) {
+    if (!pending_) return std::nullopt;
+    pending_ = false;
+    return built_request(deadline_ms);
+}
+
+void WebRequest::run(long deadline_ms) {
+    pending_ = false;
+    take_response(perform_request(built_request(deadline_ms)));
+}
+
+void WebRequest::take_response(HttpResponse response) {
     exchange_.error = response.error;
     exchange_.status = response.status;
     exchange_.status_text = response.status_text;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -62,6 +63,12 @@ class WebRequest {
     // Reads "Option"(index); writes it first when `value` holds something.
     OptionValue option(long index, const OptionValue& value = {});
 
+    // The request a pending send() would make, for a caller that performs it itself (the
+    // parallel run); its answer comes back through take_response. Nothing when none is pending.
+    std::optional<HttpRequest> take_pending(long deadline_ms);
+    // Takes the answer of the exchange, as a request run here would.
+    void take_response(HttpResponse response);
+
     // The last exchange as the request layer ended it, without its body: what went wrong, the
     // status and header block that arrived (also when the response above reads as none), the
     // final address and the body bytes received. For callers that judge a visit.
@@ -69,6 +76,7 @@ class WebRequest {
 
   private:
     void run(long deadline_ms);
+    HttpRequest built_request(long deadline_ms);
 
     std::string method_ = "GET";
     std::string url_;

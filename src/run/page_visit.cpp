@@ -23,15 +23,17 @@ bool headers_forbid_indexing(std::string_view raw_headers) {
 
 }  // namespace
 
+PageReader page_reader(std::string_view keyword) {
+    return [keyword_utf8 = to_utf8(keyword)](std::string_view page, std::string_view raw_headers,
+                                             VisitOutcome& outcome) {
+        const HtmlPage reading = read_html_page(to_utf8(page));
+        outcome.echoed = text_echoes_keyword(reading.text, keyword_utf8);
+        outcome.noindex = reading.noindex || headers_forbid_indexing(raw_headers);
+    };
+}
+
 VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding) {
-    const std::string keyword_utf8 = to_utf8(keyword);
-    return make_visit(address_template, keyword, encoding,
-                      [&keyword_utf8](std::string_view page, std::string_view raw_headers,
-                                      VisitOutcome& outcome) {
-                          const HtmlPage reading = read_html_page(to_utf8(page));
-                          outcome.echoed = text_echoes_keyword(reading.text, keyword_utf8);
-                          outcome.noindex = reading.noindex || headers_forbid_indexing(raw_headers);
-                      });
+    return make_visit(address_template, keyword, encoding, page_reader(keyword));
 }
 
 }  // namespace trasslo

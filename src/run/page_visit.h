@@ -8,6 +8,9 @@
 
 namespace trasslo {
 
+// The reader of each attempt's page: echo of `keyword` (local text) and noindex.
+PageReader page_reader(std::string_view keyword);
+
 VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding);
 
 }  // namespace trasslo

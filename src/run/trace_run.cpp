@@ -47,6 +47,11 @@ LocalText visit_status_text(int keyword_count, int keyword_number, std::string_v
     return text;
 }
 
+LocalText run_done_text(std::int64_t elapsed_ms, std::uint32_t total) {
+    return local("留痕完成！本次使用 ") + format_duration(elapsed_ms) +
+           local(" 在目标网站上留下了 ") + decimal(total) + local(" 个痕迹！");
+}
+
 int read_loop_count(std::string_view text) {
     const long long value = read_c_integer(until_zero(text));
     if (value < 1) return 1;
@@ -163,8 +168,7 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
     view.set_start_caption(idle_start_caption());
     view.set_progress_visible(false);
     MessageRequest done;
-    done.text = local("留痕完成！本次使用 ") + format_duration(report.elapsed_ms) +
-                local(" 在目标网站上留下了 ") + decimal(total) + local(" 个痕迹！");
+    done.text = run_done_text(report.elapsed_ms, total);
     done.buttons = MessageButtons::ok;
     done.icon = MessageIcon::information;
     view.show_run_message(done);

@@ -54,6 +54,9 @@ LocalText no_engine_question_text();  // "请打勾至少一个留痕引擎再�
 LocalText visit_status_text(int keyword_count, int keyword_number, std::string_view name,
                             std::string_view title);
 
+// The final message: "留痕完成！本次使用 " duration " 在目标网站上留下了 " total " 个痕迹！".
+LocalText run_done_text(std::int64_t elapsed_ms, std::uint32_t total);
+
 // The loop count as the run reads it: atoi rules, at least 1.
 int read_loop_count(std::string_view text);
 // The pause after a visit in milliseconds: the text read by atof rules as a float, times 1000,

@@ -18,6 +18,10 @@ LocalText visit_failure_reason(const VisitOutcome& outcome) {
             return local("（重定向过多）");
         case VisitError::too_large:
             return local("（页面过大）");
+        case VisitError::rate_limited:
+            return local("（访问受限）");
+        case VisitError::site_down:
+            return local("（网站无法访问，已跳过）");
         case VisitError::http:
         case VisitError::none:
             // A final status outside 200..399 without a transport fault: the site's own answer.

@@ -9,7 +9,7 @@ namespace trasslo {
 
 // The bracketed reason of a visit that left no trace (VisitOutcome::left_trace), empty for one
 // that did: "（无法连接）", "（超时）", "（证书错误）", "（网页错误 N）", "（重定向过多）",
-// "（页面过大）".
+// "（页面过大）", "（访问受限）" (rate-limited), "（网站无法访问，已跳过）" (site-down).
 LocalText visit_failure_reason(const VisitOutcome& outcome);
 
 }  // namespace trasslo

@@ -97,8 +97,9 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
         {{"-h"}, "用法：trasslo-cli <命令>", {"run"}},
         {{"run", "--help"},
          "用法：trasslo-cli run",
-         {"--rounds", "--interval", "--keywords", "--journal", "--report", "--resume"}},
-        {{"help", "export"}, "用法：trasslo-cli export", {"--out", "--engines"}},
+         {"--rounds", "--interval", "--keywords", "--journal", "--report", "--resume", "--parallel",
+          "--shard"}},
+        {{"help", "export"}, "用法：trasslo-cli export", {"--out", "--engines", "--shard"}},
         {{"test", "-h"}, "用法：trasslo-cli test", {"--utf8"}},
         {{"engines", "--help"}, "用法：trasslo-cli engines", {"--engines"}},
         {{"report", "--help"}, "用法：trasslo-cli report", {"--journal", "--all", "jsonl"}},
@@ -152,6 +153,15 @@ TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndSayWhy) {
         {"check", "--keyword="},
         {"check", "--keyword", ""},
         {"check", "--rounds", "2"},
+        {"run", "--parallel", "0"},
+        {"run", "--parallel", "257"},
+        {"run", "--parallel", "x"},
+        {"run", "--parallel", "-3"},
+        {"run", "--shard", "0/3"},
+        {"run", "--shard", "4/3"},
+        {"run", "--shard", "3"},
+        {"export", "--out", "x.txt", "--shard", "1/0"},
+        {"export", "--out", "x.txt", "--parallel", "2"},
     };
     for (const std::vector<std::string>& args : cases) {
         std::string joined;

@@ -1,0 +1,324 @@
+#include "run/parallel_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/event_pump.h"
+#include "net/multi_transfers.h"
+#include "net/retry_after.h"
+#include "net/site_of_host.h"
+#include "run/format_duration.h"
+#include "run/page_visit.h"
+#include "run/run_state.h"
+#include "run/visit_reason.h"
+#include "text/url_encode.h"
+
+namespace trasslo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A stop is noticed at least this often, whatever the sockets do.
+constexpr int kLongestWaitMs = 100;
+
+struct PlannedVisit {
+    VisitPosition position;
+    int keyword_count = 0;
+    const LocalText* keyword = nullptr;
+    TraceEngine engine;
+};
+
+// One site's turn: its visits in plan order, and the visit under way.
+struct Site {
+    std::deque<PlannedVisit> visits;
+    Clock::time_point ready{};  // no visit starts before this
+    bool busy = false;          // a visit (request, attempt pause) is under way
+    int failures_in_row = 0;
+    bool down = false;
+    std::unique_ptr<VisitSteps> steps;
+    Clock::time_point attempt_at{};  // the next attempt of a visit whose title was empty
+    bool between_attempts = false;
+    int retry_after_retries = 0;  // of the visit at the front
+    int backoff_retries = 0;
+};
+
+bool asks_to_slow_down(long status) {
+    return status == 429 || status == 503;
+}
+
+bool counts_as_down(VisitError error) {
+    return error == VisitError::dns || error == VisitError::connect ||
+           error == VisitError::timeout || error == VisitError::tls;
+}
+
+class ParallelRun {
+  public:
+    ParallelRun(RunView& view, RunRecorder* recorder, const ParallelSettings& settings,
+                RunReport& report)
+        : view_(view), recorder_(recorder), settings_(settings), report_(report) {}
+
+    // Groups the plan by site, keeping each site's visits in plan order.
+    void plan(const std::vector<PlannedVisit>& visits) {
+        std::unordered_map<std::string, std::size_t> index;
+        for (const PlannedVisit& visit : visits) {
+            const std::string site = site_of_address(visit.engine.address);
+            auto [it, added] = index.emplace(site, sites_.size());
+            if (added) sites_.emplace_back();
+            sites_[it->second].visits.push_back(visit);
+        }
+        planned_ = static_cast<int>(visits.size());
+        view_.set_progress_maximum(planned_);
+        view_.set_progress_position(0);
+    }
+
+    void go() {
+        bool& stop = trace_stop_flag();
+        for (;;) {
+            process_pending_events();
+            if (stop) break;
+            const Clock::time_point now = Clock::now();
+            Clock::time_point next = now + std::chrono::milliseconds(kLongestWaitMs);
+            bool pending = false;
+            for (std::size_t s = 0; s < sites_.size(); ++s) {
+                Site& site = sites_[s];
+                if (site.busy) {
+                    pending = true;
+                    if (site.between_attempts) {
+                        if (site.attempt_at <= now)
+                            begin_attempt(s);
+                        else
+                            next = std::min(next, site.attempt_at);
+                    }
+                    continue;
+                }
+                if (site.visits.empty()) continue;
+                if (site.down) {
+                    skip_down_site(site);
+                    continue;
+                }
+                pending = true;
+                if (site.ready > now) {
+                    next = std::min(next, site.ready);
+                } else if (active_ < settings_.sites) {
+                    start_visit(s);
+                }
+            }
+            if (!pending) break;
+            const auto wait =
+                std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+            for (MultiTransfers::Finished& finished : transfers_.drive(
+                     static_cast<int>(std::clamp<long long>(wait, 0, kLongestWaitMs)))) {
+                auto it = owners_.find(finished.id);
+                if (it == owners_.end()) continue;
+                const std::size_t s = it->second;
+                owners_.erase(it);
+                sites_[s].steps->finish_attempt(std::move(finished.response));
+                after_attempt(s);
+            }
+        }
+        // Stopped: the transfers in flight are given up; their visits stay unmade.
+        transfers_.abort_all();
+    }
+
+  private:
+    long interval_ms() { return read_interval_ms(view_.interval_text()); }
+
+    void start_visit(std::size_t s) {
+        Site& site = sites_[s];
+        const PlannedVisit& visit = site.visits.front();
+        site.busy = true;
+        ++active_;
+        site.steps =
+            std::make_unique<VisitSteps>(visit.engine.address, *visit.keyword,
+                                         visit.engine.encoding, page_reader(*visit.keyword));
+        begin_attempt(s);
+    }
+
+    void begin_attempt(std::size_t s) {
+        Site& site = sites_[s];
+        site.between_attempts = false;
+        if (std::optional<HttpRequest> request = site.steps->begin_attempt()) {
+            owners_.emplace(transfers_.start(*request), s);
+        } else {
+            after_attempt(s);
+        }
+    }
+
+    void after_attempt(std::size_t s) {
+        Site& site = sites_[s];
+        // A site that asks to be left alone gets no second attempt of the visit at once: the
+        // visit is made again after the site's wait instead.
+        if (site.steps->another_attempt() && !asks_to_slow_down(site.steps->last_status())) {
+            site.between_attempts = true;
+            site.attempt_at = Clock::now() + std::chrono::milliseconds(kAttemptPauseMs);
+            return;
+        }
+        const std::string headers = site.steps->last_headers();
+        VisitOutcome outcome = site.steps->take_outcome();
+        site.steps.reset();
+        const Clock::time_point now = Clock::now();
+        if (outcome.abandoned) {
+            release(site, now);
+            return;
+        }
+        if (asks_to_slow_down(outcome.status)) {
+            if (const std::optional<Clock::duration> wait = rate_limit_wait(site, headers)) {
+                // The same visit again once the site's wait is over; other sites go on.
+                release(site, now + *wait);
+                return;
+            }
+            outcome.error = VisitError::rate_limited;
+        }
+        const PlannedVisit visit = site.visits.front();
+        site.visits.pop_front();
+        site.retry_after_retries = 0;
+        site.backoff_retries = 0;
+        record(visit, outcome);
+        site.failures_in_row = counts_as_down(outcome.error) ? site.failures_in_row + 1 : 0;
+        if (site.failures_in_row >= settings_.down_after) site.down = true;
+        release(site, now + std::chrono::milliseconds(interval_ms()));
+    }
+
+    // How long a site that answered 429 or 503 is left alone before the visit is made again;
+    // nothing when it is not made again.
+    std::optional<Clock::duration> rate_limit_wait(Site& site, const std::string& headers) {
+        if (const std::optional<long long> seconds =
+                retry_after_seconds(headers, std::time(nullptr))) {
+            if (*seconds * 1000 > settings_.retry_after_cap_ms || site.retry_after_retries >= 1)
+                return std::nullopt;
+            ++site.retry_after_retries;
+            return std::chrono::seconds(*seconds);
+        }
+        if (site.backoff_retries >= settings_.backoff_retries) return std::nullopt;
+        long long wait = std::max<long long>(interval_ms(), settings_.backoff_floor_ms);
+        for (int i = 0; i < site.backoff_retries && wait < settings_.backoff_cap_ms; ++i) wait *= 2;
+        ++site.backoff_retries;
+        return std::chrono::milliseconds(std::min<long long>(wait, settings_.backoff_cap_ms));
+    }
+
+    void release(Site& site, Clock::time_point ready) {
+        site.busy = false;
+        site.between_attempts = false;
+        site.ready = ready;
+        --active_;
+    }
+
+    // A site that is down: its other visits are recorded without a request.
+    void skip_down_site(Site& site) {
+        while (!site.visits.empty() && !trace_stop_flag()) {
+            const PlannedVisit visit = site.visits.front();
+            site.visits.pop_front();
+            VisitOutcome outcome;
+            outcome.address =
+                fill_template(visit.engine.address, *visit.keyword, visit.engine.encoding == 1);
+            outcome.error = VisitError::site_down;
+            record(visit, outcome);
+        }
+    }
+
+    void record(const PlannedVisit& visit, const VisitOutcome& outcome) {
+        if (recorder_) recorder_->visit_made(visit.position, *visit.keyword, visit.engine, outcome);
+        view_.set_status_text(visit_status_text(visit.keyword_count, visit.position.keyword,
+                                                visit.engine.name, outcome.title) +
+                              visit_failure_reason(outcome));
+        ++report_.visits;
+        if (outcome.left_trace()) ++report_.total;
+        view_.set_progress_position(++ended_);
+    }
+
+    RunView& view_;
+    RunRecorder* recorder_;
+    const ParallelSettings& settings_;
+    RunReport& report_;
+    std::vector<Site> sites_;
+    MultiTransfers transfers_;
+    std::unordered_map<std::uint64_t, std::size_t> owners_;  // transfer -> site
+    int active_ = 0;
+    int planned_ = 0;
+    int ended_ = 0;
+};
+
+}  // namespace
+
+RunReport run_parallel(RunView& view, const RunServices& services,
+                       const ParallelSettings& settings) {
+    RunReport report;
+    if (view.start_caption() != idle_start_caption()) {
+        view.set_start_caption(local("停止中..."));
+        request_trace_stop();
+        return report;
+    }
+    report.started = true;
+    view.set_start_caption(local("停止留痕"));
+    trace_stop_flag() = false;
+    const Clock::time_point start = Clock::now();
+    const RunActiveScope active;
+
+    const std::vector<LocalText> keywords = split_text(view.keyword_list_text(), "\r\n");
+    const int keyword_count = static_cast<int>(keywords.size());
+    const int rounds = read_loop_count(view.loop_count_text());
+    view.set_status_text(local("留痕初始化中.."));
+    view.set_progress_visible(true);
+    RunRecorder* const recorder = services.recorder;
+    const std::vector<TraceEngine> engines = view.engine_snapshot();
+    if (recorder) {
+        RunInputs inputs;
+        inputs.rounds = rounds;
+        inputs.interval = view.interval_text();
+        inputs.keywords = keywords;
+        inputs.engines = engines;
+        recorder->run_started(inputs);
+    }
+
+    // The sequential run's plan: rounds, then keywords, then ticked engines in list order.
+    std::vector<PlannedVisit> plan;
+    bool any_engine = false;
+    for (int round = 1; round <= rounds; ++round) {
+        for (int j = 1; j <= keyword_count; ++j) {
+            for (std::size_t k = 0; k < engines.size(); ++k) {
+                if (!engines[k].enabled) continue;
+                any_engine = true;
+                const VisitPosition position{round, j, static_cast<int>(k) + 1};
+                if (recorder && recorder->visit_recorded(position)) continue;
+                plan.push_back({position, keyword_count, &keywords[static_cast<std::size_t>(j - 1)],
+                                engines[k]});
+            }
+        }
+        // Every round has the same plan; a list without a ticked engine gives none.
+        if (!any_engine) break;
+    }
+
+    if (!any_engine && keyword_count > 0) {
+        // As the sequential run asks for each keyword without one; Cancel ends the run.
+        MessageRequest question;
+        question.text = no_engine_question_text();
+        question.buttons = MessageButtons::ok_cancel;
+        question.icon = MessageIcon::warning;
+        report.cancelled = view.show_run_message(question) == MessageAnswer::cancel;
+    } else {
+        ParallelRun run(view, recorder, settings, report);
+        run.plan(plan);
+        run.go();
+    }
+
+    report.stopped = trace_stop_flag();
+    report.elapsed_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    if (recorder) recorder->run_ended(!report.stopped && !report.cancelled);
+    view.set_start_caption(idle_start_caption());
+    view.set_progress_visible(false);
+    MessageRequest done;
+    done.text = run_done_text(report.elapsed_ms, report.total);
+    done.buttons = MessageButtons::ok;
+    done.icon = MessageIcon::information;
+    view.show_run_message(done);
+    return report;
+}
+
+}  // namespace trasslo
