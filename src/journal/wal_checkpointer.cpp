@@ -7,6 +7,9 @@ namespace {
 constexpr int kCheckpointPages = 1000;
 // The log's size at which it is started again, holding the writer for a moment.
 constexpr int kRestartPages = 4 * kCheckpointPages;
+// The log's size at which the writer checkpoints it itself: the thread had no processor time for
+// it (a busy machine), and the log must not grow without bound meanwhile.
+constexpr int kWriterRestartPages = 6 * kCheckpointPages;
 // How long a restarting checkpoint waits for the writer's transaction to end (one visit's).
 constexpr int kWaitForWriterMs = 1000;
 
@@ -28,10 +31,15 @@ WalCheckpointer::~WalCheckpointer() {
     thread_.join();
 }
 
-int WalCheckpointer::on_commit(void* self, sqlite3*, const char*, int pages) {
+int WalCheckpointer::on_commit(void* self, sqlite3* db, const char*, int pages) {
     // The log starts again from its beginning once a checkpoint has copied all of it; until
     // then it only grows, and one request per thousand pages is enough.
     auto* checkpointer = static_cast<WalCheckpointer*>(self);
+    if (pages >= kWriterRestartPages) {
+        sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+        checkpointer->asked_at_pages_ = 0;
+        return SQLITE_OK;
+    }
     int& asked_at = checkpointer->asked_at_pages_;
     if (pages < asked_at) asked_at = 0;
     if (pages < asked_at + kCheckpointPages) return SQLITE_OK;
