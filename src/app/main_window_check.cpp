@@ -112,10 +112,9 @@ void MainWindow::on_engine_check_finished(const CheckTotals& totals,
     if (closing_) return;
     const LocalText counts = std::to_string(totals.valid) + local(" 个有效，") +
                              std::to_string(totals.invalid) + local(" 个无效");
-    if (!run_active()) {
-        set_progress_visible(false);
+    // The bar stays, with the outcome on it, until the next run or check.
+    if (!run_active())
         set_status_text((totals.stopped ? local("检测已停止：") : local("检测完成：")) + counts);
-    }
     if (totals.stopped || totals.invalid == 0) return;
     MessageRequest question;
     question.text = local("检测完成：") + counts + local("。取消勾选无效的引擎？");

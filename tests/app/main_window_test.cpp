@@ -273,6 +273,8 @@ TEST_F(MainWindowTest, EngineCheckMarksTheEnginesAndOffersToUntickTheDeadOnes) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(utf8_of(messages[0].text), "检测完成：1 个有效，1 个无效。取消勾选无效的引擎？");
     EXPECT_EQ(messages[0].buttons, MessageButtons::ok_cancel);
+    EXPECT_EQ(control<QLabel>(w, "透明标签")->text(), "检测完成：1 个有效，1 个无效");
+    EXPECT_TRUE(control<QLabel>(w, "透明标签")->isVisible());
     EXPECT_EQ(ticked(), std::vector<int>{0});
     EXPECT_NE(read_file_bytes(engine_list_file_path(folder())).find(local("假|1|站2|")),
               std::string::npos);
