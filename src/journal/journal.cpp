@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "base/event_pump.h"
+#include "journal/visit_log.h"
 
 namespace trasslo {
 namespace {
@@ -93,6 +94,13 @@ constexpr const char* kInsertVisit =
     "INSERT INTO visits(run_id, round, keyword_index, engine_index, keyword, engine, template,"
     " encoding, address, status, final_address, attempts, elapsed_ms, bytes, charset, title,"
     " echoed, noindex, error, visited_at)"
+    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18,"
+    " ?19, ?20)";
+
+constexpr const char* kRecoverVisit =
+    "INSERT OR IGNORE INTO visits(run_id, round, keyword_index, engine_index, keyword, engine,"
+    " template, encoding, address, status, final_address, attempts, elapsed_ms, bytes, charset,"
+    " title, echoed, noindex, error, visited_at)"
     " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18,"
     " ?19, ?20)";
 
@@ -182,6 +190,7 @@ Journal::Journal(sqlite3* db, fs::path file) : db_(db), file_(std::move(file)) {
 Journal::~Journal() {
     checkpointer_.reset();
     insert_visit_ = Statement();
+    recover_visit_ = Statement();
     find_visit_ = Statement();
     sqlite3_close_v2(db_);
 }
@@ -189,6 +198,11 @@ Journal::~Journal() {
 std::unique_ptr<Journal> Journal::open(const fs::path& file, Mode mode, std::string& error,
                                        std::optional<fs::path>* set_aside) {
     const std::string name = file.string();
+    // Visits a killed process left in its log are moved in before anyone reads the journal.
+    if (mode == Mode::read && !orphaned_visit_logs(file).empty()) {
+        std::string ignored;
+        open(file, Mode::write, ignored);
+    }
     for (int tries = 0; tries < 2; ++tries) {
         sqlite3* db = nullptr;
         const int flags = mode == Mode::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
@@ -201,6 +215,7 @@ std::unique_ptr<Journal> Journal::open(const fs::path& file, Mode mode, std::str
         std::unique_ptr<Journal> journal(new Journal(db, file));
         switch (journal->set_up(mode)) {
             case Setup::ready:
+                if (mode == Mode::write) journal->recover_visit_logs();
                 return journal;
             case Setup::newer:
                 error = "留痕记录 " + name + " 来自更新的版本，本程序不能使用它";
@@ -292,7 +307,8 @@ Journal::Setup Journal::set_up(Mode mode) {
             }
         }
         insert_visit_ = Statement(db_, kInsertVisit);
-        if (!insert_visit_.valid()) return failed("无法使用留痕记录");
+        recover_visit_ = Statement(db_, kRecoverVisit);
+        if (!insert_visit_.valid() || !recover_visit_.valid()) return failed("无法使用留痕记录");
         if (file_ != ":memory:") checkpointer_ = std::make_unique<WalCheckpointer>(db_, file_);
     }
     find_visit_ = Statement(db_, kFindVisit);
@@ -356,34 +372,88 @@ bool Journal::reopen_run(std::int64_t run) {
     return update.step() == SQLITE_DONE || fail("无法写入留痕记录");
 }
 
+VisitRow make_visit_row(std::int64_t run, const VisitPosition& position, std::string_view keyword,
+                        const TraceEngine& engine, const VisitOutcome& outcome) {
+    VisitRow row;
+    row.run = run;
+    row.round = position.round;
+    row.keyword_index = position.keyword;
+    row.engine_index = position.engine;
+    row.keyword = to_utf8(keyword);
+    row.engine = to_utf8(engine.name);
+    row.address_template = to_utf8(engine.address);
+    row.encoding = engine.encoding;
+    row.address = to_utf8(outcome.address);
+    row.status = outcome.status;
+    row.final_address = outcome.final_address;
+    row.attempts = outcome.attempts;
+    row.elapsed_ms = outcome.elapsed_ms;
+    row.bytes = static_cast<std::int64_t>(outcome.bytes);
+    row.charset = outcome.charset;
+    row.title = to_utf8(outcome.title);
+    row.echoed = outcome.echoed;
+    row.noindex = outcome.noindex;
+    row.error = std::string(visit_error_name(outcome.error));
+    row.visited_at = unix_ms_now();
+    return row;
+}
+
 bool Journal::record_visit(std::int64_t run, const VisitPosition& position,
                            std::string_view keyword, const TraceEngine& engine,
                            const VisitOutcome& outcome) {
-    Statement& s = insert_visit_;
+    return record_visit_rows({make_visit_row(run, position, keyword, engine, outcome)});
+}
+
+bool Journal::record_visit_rows(const std::vector<VisitRow>& rows, bool recovered) {
+    Statement& s = recovered ? recover_visit_ : insert_visit_;
     if (!s.valid()) return fail("无法写入留痕记录");
-    s.bind(1, run);
-    s.bind(2, position.round);
-    s.bind(3, position.keyword);
-    s.bind(4, position.engine);
-    s.bind_text(5, to_utf8(keyword));
-    s.bind_text(6, to_utf8(engine.name));
-    s.bind_text(7, to_utf8(engine.address));
-    s.bind(8, engine.encoding);
-    s.bind_text(9, to_utf8(outcome.address));
-    s.bind(10, outcome.status);
-    s.bind_text(11, outcome.final_address);
-    s.bind(12, outcome.attempts);
-    s.bind(13, outcome.elapsed_ms);
-    s.bind(14, static_cast<std::int64_t>(outcome.bytes));
-    s.bind_text(15, outcome.charset);
-    s.bind_text(16, to_utf8(outcome.title));
-    s.bind(17, outcome.echoed ? 1 : 0);
-    s.bind(18, outcome.noindex ? 1 : 0);
-    s.bind_text(19, visit_error_name(outcome.error));
-    s.bind(20, unix_ms_now());
-    const int result = s.step();
-    s.reset();
-    return result == SQLITE_DONE || fail("无法写入留痕记录");
+    const bool batch = rows.size() > 1;
+    if (batch && execute(db_, "BEGIN IMMEDIATE") != SQLITE_OK) return fail("无法写入留痕记录");
+    for (const VisitRow& row : rows) {
+        s.bind(1, row.run);
+        s.bind(2, row.round);
+        s.bind(3, row.keyword_index);
+        s.bind(4, row.engine_index);
+        s.bind_text(5, row.keyword);
+        s.bind_text(6, row.engine);
+        s.bind_text(7, row.address_template);
+        s.bind(8, row.encoding);
+        s.bind_text(9, row.address);
+        s.bind(10, row.status);
+        s.bind_text(11, row.final_address);
+        s.bind(12, row.attempts);
+        s.bind(13, row.elapsed_ms);
+        s.bind(14, row.bytes);
+        s.bind_text(15, row.charset);
+        s.bind_text(16, row.title);
+        s.bind(17, row.echoed ? 1 : 0);
+        s.bind(18, row.noindex ? 1 : 0);
+        s.bind_text(19, row.error);
+        s.bind(20, row.visited_at);
+        const int result = s.step();
+        s.reset();
+        if (result != SQLITE_DONE) {
+            fail("无法写入留痕记录");
+            if (batch) execute(db_, "ROLLBACK");
+            return false;
+        }
+    }
+    if (batch && execute(db_, "COMMIT") != SQLITE_OK) {
+        fail("无法写入留痕记录");
+        execute(db_, "ROLLBACK");
+        return false;
+    }
+    return true;
+}
+
+void Journal::recover_visit_logs() {
+    for (const fs::path& log : orphaned_visit_logs(file_)) {
+        const std::optional<std::vector<VisitRow>> rows = read_visit_log(log);
+        if (rows && (rows->empty() || record_visit_rows(*rows, true))) {
+            std::error_code ignored;
+            fs::remove(log, ignored);
+        }
+    }
 }
 
 bool Journal::end_run(std::int64_t run, RunState state) {

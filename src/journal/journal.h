@@ -1,9 +1,11 @@
 // The trace journal: an SQLite database ("留痕记录.db" beside the program) holding every run,
 // with the inputs it worked on and how it ended, and every visit with its whole outcome.
 // Several processes may write one journal at once (WAL mode, SQLite's own locking with a busy
-// timeout); each visit is one transaction, so a killed process loses at most the visit in
-// flight. The schema's version is kept in PRAGMA user_version; a journal of a newer version is
-// not written.
+// timeout). A run's visits reach it through a small log beside it, one line per visit written
+// as the visit ends (journal/visit_log.h), and are moved in by the batch: a killed process
+// loses at most the visit in flight, and the next program to open the journal moves in what
+// its log still holds. The schema's version is kept in PRAGMA user_version; a journal of a newer
+// version is not written.
 #pragma once
 
 #include <sqlite3.h>
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +27,29 @@ namespace trasslo {
 
 // The journal's file in `program_folder` (the name in UTF-8 for the file system).
 std::filesystem::path journal_file_path(const std::filesystem::path& program_folder);
+
+// One visit as the journal keeps it: texts in UTF-8, the outcome's error by its report name.
+struct VisitRow {
+    std::int64_t run = 0;
+    int round = 0, keyword_index = 0, engine_index = 0;
+    std::string keyword, engine, address_template;
+    int encoding = 0;
+    std::string address;
+    long status = 0;
+    std::string final_address;
+    int attempts = 0;
+    std::int64_t elapsed_ms = 0, bytes = 0;
+    std::string charset, title;
+    bool echoed = false, noindex = false;
+    std::string error;
+    std::int64_t visited_at = 0;  // when the visit ended, Unix time in milliseconds
+
+    friend bool operator==(const VisitRow&, const VisitRow&) = default;
+};
+
+// The row of a visit that ends now.
+VisitRow make_visit_row(std::int64_t run, const VisitPosition& position, std::string_view keyword,
+                        const TraceEngine& engine, const VisitOutcome& outcome);
 
 enum class RunSource { window, cli };
 enum class RunState { running, stopped, finished };
@@ -76,6 +102,9 @@ class Journal {
     bool reopen_run(std::int64_t run);
     bool record_visit(std::int64_t run, const VisitPosition& position, std::string_view keyword,
                       const TraceEngine& engine, const VisitOutcome& outcome);
+    // Several visits in one transaction. With `recovered`, a visit already recorded (a log
+    // whose batch was in before its process died) is passed over instead of refused.
+    bool record_visit_rows(const std::vector<VisitRow>& rows, bool recovered = false);
     bool end_run(std::int64_t run, RunState state);
 
     // Reading.
@@ -99,7 +128,11 @@ class Journal {
     std::filesystem::path file_;
     std::string error_;
     bool corrupt_ = false;
+    // Moves the logs of processes that are gone into the journal, and removes them.
+    void recover_visit_logs();
+
     Statement insert_visit_;
+    Statement recover_visit_;
     Statement find_visit_;
     std::unique_ptr<WalCheckpointer> checkpointer_;  // a writer's checkpoints, off its thread
 };

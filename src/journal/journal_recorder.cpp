@@ -16,12 +16,44 @@ JournalRecorder::JournalRecorder(std::unique_ptr<Journal> journal, std::int64_t 
     if (journal_) file_ = journal_->file();
 }
 
+namespace {
+
+// A batch of logged visits goes into the journal when it is this large, or this old: soon
+// enough for a report made meanwhile, seldom enough that a commit costs a fast run little.
+constexpr std::size_t kBatchVisits = 64;
+constexpr auto kBatchAge = std::chrono::seconds(1);
+
+}  // namespace
+
 JournalRecorder::~JournalRecorder() {
+    if (journal_ && !logged_.empty()) move_logged_visits();
+    log_.reset();  // removed unless it still holds visits the journal refused
     if (journal_) run_beside([this] { journal_.reset(); });
+}
+
+void JournalRecorder::start_log() {
+    // A journal in memory, or a folder that takes no log: each visit goes in on its own.
+    if (!journal_ || !run_ || journal_->file() == ":memory:") return;
+    log_ = VisitLog::create(journal_->file());
+    moved_at_ = std::chrono::steady_clock::now();
+}
+
+bool JournalRecorder::move_logged_visits() {
+    moved_at_ = std::chrono::steady_clock::now();
+    if (logged_.empty()) return true;
+    if (!journal_->record_visit_rows(logged_)) return false;
+    logged_.clear();
+    if (log_) log_->clear();
+    return true;
 }
 
 void JournalRecorder::give_up(std::string why) {
     const bool corrupt = journal_ && journal_->corrupt();
+    // Visits logged and not moved in stay in the log for the next program that opens the
+    // journal, unless the journal is set aside as corrupt: they belong to its runs.
+    if (corrupt && log_) log_->clear();
+    log_.reset();
+    logged_.clear();
     journal_.reset();
     run_.reset();
     std::string text = "本次留痕不做记录：" + why;
@@ -38,6 +70,7 @@ void JournalRecorder::give_up(std::string why) {
 void JournalRecorder::run_started(const RunInputs& inputs) {
     if (resuming_) {
         if (journal_ && run_ && !journal_->reopen_run(*run_)) give_up(journal_->error());
+        start_log();
         return;
     }
     // A long engine list takes a while to write too.
@@ -57,6 +90,7 @@ void JournalRecorder::run_started(const RunInputs& inputs) {
         return;
     }
     if (!run_) give_up(journal_->error());
+    start_log();
 }
 
 bool JournalRecorder::visit_recorded(const VisitPosition& position) {
@@ -66,12 +100,26 @@ bool JournalRecorder::visit_recorded(const VisitPosition& position) {
 void JournalRecorder::visit_made(const VisitPosition& position, std::string_view keyword,
                                  const TraceEngine& engine, const VisitOutcome& outcome) {
     if (!journal_ || !run_) return;
-    if (!journal_->record_visit(*run_, position, keyword, engine, outcome))
-        give_up(journal_->error());
+    VisitRow row = make_visit_row(*run_, position, keyword, engine, outcome);
+    if (log_ && log_->append(row)) {
+        logged_.push_back(std::move(row));
+        if (logged_.size() < kBatchVisits &&
+            std::chrono::steady_clock::now() - moved_at_ < kBatchAge)
+            return;
+    } else {
+        // Without a log the visit is written on its own, after those logged before it.
+        logged_.push_back(std::move(row));
+        log_.reset();
+    }
+    if (!move_logged_visits()) give_up(journal_->error());
 }
 
 void JournalRecorder::run_ended(bool finished) {
     if (!journal_ || !run_) return;
+    if (!move_logged_visits()) {
+        give_up(journal_->error());
+        return;
+    }
     if (!journal_->end_run(*run_, finished ? RunState::finished : RunState::stopped))
         give_up(journal_->error());
 }

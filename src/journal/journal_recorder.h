@@ -1,18 +1,22 @@
 // The trace run's record in the journal. It opens the journal when the run starts and writes
-// each visit as it ends. A journal that cannot be opened or written never stops the run: the
-// recorder says once, through its notice, that the journal is not being kept and why, and
-// goes on without it.
+// each visit as it ends, into the visit log beside the journal (journal/visit_log.h), from which
+// the visits are moved into the journal by the batch. A journal that cannot be opened or written
+// never stops the run: the recorder says once, through its notice, that the journal is not being
+// kept and why, and goes on without it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "journal/journal.h"
 #include "journal/run_recorder.h"
+#include "journal/visit_log.h"
 
 namespace trasslo {
 
@@ -44,6 +48,9 @@ class JournalRecorder : public RunRecorder {
 
   private:
     void give_up(std::string why);  // by value: `why` may be the closing journal's own error text
+    void start_log();
+    // Moves the logged visits into the journal; false when the journal refused them.
+    bool move_logged_visits();
 
     std::filesystem::path file_;
     RunSource source_ = RunSource::cli;
@@ -52,6 +59,9 @@ class JournalRecorder : public RunRecorder {
     std::unique_ptr<Journal> journal_;
     std::optional<std::int64_t> run_;
     bool resuming_ = false;
+    std::unique_ptr<VisitLog> log_;
+    std::vector<VisitRow> logged_;  // in the log, not yet in the journal
+    std::chrono::steady_clock::time_point moved_at_{};
 };
 
 }  // namespace trasslo

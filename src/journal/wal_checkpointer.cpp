@@ -36,6 +36,8 @@ int WalCheckpointer::on_commit(void* self, sqlite3* db, const char*, int pages) 
     // then it only grows, and one request per thousand pages is enough.
     auto* checkpointer = static_cast<WalCheckpointer*>(self);
     if (pages >= kWriterRestartPages) {
+        // After the thread's own checkpoint, if one is under way: two at once, one gives up.
+        const std::lock_guard<std::mutex> lock(checkpointer->checkpointing_);
         sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
         checkpointer->asked_at_pages_ = 0;
         return SQLITE_OK;
@@ -76,6 +78,7 @@ void WalCheckpointer::work() {
         // a steady writer never happens by itself: now and then a restarting checkpoint copies
         // the few pages left and holds the writer (it waits in its busy handler, pumping
         // events) while the database file is synced.
+        const std::lock_guard<std::mutex> checkpointing(checkpointing_);
         int log_pages = 0;
         sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, &log_pages, nullptr);
         if (log_pages >= kRestartPages)

@@ -28,6 +28,7 @@ class WalCheckpointer {
 
     std::filesystem::path file_;
     std::mutex mutex_;
+    std::mutex checkpointing_;  // held by whichever thread checkpoints
     std::condition_variable wake_;
     bool due_ = false;
     bool ending_ = false;

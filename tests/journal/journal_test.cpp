@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "journal/journal_report.h"
+#include "journal/visit_log.h"
 #include "support/temp_dir.h"
 
 namespace trasslo {
@@ -180,6 +181,45 @@ TEST(Journal, TwoWritersKeepTheirRecordsAndWaitOutEachOthersLocks) {
     ASSERT_TRUE(runs && runs->size() == 2u);
     EXPECT_EQ((*runs)[0].visits, 20);
     EXPECT_EQ((*runs)[1].visits, 20);
+}
+
+// A killed process's visit log: its whole lines are moved in when the journal is next opened,
+// a visit already in the journal is passed over, the line cut short by the kill is dropped,
+// and the log is removed. A living process's log is left alone.
+TEST(Journal, AKilledProcesssVisitLogIsMovedInWhenTheJournalIsNextOpened) {
+    TempDir dir;
+    const fs::path file = dir.path() / "j.db";
+    const RunInputs inputs = sample_inputs();
+    std::int64_t run = 0;
+    VisitRow in_already, logged;
+    {
+        const auto journal = open_journal(file);
+        run = *journal->begin_run(RunSource::cli, inputs);
+        in_already = make_visit_row(run, {1, 1, 1}, "a", inputs.engines[0], sample_outcome("x"));
+        ASSERT_TRUE(journal->record_visit_rows({in_already}));
+        logged = make_visit_row(run, {1, 2, 1}, local("中文"), inputs.engines[0],
+                                sample_outcome("tab\there\\ \n"));
+        logged.title = "tab\there\\ \nline\r\nend\\";
+    }
+    ASSERT_EQ(read_visit_log_line(visit_log_line(logged)), logged);
+    const fs::path dead = dir.path() / "j.db-visits-999999999.log";
+    const fs::path living = dir.path() / ("j.db-visits-" + std::to_string(::getpid()) + ".log");
+    const std::string cut =
+        visit_log_line(make_visit_row(run, {1, 3, 1}, "c", inputs.engines[0], {}));
+    write_file_bytes(dead, visit_log_line(in_already) + "not a visit\n" + visit_log_line(logged) +
+                               cut.substr(0, cut.size() / 2));
+    write_file_bytes(living, visit_log_line(logged));
+
+    std::string error;
+    const auto journal = Journal::open(file, Journal::Mode::read, error);
+    ASSERT_TRUE(journal) << error;
+    const auto runs = journal->runs();
+    ASSERT_TRUE(runs && runs->size() == 1u);
+    EXPECT_EQ((*runs)[0].visits, 2);
+    EXPECT_TRUE(journal->visit_recorded(run, {1, 2, 1}));
+    EXPECT_FALSE(journal->visit_recorded(run, {1, 3, 1}));
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(living));
 }
 
 TEST(Journal, TheLogStaysBoundedUnderASteadyWriter) {
