@@ -1,6 +1,7 @@
 #include "cli/check_commands.h"
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,7 +59,9 @@ int check_command(const CliOptions& options, const fs::path& folder) {
     }
 
     const LocalText keyword = options.keyword ? local(*options.keyword) : default_check_keyword();
-    std::vector<EngineCheck> checks;
+    // In list order whatever the order the checks ended in, so that the report is the one the
+    // check one engine after the other writes.
+    std::map<std::size_t, EngineCheck> by_position;
     CheckTotals totals;
     bool stopped = false;
     {
@@ -68,9 +71,9 @@ int check_command(const CliOptions& options, const fs::path& folder) {
                                                         : fs::path(options.journals.back()),
                                [&view](const std::string& text) { view.show_notice(text); });
         const StopSignals signals;
-        const EngineChecked checked = [&](std::size_t, const EngineCheck& check) {
+        const EngineChecked checked = [&](std::size_t position, const EngineCheck& check) {
             view.engine_checked(check_status_line(check));
-            checks.push_back(check);
+            by_position.emplace(position, check);
         };
         const CheckNotice notice = [&view](const std::string& text) { view.show_notice(text); };
         const int sites = parallel_sites(options);
@@ -83,6 +86,8 @@ int check_command(const CliOptions& options, const fs::path& folder) {
                     std::to_string(totals.invalid) + local(" 个无效"));
     }
 
+    std::vector<EngineCheck> checks;
+    for (auto& [position, check] : by_position) checks.push_back(std::move(check));
     int status = exit_ok;
     if (options.report && !write_check_report(*options.report, checks, error))
         status = failure(exit_failed, error);
