@@ -157,7 +157,8 @@ void EngineCheckSteps::end_visit() {
     if (abandoned) return give_up();
     early_ = transport_verdict(check_.engine, check_.visit);
     if (!early_ || *early_ == Verdict::http_error || *early_ == Verdict::redirect_home) {
-        if (const std::optional<RobotsVerdict> known = robots_.known_verdict(check_.visit.address)) {
+        if (const std::optional<RobotsVerdict> known =
+                robots_.known_verdict(check_.visit.address)) {
             check_.robots = *known;
         } else {
             request_ = robots_.fetch_request(check_.visit.address);

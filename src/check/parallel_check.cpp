@@ -38,8 +38,9 @@ class ParallelCheck {
           notice_(notice) {
         std::vector<std::size_t> positions(engines.size());
         for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
-        sites_ = queue_by_site<CheckTurn>(
-            positions, [&engines](std::size_t i) -> const LocalText& { return engines[i].address; });
+        sites_ = queue_by_site<CheckTurn>(positions, [&engines](std::size_t i) -> const LocalText& {
+            return engines[i].address;
+        });
     }
 
     CheckTotals go(const std::atomic<bool>& stop) {

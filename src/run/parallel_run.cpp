@@ -63,8 +63,9 @@ class ParallelRun {
     // Groups the plan by site, keeping each site's visits in plan order.
     // Groups the plan by site, keeping each site's visits in plan order.
     void plan(const std::vector<PlannedVisit>& visits) {
-        sites_ = queue_by_site<SiteTurn>(
-            visits, [](const PlannedVisit& visit) -> const LocalText& { return visit.engine.address; });
+        sites_ = queue_by_site<SiteTurn>(visits, [](const PlannedVisit& visit) -> const LocalText& {
+            return visit.engine.address;
+        });
         planned_ = static_cast<int>(visits.size());
         view_.set_progress_maximum(planned_);
         view_.set_progress_position(0);

@@ -155,9 +155,9 @@ TEST_F(CliParallelTest, ShardsOfACheckInParallelCheckEveryEngineOnceWithNoSiteIn
     for (int k = 1; k <= 3; ++k)
         shards.push_back(std::make_unique<ChildProcess>(
             cli_path(),
-            std::vector<std::string>{"check", "--engines", engines, "--keyword", "kw",
-                                     "--journal", (dir.path() / "j.db").string(), "--parallel",
-                                     "2", "--shard", std::to_string(k) + "/3", "--report",
+            std::vector<std::string>{"check", "--engines", engines, "--keyword", "kw", "--journal",
+                                     (dir.path() / "j.db").string(), "--parallel", "2", "--shard",
+                                     std::to_string(k) + "/3", "--report",
                                      (dir.path() / ("r" + std::to_string(k) + ".csv")).string()},
             dir.path()));
     std::set<std::string> checked;
@@ -166,7 +166,8 @@ TEST_F(CliParallelTest, ShardsOfACheckInParallelCheckEveryEngineOnceWithNoSiteIn
         std::vector<std::string> shown = lines_of(shards[k - 1]->out());
         ASSERT_FALSE(shown.empty());
         // The pages do not show the keyword: "【a.s3.localhost/e0】不显示关键词（状态码 200）".
-        EXPECT_EQ(shown.back(), "检测完成：0 个有效，" + std::to_string(shown.size() - 1) + " 个无效");
+        EXPECT_EQ(shown.back(),
+                  "检测完成：0 个有效，" + std::to_string(shown.size() - 1) + " 个无效");
         shown.pop_back();
         for (const std::string& line : shown) {
             const std::string name = line.substr(3, line.find("】") - 3);
