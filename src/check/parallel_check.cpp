@@ -1,22 +1,15 @@
 #include "check/parallel_check.h"
 
-#include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <memory>
-#include <unordered_map>
 
 #include "net/abandon_scope.h"
-#include "net/multi_transfers.h"
-#include "run/site_queues.h"
+#include "run/site_turns.h"
 
 namespace trasslo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A stop is noticed at least this often, whatever the sockets do.
-constexpr int kLongestWaitMs = 100;
 
 // What the check keeps per site beside its queue of engines (positions in the list).
 struct CheckTurn {
@@ -46,7 +39,7 @@ class ParallelCheck {
     CheckTotals go(const std::atomic<bool>& stop) {
         while (!stop.load()) {
             const Clock::time_point now = Clock::now();
-            Clock::time_point wake = now + std::chrono::milliseconds(kLongestWaitMs);
+            Clock::time_point wake = now + std::chrono::milliseconds(SiteTransfers::kLongestWaitMs);
             bool pending = false;
             for (std::size_t s = 0; s < sites_.size(); ++s) {
                 Site& site = sites_[s];
@@ -64,17 +57,10 @@ class ParallelCheck {
                 }
             }
             if (!pending) break;
-            const auto wait =
-                std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now()).count();
-            for (MultiTransfers::Finished& finished : transfers_.drive(
-                     static_cast<int>(std::clamp<long long>(wait, 0, kLongestWaitMs)))) {
-                const auto it = owners_.find(finished.id);
-                if (it == owners_.end()) continue;
-                const std::size_t s = it->second;
-                owners_.erase(it);
-                sites_[s].steps->answer(std::move(finished.response));
+            transfers_.drive(wake, [this](std::size_t s, HttpResponse response) {
+                sites_[s].steps->answer(std::move(response));
                 step(s);
-            }
+            });
         }
         // Stopped: the transfers in flight are given up, their checks neither shown nor kept.
         transfers_.abort_all();
@@ -97,7 +83,7 @@ class ParallelCheck {
         Site& site = sites_[s];
         switch (site.steps->next()) {
             case EngineCheckSteps::Next::request:
-                owners_.emplace(transfers_.start(site.steps->request()), s);
+                transfers_.start(s, site.steps->request());
                 return;
             case EngineCheckSteps::Next::pause:
                 site.pausing = true;
@@ -126,8 +112,7 @@ class ParallelCheck {
     const CheckNotice& notice_;
     SiteRobots robots_;  // one robots.txt per scheme, host and port for the whole list
     std::vector<Site> sites_;
-    MultiTransfers transfers_;
-    std::unordered_map<std::uint64_t, std::size_t> owners_;  // transfer -> site
+    SiteTransfers transfers_;
     int active_ = 0;
     std::size_t ended_ = 0;
     CheckTotals totals_;

@@ -5,16 +5,14 @@
 #include <ctime>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "base/event_pump.h"
-#include "net/multi_transfers.h"
 #include "net/retry_after.h"
 #include "run/format_duration.h"
 #include "run/page_visit.h"
 #include "run/run_state.h"
-#include "run/site_queues.h"
+#include "run/site_turns.h"
 #include "run/visit_reason.h"
 #include "text/url_encode.h"
 
@@ -22,9 +20,6 @@ namespace trasslo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A stop is noticed at least this often, whatever the sockets do.
-constexpr int kLongestWaitMs = 100;
 
 struct PlannedVisit {
     VisitPosition position;
@@ -77,7 +72,7 @@ class ParallelRun {
             process_pending_events();
             if (stop) break;
             const Clock::time_point now = Clock::now();
-            Clock::time_point next = now + std::chrono::milliseconds(kLongestWaitMs);
+            Clock::time_point next = now + std::chrono::milliseconds(SiteTransfers::kLongestWaitMs);
             bool pending = false;
             for (std::size_t s = 0; s < sites_.size(); ++s) {
                 Site& site = sites_[s];
@@ -104,17 +99,10 @@ class ParallelRun {
                 }
             }
             if (!pending) break;
-            const auto wait =
-                std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
-            for (MultiTransfers::Finished& finished : transfers_.drive(
-                     static_cast<int>(std::clamp<long long>(wait, 0, kLongestWaitMs)))) {
-                auto it = owners_.find(finished.id);
-                if (it == owners_.end()) continue;
-                const std::size_t s = it->second;
-                owners_.erase(it);
-                sites_[s].steps->finish_attempt(std::move(finished.response));
+            transfers_.drive(next, [this](std::size_t s, HttpResponse response) {
+                sites_[s].steps->finish_attempt(std::move(response));
                 after_attempt(s);
-            }
+            });
         }
         // Stopped: the transfers in flight are given up; their visits stay unmade.
         transfers_.abort_all();
@@ -138,7 +126,7 @@ class ParallelRun {
         Site& site = sites_[s];
         site.between_attempts = false;
         if (std::optional<HttpRequest> request = site.steps->begin_attempt()) {
-            owners_.emplace(transfers_.start(*request), s);
+            transfers_.start(s, *request);
         } else {
             after_attempt(s);
         }
@@ -231,8 +219,7 @@ class ParallelRun {
     const ParallelSettings& settings_;
     RunReport& report_;
     std::vector<Site> sites_;
-    MultiTransfers transfers_;
-    std::unordered_map<std::uint64_t, std::size_t> owners_;  // transfer -> site
+    SiteTransfers transfers_;
     int active_ = 0;
     int planned_ = 0;
     int ended_ = 0;
