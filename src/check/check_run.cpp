@@ -29,18 +29,22 @@ CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_v
         if (stop.load()) break;
         const EngineCheck check = check_engine(engines[i], keyword, robots);
         if (check.abandoned) break;
-        (check.verdict == Verdict::ok ? totals.valid : totals.invalid) += 1;
-        if (journal) {
-            std::string error;
-            if (!record_check(*journal, check_record(check), error)) {
-                if (notice) notice("本次检测不做记录：" + error);
-                journal = nullptr;
-            }
-        }
+        tally_check(check, totals, journal, notice);
         if (checked) checked(i, check);
     }
     totals.stopped = done < engines.size();
     return totals;
+}
+
+void tally_check(const EngineCheck& check, CheckTotals& totals, Journal*& journal,
+                 const CheckNotice& notice) {
+    (check.verdict == Verdict::ok ? totals.valid : totals.invalid) += 1;
+    if (!journal) return;
+    std::string error;
+    if (!record_check(*journal, check_record(check), error)) {
+        if (notice) notice("本次检测不做记录：" + error);
+        journal = nullptr;
+    }
 }
 
 std::size_t apply_checks(std::vector<TraceEngine>& list, const std::vector<EngineCheck>& checks,

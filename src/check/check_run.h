@@ -49,6 +49,12 @@ CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_v
                           const std::atomic<bool>& stop, const EngineChecked& checked,
                           Journal* journal = nullptr, const CheckNotice& notice = {});
 
+// Counts a check that ended in `totals` and writes it to `journal` when there is one; a journal
+// that refuses the write is given up (set to null) and said once through `notice`. What every
+// way of checking a list does with each check.
+void tally_check(const EngineCheck& check, CheckTotals& totals, Journal*& journal,
+                 const CheckNotice& notice);
+
 // What a check changes in an engine list: with `untick`, every engine of `list` that was checked
 // (the same name, address and encoding as a checked one) and whose verdict is not ok is
 // unticked; with `fix_encoding`, an encoding-mismatch engine takes the suggested encoding. Nothing

@@ -3,7 +3,9 @@
 #include <array>
 #include <chrono>
 
+#include "base/event_pump.h"
 #include "net/abandon_scope.h"
+#include "net/curl_request.h"
 #include "net/url_parts.h"
 #include "run/page_visit.h"
 
@@ -94,47 +96,125 @@ LocalText verdict_display_name(Verdict verdict) {
     return local(names_of(verdict).display);
 }
 
-EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    EngineCheck check;
-    check.engine = engine;
-    check.keyword = LocalText(keyword);
-    auto finish = [&](Verdict verdict) {
-        check.verdict = verdict;
-        check.elapsed_ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-        check.checked_ms = unix_ms_now();
-        return check;
-    };
-    auto given_up = [&] {
-        check.abandoned = true;
-        return finish(Verdict::ok);
-    };
+EngineCheckSteps::EngineCheckSteps(const TraceEngine& engine, std::string_view keyword,
+                                   SiteRobots& robots)
+    : start_(Clock::now()), robots_(robots) {
+    check_.engine = engine;
+    check_.keyword = LocalText(keyword);
+}
 
-    check.visit = visit_page(engine.address, keyword, engine.encoding);
-    if (check.visit.abandoned || abandon_requested()) return given_up();
-    const std::optional<Verdict> early = transport_verdict(engine, check.visit);
+EngineCheckSteps::~EngineCheckSteps() = default;
 
-    // robots.txt of every site that answered, for the report; it is read for the address the
-    // visit asked for, the one a crawler would follow.
-    if (!early || *early == Verdict::http_error || *early == Verdict::redirect_home) {
-        check.robots = robots.verdict_for(check.visit.address);
-        if (check.robots == RobotsVerdict::unknown) return given_up();
+EngineCheckSteps::Next EngineCheckSteps::next() {
+    for (;;) {
+        if (stage_ == Stage::done) return Next::done;
+        if (stage_ == Stage::robots) return Next::request;
+        // A visit: its first attempt, or the next one after its pause, or its end.
+        if (!visit_) {
+            const int encoding = stage_ == Stage::first_visit
+                                     ? check_.engine.encoding
+                                     : other_encoding(check_.engine.encoding);
+            visit_ = std::make_unique<VisitSteps>(check_.engine.address, check_.keyword, encoding,
+                                                  page_reader(check_.keyword));
+        } else if (paused_) {
+            paused_ = false;
+        } else if (visit_->another_attempt()) {
+            paused_ = true;
+            return Next::pause;
+        } else {
+            end_visit();
+            continue;
+        }
+        request_ = visit_->begin_attempt();
+        if (request_) return Next::request;
+        // An address that can not be requested: the attempt has ended already.
     }
-    if (early) return finish(*early);
+}
 
-    if (!check.visit.echoed) {
-        const int other = other_encoding(engine.encoding);
-        check.other_visit = visit_page(engine.address, keyword, other);
-        if (check.other_visit->abandoned || abandon_requested()) return given_up();
-        if (!check.other_visit->echoed) return finish(Verdict::not_echoed);
-        check.suggested_encoding = other;
+void EngineCheckSteps::answer(HttpResponse response) {
+    if (stage_ == Stage::robots) {
+        // robots.txt of every site that answered, for the report; it is read for the address
+        // the visit asked for, the one a crawler would follow.
+        check_.robots = robots_.learn(check_.visit.address, response);
+        if (check_.robots == RobotsVerdict::unknown) return give_up();
+        return after_robots();
+    }
+    if (visit_) visit_->finish_attempt(std::move(response));
+}
+
+void EngineCheckSteps::end_visit() {
+    VisitOutcome outcome = visit_->take_outcome();
+    visit_.reset();
+    const bool abandoned = outcome.abandoned || abandon_requested();
+    if (stage_ == Stage::other_visit) {
+        check_.other_visit = std::move(outcome);
+        if (abandoned) return give_up();
+        if (!check_.other_visit->echoed) return finish(Verdict::not_echoed);
+        check_.suggested_encoding = other_encoding(check_.engine.encoding);
         return finish(Verdict::encoding_mismatch);
     }
-    if (check.robots == RobotsVerdict::disallow) return finish(Verdict::robots_disallow);
-    if (check.visit.noindex) return finish(Verdict::noindex);
-    return finish(Verdict::ok);
+    check_.visit = std::move(outcome);
+    if (abandoned) return give_up();
+    early_ = transport_verdict(check_.engine, check_.visit);
+    if (!early_ || *early_ == Verdict::http_error || *early_ == Verdict::redirect_home) {
+        if (const std::optional<RobotsVerdict> known =
+                robots_.known_verdict(check_.visit.address)) {
+            check_.robots = *known;
+        } else {
+            request_ = robots_.fetch_request(check_.visit.address);
+            stage_ = Stage::robots;
+            return;
+        }
+    }
+    after_robots();
+}
+
+void EngineCheckSteps::after_robots() {
+    if (early_) return finish(*early_);
+    if (!check_.visit.echoed) {
+        stage_ = Stage::other_visit;  // the same keyword in the other encoding
+        return;
+    }
+    if (check_.robots == RobotsVerdict::disallow) return finish(Verdict::robots_disallow);
+    if (check_.visit.noindex) return finish(Verdict::noindex);
+    finish(Verdict::ok);
+}
+
+void EngineCheckSteps::abandon() {
+    if (visit_) visit_->abandon();
+    give_up();
+}
+
+void EngineCheckSteps::finish(Verdict verdict) {
+    stage_ = Stage::done;
+    visit_.reset();
+    check_.verdict = verdict;
+    check_.elapsed_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
+    check_.checked_ms = unix_ms_now();
+}
+
+void EngineCheckSteps::give_up() {
+    check_.abandoned = true;
+    finish(Verdict::ok);
+}
+
+EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots) {
+    EngineCheckSteps steps(engine, keyword, robots);
+    for (;;) {
+        switch (steps.next()) {
+            case EngineCheckSteps::Next::request:
+                steps.answer(perform_request(steps.request()));
+                break;
+            case EngineCheckSteps::Next::pause:
+                // A check given up on a stop makes no further attempt.
+                pause_until_stopped(kAttemptPauseMs, abandon_requested);
+                if (abandon_requested()) steps.abandon();
+                break;
+            case EngineCheckSteps::Next::done:
+                return steps.take_result();
+        }
+    }
 }
 
 CheckRecord check_record(const EngineCheck& check) {

@@ -9,7 +9,9 @@
 //   puts(check_status_line(check));         // "【新浪】不显示关键词（状态码 200）"
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +58,55 @@ struct EngineCheck {
     std::int64_t elapsed_ms = 0;            // the whole check of the engine
     std::int64_t checked_ms = 0;            // when it ended, Unix time in milliseconds
     bool abandoned = false;  // given up on a stop: no verdict, nothing to show or record
+};
+
+// The check of one engine as steps, for a driver that makes the exchanges: check_engine drives
+// it blocking, the parallel check many at once over one multi handle. Either way the check
+// sends the same requests in the same order (first visit with its attempts, the site's
+// robots.txt when not known yet, maybe the visit in the other encoding) and reaches the same
+// verdict.
+//   for (;;) switch (steps.next()) {
+//       case request: steps.answer(perform(steps.request())); break;
+//       case pause:   wait kAttemptPauseMs, then next() again;  break;
+//       case done:    return steps.take_result();
+//   }
+class EngineCheckSteps {
+  public:
+    enum class Next { request, pause, done };
+
+    // The check starts now; `robots` must outlive it.
+    EngineCheckSteps(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots);
+    ~EngineCheckSteps();
+    EngineCheckSteps(const EngineCheckSteps&) = delete;
+    EngineCheckSteps& operator=(const EngineCheckSteps&) = delete;
+
+    // What the check does next. After `request`, request() is the exchange to make and
+    // answer() takes its response; after `pause`, next() is called again once kAttemptPauseMs
+    // passed (a visit's next attempt).
+    Next next();
+    const HttpRequest& request() const { return *request_; }
+    void answer(HttpResponse response);
+    // Given up on a stop: the check ends without a verdict (abandoned).
+    void abandon();
+    // The result once next() said done. Called once.
+    EngineCheck take_result() { return std::move(check_); }
+
+  private:
+    enum class Stage { first_visit, robots, other_visit, done };
+    void end_visit();
+    void after_robots();
+    void finish(Verdict verdict);
+    void give_up();
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point start_;
+    SiteRobots& robots_;
+    EngineCheck check_;
+    Stage stage_ = Stage::first_visit;
+    std::unique_ptr<VisitSteps> visit_;
+    bool paused_ = false;  // the pause before the visit's next attempt was taken
+    std::optional<Verdict> early_;
+    std::optional<HttpRequest> request_;
 };
 
 // Checks one engine (its address template and encoding) with `keyword` (local text) on the

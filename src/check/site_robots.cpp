@@ -45,36 +45,58 @@ std::size_t SiteRobots::fetches() const {
 }
 
 RobotsVerdict SiteRobots::verdict_for(std::string_view address) {
-    const std::string origin = origin_of(address);
-    const std::shared_ptr<Site> site = this->site(origin);
+    const std::shared_ptr<Site> site = this->site(origin_of(address));
     std::lock_guard fetching(site->fetching);
-    if (!site->known) {
-        HttpRequest request;
-        request.url = origin + "/robots.txt";
-        request.user_agent = kBrowserAgent;
-        request.keep_first_bytes = kRobotsReadBytes;
-        {
-            std::lock_guard lock(mutex_);
-            ++fetches_;
-        }
-        const HttpResponse response = perform_request(request);
-        if (response.error == RequestError::aborted) return RobotsVerdict::unknown;
-        const bool answered = response.ok() || response.error == RequestError::redirect_loop;
-        if (!answered || response.status == 0 || response.status >= 500) {
-            site->disallow_all = true;
-        } else if (response.ok() && response.status >= 200 && response.status <= 299) {
-            site->rules = RobotsRules::parse(
-                {reinterpret_cast<const char*>(response.body.data()), response.body.size()});
-        } else {
-            site->allow_all = true;  // 3xx without an end, 4xx: there is no robots.txt
-        }
-        site->known = true;
+    if (!site->known && !keep(*site, perform_request(fetch_request(address))))
+        return RobotsVerdict::unknown;
+    return verdict_of(*site, address);
+}
+
+std::optional<RobotsVerdict> SiteRobots::known_verdict(std::string_view address) {
+    const std::shared_ptr<Site> site = this->site(origin_of(address));
+    std::lock_guard fetching(site->fetching);
+    if (!site->known) return std::nullopt;
+    return verdict_of(*site, address);
+}
+
+HttpRequest SiteRobots::fetch_request(std::string_view address) {
+    HttpRequest request;
+    request.url = origin_of(address) + "/robots.txt";
+    request.user_agent = kBrowserAgent;
+    request.keep_first_bytes = kRobotsReadBytes;
+    std::lock_guard lock(mutex_);
+    ++fetches_;
+    return request;
+}
+
+RobotsVerdict SiteRobots::learn(std::string_view address, const HttpResponse& response) {
+    const std::shared_ptr<Site> site = this->site(origin_of(address));
+    std::lock_guard fetching(site->fetching);
+    if (!site->known && !keep(*site, response)) return RobotsVerdict::unknown;
+    return verdict_of(*site, address);
+}
+
+bool SiteRobots::keep(Site& site, const HttpResponse& response) {
+    if (response.error == RequestError::aborted) return false;
+    const bool answered = response.ok() || response.error == RequestError::redirect_loop;
+    if (!answered || response.status == 0 || response.status >= 500) {
+        site.disallow_all = true;
+    } else if (response.ok() && response.status >= 200 && response.status <= 299) {
+        site.rules = RobotsRules::parse(
+            {reinterpret_cast<const char*>(response.body.data()), response.body.size()});
+    } else {
+        site.allow_all = true;  // 3xx without an end, 4xx: there is no robots.txt
     }
-    if (site->allow_all) return RobotsVerdict::none;
-    if (site->disallow_all) return RobotsVerdict::disallow;
+    site.known = true;
+    return true;
+}
+
+RobotsVerdict SiteRobots::verdict_of(const Site& site, std::string_view address) {
+    if (site.allow_all) return RobotsVerdict::none;
+    if (site.disallow_all) return RobotsVerdict::disallow;
     const std::string path = robots_path(address);
     for (std::string_view crawler : kCrawlers)
-        if (!site->rules.allows(crawler, path)) return RobotsVerdict::disallow;
+        if (!site.rules.allows(crawler, path)) return RobotsVerdict::disallow;
     return RobotsVerdict::allow;
 }
 

@@ -8,10 +8,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "check/robots_rules.h"
+#include "net/curl_request.h"
 
 namespace trasslo {
 
@@ -37,6 +39,14 @@ class SiteRobots {
     // and gives unknown. Safe to call from several threads; each site is fetched once.
     RobotsVerdict verdict_for(std::string_view address);
 
+    // verdict_for in steps, for a caller that makes the request itself (the parallel check):
+    // the verdict when the site's robots.txt is known already; else the request that fetches
+    // it, whose answer learn() keeps, giving the verdict (unknown for an answer given up on a
+    // stop, which is not kept). verdict_for is exactly these with the request made blocking.
+    std::optional<RobotsVerdict> known_verdict(std::string_view address);
+    HttpRequest fetch_request(std::string_view address);
+    RobotsVerdict learn(std::string_view address, const HttpResponse& response);
+
     // How many robots.txt requests were made.
     std::size_t fetches() const;
 
@@ -49,6 +59,9 @@ class SiteRobots {
         RobotsRules rules;
     };
     std::shared_ptr<Site> site(const std::string& origin);
+    // Keeps what the answer says about the site; false for an answer given up on a stop.
+    static bool keep(Site& site, const HttpResponse& response);
+    static RobotsVerdict verdict_of(const Site& site, std::string_view address);
 
     mutable std::mutex mutex_;
     std::map<std::string, std::shared_ptr<Site>> sites_;  // by "scheme://host:port"

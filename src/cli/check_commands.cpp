@@ -1,6 +1,7 @@
 #include "cli/check_commands.h"
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,12 +9,15 @@
 
 #include "check/check_report.h"
 #include "check/check_run.h"
+#include "check/parallel_check.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_inputs.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_views.h"
 #include "engines/engine_list_file.h"
 #include "journal/journal.h"
+#include "net/site_of_host.h"
+#include "run/shard.h"
 
 namespace trasslo::cli {
 namespace {
@@ -40,9 +44,24 @@ int check_command(const CliOptions& options, const fs::path& folder) {
         chosen.push_back((*engines)[position]);
     if (chosen.empty())
         return failure(exit_failed, options.all ? "留痕引擎列表中没有引擎" : "没有打勾的留痕引擎");
+    if (options.shard) {
+        // Only the engines of the shard's sites; the other shards check the rest, so a shard
+        // without a site of the list has nothing to do, which is no failure.
+        const ShardChoice shard = *parse_shard(*options.shard);
+        std::erase_if(chosen, [&shard](const TraceEngine& engine) {
+            return shard_of_site(site_of_address(engine.address), shard.count) != shard.index;
+        });
+        if (chosen.empty()) {
+            std::fprintf(stderr, "trasslo-cli：分片 %s 中没有要检测的留痕引擎\n",
+                         options.shard->c_str());
+            return exit_ok;
+        }
+    }
 
     const LocalText keyword = options.keyword ? local(*options.keyword) : default_check_keyword();
-    std::vector<EngineCheck> checks;
+    // In list order whatever the order the checks ended in, so that the report is the one the
+    // check one engine after the other writes.
+    std::map<std::size_t, EngineCheck> by_position;
     CheckTotals totals;
     bool stopped = false;
     {
@@ -52,18 +71,23 @@ int check_command(const CliOptions& options, const fs::path& folder) {
                                                         : fs::path(options.journals.back()),
                                [&view](const std::string& text) { view.show_notice(text); });
         const StopSignals signals;
-        totals = check_engines(
-            chosen, keyword, signals.flag(),
-            [&](std::size_t, const EngineCheck& check) {
-                view.engine_checked(check_status_line(check));
-                checks.push_back(check);
-            },
-            journal.get(), [&view](const std::string& text) { view.show_notice(text); });
+        const EngineChecked checked = [&](std::size_t position, const EngineCheck& check) {
+            view.engine_checked(check_status_line(check));
+            by_position.emplace(position, check);
+        };
+        const CheckNotice notice = [&view](const std::string& text) { view.show_notice(text); };
+        const int sites = parallel_sites(options);
+        totals = sites > 1 ? check_engines_in_parallel(chosen, keyword, sites, signals.flag(),
+                                                       checked, journal.get(), notice)
+                           : check_engines(chosen, keyword, signals.flag(), checked, journal.get(),
+                                           notice);
         stopped = signals.received();
         view.finish(local("检测完成：") + std::to_string(totals.valid) + local(" 个有效，") +
                     std::to_string(totals.invalid) + local(" 个无效"));
     }
 
+    std::vector<EngineCheck> checks;
+    for (auto& [position, check] : by_position) checks.push_back(std::move(check));
     int status = exit_ok;
     if (options.report && !write_check_report(*options.report, checks, error))
         status = failure(exit_failed, error);

@@ -149,7 +149,8 @@ constexpr const char* dedupe_help =
 
 constexpr const char* check_help =
     "用法：trasslo-cli check [--engines FILE] [--keyword WORD] [--all] [--report FILE]\n"
-    "                        [--untick] [--fix-encoding] [--journal FILE]\n"
+    "                        [--untick] [--fix-encoding] [--journal FILE] [--parallel N]\n"
+    "                        [--shard K/N]\n"
     "\n"
     "按列表顺序检测打勾的留痕引擎（加 --all 时检测全部）：用关键词访问一次留痕地址，\n"
     "必要时换一种编码（GBK 与 UTF-8）再访问一次，并读取网站的 robots.txt（每个网站一次）。\n"
@@ -169,7 +170,11 @@ constexpr const char* check_help =
     "                     suggested_encoding,elapsed_ms,title\n"
     "  --untick           取消勾选检测过而结论不是有效的引擎，并保存列表（其他不变）\n"
     "  --fix-encoding     把编码不符的引擎改为建议的编码，并保存列表\n"
-    "  --journal FILE     留痕记录（默认：程序目录的“留痕记录.db”）\n";
+    "  --journal FILE     留痕记录（默认：程序目录的“留痕记录.db”）\n"
+    "  --parallel N       同时检测 N 个网站（1 到 256，默认 1）。同一网站（按公共后缀表\n"
+    "                     取可注册域名）同时只有一个请求，robots.txt 也算；结论与逐个检测\n"
+    "                     相同，每行在检测结束时输出\n"
+    "  --shard K/N        只检测分片 K 的网站的引擎（共 N 片），见 docs/scale-out.md\n";
 
 }  // namespace
 

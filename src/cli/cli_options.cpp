@@ -109,6 +109,7 @@ void check_options(CLI::App& app, CliOptions& options) {
     add_flag(app, "--untick", options.untick);
     add_flag(app, "--fix-encoding", options.fix_encoding);
     add_journal(app, options, false);
+    add_site_options(app, options);
 }
 
 // What a command needs beyond its options' syntax; the usage error, or "" when it is met.
@@ -139,7 +140,8 @@ std::string report_needs(const CliOptions& options) {
 }
 
 std::string check_needs(const CliOptions& options) {
-    return options.keyword && options.keyword->empty() ? "--keyword 的关键词为空" : "";
+    if (options.keyword && options.keyword->empty()) return "--keyword 的关键词为空";
+    return site_options_needs(options);
 }
 
 std::string import_needs(const CliOptions& options) {

@@ -3,19 +3,16 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <deque>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "base/event_pump.h"
-#include "net/multi_transfers.h"
 #include "net/retry_after.h"
-#include "net/site_of_host.h"
 #include "run/format_duration.h"
 #include "run/page_visit.h"
 #include "run/run_state.h"
+#include "run/site_turns.h"
 #include "run/visit_reason.h"
 #include "text/url_encode.h"
 
@@ -24,9 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A stop is noticed at least this often, whatever the sockets do.
-constexpr int kLongestWaitMs = 100;
-
 struct PlannedVisit {
     VisitPosition position;
     int keyword_count = 0;
@@ -34,11 +28,8 @@ struct PlannedVisit {
     TraceEngine engine;
 };
 
-// One site's turn: its visits in plan order, and the visit under way.
-struct Site {
-    std::deque<PlannedVisit> visits;
-    Clock::time_point ready{};  // no visit starts before this
-    bool busy = false;          // a visit (request, attempt pause) is under way
+// What the run keeps per site beside its queue of visits.
+struct SiteTurn {
     int failures_in_row = 0;
     bool down = false;
     std::unique_ptr<VisitSteps> steps;
@@ -47,6 +38,7 @@ struct Site {
     int retry_after_retries = 0;  // of the visit at the front
     int backoff_retries = 0;
 };
+using Site = SiteQueue<PlannedVisit, SiteTurn>;
 
 bool asks_to_slow_down(long status) {
     return status == 429 || status == 503;
@@ -64,14 +56,11 @@ class ParallelRun {
         : view_(view), recorder_(recorder), settings_(settings), report_(report) {}
 
     // Groups the plan by site, keeping each site's visits in plan order.
+    // Groups the plan by site, keeping each site's visits in plan order.
     void plan(const std::vector<PlannedVisit>& visits) {
-        std::unordered_map<std::string, std::size_t> index;
-        for (const PlannedVisit& visit : visits) {
-            const std::string site = site_of_address(visit.engine.address);
-            auto [it, added] = index.emplace(site, sites_.size());
-            if (added) sites_.emplace_back();
-            sites_[it->second].visits.push_back(visit);
-        }
+        sites_ = queue_by_site<SiteTurn>(visits, [](const PlannedVisit& visit) -> const LocalText& {
+            return visit.engine.address;
+        });
         planned_ = static_cast<int>(visits.size());
         view_.set_progress_maximum(planned_);
         view_.set_progress_position(0);
@@ -83,7 +72,7 @@ class ParallelRun {
             process_pending_events();
             if (stop) break;
             const Clock::time_point now = Clock::now();
-            Clock::time_point next = now + std::chrono::milliseconds(kLongestWaitMs);
+            Clock::time_point next = now + std::chrono::milliseconds(SiteTransfers::kLongestWaitMs);
             bool pending = false;
             for (std::size_t s = 0; s < sites_.size(); ++s) {
                 Site& site = sites_[s];
@@ -97,7 +86,7 @@ class ParallelRun {
                     }
                     continue;
                 }
-                if (site.visits.empty()) continue;
+                if (site.items.empty()) continue;
                 if (site.down) {
                     skip_down_site(site);
                     continue;
@@ -110,17 +99,10 @@ class ParallelRun {
                 }
             }
             if (!pending) break;
-            const auto wait =
-                std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
-            for (MultiTransfers::Finished& finished : transfers_.drive(
-                     static_cast<int>(std::clamp<long long>(wait, 0, kLongestWaitMs)))) {
-                auto it = owners_.find(finished.id);
-                if (it == owners_.end()) continue;
-                const std::size_t s = it->second;
-                owners_.erase(it);
-                sites_[s].steps->finish_attempt(std::move(finished.response));
+            transfers_.drive(next, [this](std::size_t s, HttpResponse response) {
+                sites_[s].steps->finish_attempt(std::move(response));
                 after_attempt(s);
-            }
+            });
         }
         // Stopped: the transfers in flight are given up; their visits stay unmade.
         transfers_.abort_all();
@@ -131,7 +113,7 @@ class ParallelRun {
 
     void start_visit(std::size_t s) {
         Site& site = sites_[s];
-        const PlannedVisit& visit = site.visits.front();
+        const PlannedVisit& visit = site.items.front();
         site.busy = true;
         ++active_;
         site.steps =
@@ -144,7 +126,7 @@ class ParallelRun {
         Site& site = sites_[s];
         site.between_attempts = false;
         if (std::optional<HttpRequest> request = site.steps->begin_attempt()) {
-            owners_.emplace(transfers_.start(*request), s);
+            transfers_.start(s, *request);
         } else {
             after_attempt(s);
         }
@@ -175,8 +157,8 @@ class ParallelRun {
             }
             outcome.error = VisitError::rate_limited;
         }
-        const PlannedVisit visit = site.visits.front();
-        site.visits.pop_front();
+        const PlannedVisit visit = site.items.front();
+        site.items.pop_front();
         site.retry_after_retries = 0;
         site.backoff_retries = 0;
         record(visit, outcome);
@@ -211,9 +193,9 @@ class ParallelRun {
 
     // A site that is down: its other visits are recorded without a request.
     void skip_down_site(Site& site) {
-        while (!site.visits.empty() && !trace_stop_flag()) {
-            const PlannedVisit visit = site.visits.front();
-            site.visits.pop_front();
+        while (!site.items.empty() && !trace_stop_flag()) {
+            const PlannedVisit visit = site.items.front();
+            site.items.pop_front();
             VisitOutcome outcome;
             outcome.address =
                 fill_template(visit.engine.address, *visit.keyword, visit.engine.encoding == 1);
@@ -237,8 +219,7 @@ class ParallelRun {
     const ParallelSettings& settings_;
     RunReport& report_;
     std::vector<Site> sites_;
-    MultiTransfers transfers_;
-    std::unordered_map<std::uint64_t, std::size_t> owners_;  // transfer -> site
+    SiteTransfers transfers_;
     int active_ = 0;
     int planned_ = 0;
     int ended_ = 0;

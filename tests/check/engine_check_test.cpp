@@ -4,15 +4,19 @@
 // and what the results change in an engine list. Then a stop of the window's worker.
 #include "check/check_run.h"
 #include "check/check_worker.h"
+#include "check/parallel_check.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "base/ui_dispatch.h"
 #include "journal/check_records.h"
 #include "net/curl_request.h"
+#include "net/site_of_host.h"
 #include "support/host_sites.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
@@ -108,7 +112,25 @@ class EngineCheckList : public ::testing::Test {
     support::TempDir dir;
 };
 
-TEST_F(EngineCheckList, OneSitePerVerdictWithinTheRequestBudget) {
+// Every request a site (by registrable domain) saw began after its previous one was answered.
+void expect_one_request_per_site(const HostSites& sites) {
+    std::map<std::string, std::vector<HostSites::Served>> by_site;
+    for (const HostSites::Served& served : sites.served())
+        by_site[site_of_host(served.host)].push_back(served);
+    for (auto& [site, served] : by_site) {
+        std::sort(served.begin(), served.end(),
+                  [](const auto& a, const auto& b) { return a.start < b.start; });
+        for (std::size_t i = 1; i < served.size(); ++i)
+            EXPECT_GE(served[i].start, served[i - 1].end) << site << " " << served[i].target;
+    }
+}
+
+// The same list checked one engine after the other (1) and over many sites at once: the same
+// verdicts, requests and records, and never two requests of one site at a time.
+class EngineCheckDrivers : public EngineCheckList, public ::testing::WithParamInterface<int> {};
+INSTANTIATE_TEST_SUITE_P(SitesAtOnce, EngineCheckDrivers, ::testing::Values(1, 16));
+
+TEST_P(EngineCheckDrivers, OneSitePerVerdictWithinTheRequestBudget) {
     serve_sites(sites);
     std::vector<TraceEngine> engines;
     for (const SiteRow& row : kRows) {
@@ -121,24 +143,44 @@ TEST_F(EngineCheckList, OneSitePerVerdictWithinTheRequestBudget) {
     }
     // A second engine on the ok site: its robots.txt is not asked for again.
     engines.push_back(TraceEngine{true, 1, "ok-t", sites.url("ok.localhost", "/t?q={*}")});
+    // Another host of the same site, which has a robots.txt of its own.
+    sites.serve("www.ok.localhost", search_target(engine_encoding_utf8),
+                utf8_page("找到 测试123456 的结果"));
+    engines.push_back(TraceEngine{true, 1, "www-ok", sites.url("www.ok.localhost", "/s?q={*}")});
+    // Answers that take a while, so that requests of a site sent at once would overlap.
+    sites.delay_answers(std::chrono::milliseconds(10));
 
     std::string problem;
     std::unique_ptr<Journal> journal =
         Journal::open(dir.path() / "j.db", Journal::Mode::write, problem);
     ASSERT_TRUE(journal) << problem;
-    std::vector<EngineCheck> checks;
+    std::vector<EngineCheck> checks(engines.size());
+    std::vector<std::size_t> ended;
     const std::atomic<bool> stop{false};
-    const CheckTotals totals = check_engines(
-        engines, keyword(), stop,
-        [&](std::size_t index, const EngineCheck& check) {
-            EXPECT_EQ(index, checks.size());
-            checks.push_back(check);
-        },
-        journal.get(), [&](const std::string& text) { problem = text; });
+    const EngineChecked checked = [&](std::size_t index, const EngineCheck& check) {
+        ended.push_back(index);
+        checks[index] = check;
+    };
+    const CheckNotice notice = [&](const std::string& text) { problem = text; };
+    const CheckTotals totals =
+        GetParam() == 1 ? check_engines(engines, keyword(), stop, checked, journal.get(), notice)
+                        : check_engines_in_parallel(engines, keyword(), GetParam(), stop, checked,
+                                                    journal.get(), notice);
     EXPECT_EQ(problem, "");
-    ASSERT_EQ(checks.size(), engines.size());
-    EXPECT_EQ(totals.valid, 3u);
-    EXPECT_EQ(totals.invalid, engines.size() - 3);
+    ASSERT_EQ(std::set<std::size_t>(ended.begin(), ended.end()).size(), engines.size());
+    // A site's engines in list order (the ok site's); in sequence, the whole list.
+    EXPECT_LT(std::find(ended.begin(), ended.end(), 0) - ended.begin(),
+              std::find(ended.begin(), ended.end(), engines.size() - 1) - ended.begin());
+    if (GetParam() == 1) {
+        EXPECT_TRUE(std::is_sorted(ended.begin(), ended.end()));
+    }
+    expect_one_request_per_site(sites);
+    // In parallel, other sites go on while the stalled one holds its request.
+    if (GetParam() > 1) {
+        EXPECT_GT(sites.most_open(), 1);
+    }
+    EXPECT_EQ(totals.valid, 4u);
+    EXPECT_EQ(totals.invalid, engines.size() - 4);
     EXPECT_FALSE(totals.stopped);
 
     std::map<std::string, int> requests;  // "host path" -> how many
@@ -162,6 +204,7 @@ TEST_F(EngineCheckList, OneSitePerVerdictWithinTheRequestBudget) {
     }
     EXPECT_EQ(check_record(checks.back()).verdict, "ok");
     EXPECT_EQ(requests["ok.localhost /robots.txt"], 1);
+    EXPECT_EQ(requests["www.ok.localhost /robots.txt"], 1);
     EXPECT_EQ(check_reason(check_record(checks[1])), local("状态码 404"));
     EXPECT_EQ(check_status_line(checks[3]), local("【gbk.localhost】编码不符（应改用 GBK 编码）"));
 
@@ -180,7 +223,7 @@ TEST_F(EngineCheckList, OneSitePerVerdictWithinTheRequestBudget) {
     std::vector<TraceEngine> list = engines;
     list.erase(list.begin() + 1);
     list.push_back(TraceEngine{true, 1, "new", sites.url("new.localhost", "/s?q={*}")});
-    EXPECT_EQ(apply_checks(list, checks, true, true), engines.size() - 4);
+    EXPECT_EQ(apply_checks(list, checks, true, true), engines.size() - 5);
     EXPECT_TRUE(list[0].enabled);                       // ok
     EXPECT_FALSE(list[2].enabled);                      // gbk
     EXPECT_EQ(list[2].encoding, engine_encoding_gbk);   // its encoding fixed

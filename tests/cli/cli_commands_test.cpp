@@ -108,7 +108,8 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
         {{"help", "dedupe"}, "用法：trasslo-cli dedupe", {"--write"}},
         {{"check", "--help"},
          "用法：trasslo-cli check",
-         {"--keyword", "--untick", "--fix-encoding", "suggested_encoding", "robots 禁止"}},
+         {"--keyword", "--untick", "--fix-encoding", "suggested_encoding", "robots 禁止",
+          "--parallel", "--shard"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -162,6 +163,9 @@ TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndSayWhy) {
         {"run", "--shard", "3"},
         {"export", "--out", "x.txt", "--shard", "1/0"},
         {"export", "--out", "x.txt", "--parallel", "2"},
+        {"check", "--parallel", "0"},
+        {"check", "--parallel", "257"},
+        {"check", "--shard", "2/1"},
     };
     for (const std::vector<std::string>& args : cases) {
         std::string joined;

@@ -3,6 +3,7 @@
 // shard, together make every planned visit once with no site in two shards.
 #include <signal.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -146,6 +147,54 @@ TEST_F(CliParallelTest, TheExportOfEachShardHoldsItsSitesAddressesAndTogetherAll
     const std::vector<std::string> whole = lines_of(read_file_bytes(all));
     EXPECT_EQ(whole.size(), 18u);
     EXPECT_EQ(joined, std::multiset<std::string>(whole.begin(), whole.end()));
+}
+
+TEST_F(CliParallelTest, ShardsOfACheckInParallelCheckEveryEngineOnceWithNoSiteInTwoShards) {
+    const std::string engines = site_engines(9, 2);
+    std::vector<std::unique_ptr<ChildProcess>> shards;
+    for (int k = 1; k <= 3; ++k)
+        shards.push_back(std::make_unique<ChildProcess>(
+            cli_path(),
+            std::vector<std::string>{"check", "--engines", engines, "--keyword", "kw", "--journal",
+                                     (dir.path() / "j.db").string(), "--parallel", "2", "--shard",
+                                     std::to_string(k) + "/3", "--report",
+                                     (dir.path() / ("r" + std::to_string(k) + ".csv")).string()},
+            dir.path()));
+    std::set<std::string> checked;
+    for (int k = 1; k <= 3; ++k) {
+        ASSERT_EQ(shards[k - 1]->wait(), 0) << shards[k - 1]->err();
+        std::vector<std::string> shown = lines_of(shards[k - 1]->out());
+        ASSERT_FALSE(shown.empty());
+        // The pages do not show the keyword: "【a.s3.localhost/e0】不显示关键词（状态码 200）".
+        EXPECT_EQ(shown.back(),
+                  "检测完成：0 个有效，" + std::to_string(shown.size() - 1) + " 个无效");
+        shown.pop_back();
+        for (const std::string& line : shown) {
+            const std::string name = line.substr(3, line.find("】") - 3);
+            EXPECT_EQ(shard_of_site(site_of_address(name), 3), k) << line;
+            EXPECT_TRUE(checked.insert(name).second) << line;
+        }
+        // The report in list order (engine e, then site s), as a check one by one writes it;
+        // the checks end in another order, for some shard holds three of the nine sites.
+        std::vector<std::string> rows =
+            lines_of(read_file_bytes(dir.path() / ("r" + std::to_string(k) + ".csv")));
+        ASSERT_EQ(rows.size(), shown.size() + 1);
+        std::vector<std::pair<int, int>> order;  // (e, s) of each row
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            const std::string name = rows[i].substr(0, rows[i].find(','));
+            order.emplace_back(std::stoi(name.substr(name.find("/e") + 2)),
+                               std::stoi(name.substr(3, name.find(".localhost") - 3)));
+        }
+        EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << rows[1] << rows.back();
+    }
+    EXPECT_EQ(checked.size(), 18u);
+    // Each search page in both encodings (the same ASCII address), each host's robots.txt once.
+    std::map<std::string, int> asked;
+    for (const std::string& request : sites.requests()) ++asked[request];
+    EXPECT_EQ(asked.size(), 18u + 18u);
+    for (const auto& [request, count] : asked)
+        EXPECT_EQ(count, request.ends_with("/robots.txt") ? 1 : 2) << request;
+    EXPECT_EQ(sites.most_open_per_host(), 1);
 }
 
 TEST_F(CliParallelTest, AShardWithoutASiteOfTheListRecordsARunWithoutVisits) {
