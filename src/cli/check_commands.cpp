@@ -1,5 +1,9 @@
 #include "cli/check_commands.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -28,6 +32,24 @@ int failure(int status, const std::string& message) {
     std::fprintf(stderr, "trasslo-cli：%s\n", message.c_str());
     return status;
 }
+
+// An exclusive lock on a folder for as long as it lives (flock on the folder itself, which leaves
+// no file behind); no lock where the folder cannot be opened.
+class FolderLock {
+  public:
+    explicit FolderLock(const fs::path& folder)
+        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+  private:
+    int fd_;
+};
 
 }  // namespace
 
@@ -92,9 +114,16 @@ int check_command(const CliOptions& options, const fs::path& folder) {
     if (options.report && !write_check_report(*options.report, checks, error))
         status = failure(exit_failed, error);
     if (options.untick || options.fix_encoding) {
-        apply_checks(*engines, checks, options.untick, options.fix_encoding);
         const fs::path file =
             options.engines ? fs::path(*options.engines) : engine_list_file_path(folder);
+        // Shards checking one list save it one after the other, each into the list as the one
+        // before left it: the list is read again under a lock on its folder, so that no shard's
+        // unticks are lost to another's save.
+        const FolderLock lock(file.has_parent_path() ? file.parent_path() : fs::path("."));
+        std::vector<std::string> ignored;
+        if (auto now = load_engines(options.engines, folder, error, ignored))
+            engines = std::move(now);
+        apply_checks(*engines, checks, options.untick, options.fix_encoding);
         if (!write_engine_list_file_at(file, *engines))
             status =
                 failure(exit_failed, "无法写出留痕引擎列表 " + file.string() + "，文件保持原样");

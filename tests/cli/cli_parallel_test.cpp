@@ -149,7 +149,7 @@ TEST_F(CliParallelTest, TheExportOfEachShardHoldsItsSitesAddressesAndTogetherAll
     EXPECT_EQ(joined, std::multiset<std::string>(whole.begin(), whole.end()));
 }
 
-TEST_F(CliParallelTest, ShardsOfACheckInParallelCheckEveryEngineOnceWithNoSiteInTwoShards) {
+TEST_F(CliParallelTest, ShardsOfACheckInParallelCheckEveryEngineOnceAndUntickThemAll) {
     const std::string engines = site_engines(9, 2);
     std::vector<std::unique_ptr<ChildProcess>> shards;
     for (int k = 1; k <= 3; ++k)
@@ -157,7 +157,7 @@ TEST_F(CliParallelTest, ShardsOfACheckInParallelCheckEveryEngineOnceWithNoSiteIn
             cli_path(),
             std::vector<std::string>{"check", "--engines", engines, "--keyword", "kw", "--journal",
                                      (dir.path() / "j.db").string(), "--parallel", "2", "--shard",
-                                     std::to_string(k) + "/3", "--report",
+                                     std::to_string(k) + "/3", "--untick", "--report",
                                      (dir.path() / ("r" + std::to_string(k) + ".csv")).string()},
             dir.path()));
     std::set<std::string> checked;
@@ -195,6 +195,10 @@ TEST_F(CliParallelTest, ShardsOfACheckInParallelCheckEveryEngineOnceWithNoSiteIn
     for (const auto& [request, count] : asked)
         EXPECT_EQ(count, request.ends_with("/robots.txt") ? 1 : 2) << request;
     EXPECT_EQ(sites.most_open_per_host(), 1);
+    // The three shards saved the one list in turn: no shard's unticks lost to another's save.
+    const std::vector<std::string> saved = lines_of(read_file_bytes(engines));
+    ASSERT_EQ(saved.size(), 18u);
+    for (const std::string& line : saved) EXPECT_TRUE(line.starts_with(local("假|"))) << line;
 }
 
 TEST_F(CliParallelTest, AShardWithoutASiteOfTheListRecordsARunWithoutVisits) {
