@@ -230,14 +230,8 @@ class ParallelRun {
 RunReport run_parallel(RunView& view, const RunServices& services,
                        const ParallelSettings& settings) {
     RunReport report;
-    if (view.start_caption() != idle_start_caption()) {
-        view.set_start_caption(local("停止中..."));
-        request_trace_stop();
-        return report;
-    }
+    if (!take_start_click(view)) return report;
     report.started = true;
-    view.set_start_caption(local("停止留痕"));
-    trace_stop_flag() = false;
     const Clock::time_point start = Clock::now();
     const RunActiveScope active;
 

@@ -65,19 +65,23 @@ long read_interval_ms(std::string_view text) {
     return ms >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<long>(ms);
 }
 
-RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
-    RunReport report;
+bool take_start_click(RunView& view) {
     if (view.start_caption() != idle_start_caption()) {
         // A run is active further up the stack: ask it to stop at its next check.
         view.set_start_caption(local("停止中..."));
         request_trace_stop();
-        return report;
+        return false;
     }
-    report.started = true;
-
     view.set_start_caption(local("停止留痕"));
+    trace_stop_flag() = false;
+    return true;
+}
+
+RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
+    RunReport report;
+    if (!take_start_click(view)) return report;
+    report.started = true;
     bool& stop_flag = trace_stop_flag();
-    stop_flag = false;
     const std::uint32_t start = tick_count();
     const RunActiveScope active;
     auto elapsed = [start] { return static_cast<std::int64_t>(tick_count() - start); };

@@ -46,6 +46,11 @@ struct RunReport {
 // (VisitOutcome::left_trace); the status line of one that did not ends with the reason.
 RunReport on_start_button_clicked(RunView& view, const RunServices& services = {});
 
+// The start button's first step, shared by the sequential and the parallel run: with a run
+// active further up the stack, shows "停止中...", asks it to stop and returns false; otherwise
+// shows "停止留痕", clears the stop flag and returns true.
+bool take_start_click(RunView& view);
+
 // The texts of the run, for views that need to recognise them.
 LocalText idle_start_caption();  // "开始留痕"
 LocalText no_engine_question_text();  // "请打勾至少一个留痕引擎再继续！点击【取消】停止运行"
