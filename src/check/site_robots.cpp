@@ -82,8 +82,7 @@ bool SiteRobots::keep(Site& site, const HttpResponse& response) {
     if (!answered || response.status == 0 || response.status >= 500) {
         site.disallow_all = true;
     } else if (response.ok() && response.status >= 200 && response.status <= 299) {
-        site.rules = RobotsRules::parse(
-            {reinterpret_cast<const char*>(response.body.data()), response.body.size()});
+        site.rules = RobotsRules::parse(bytes_view(response.body));
     } else {
         site.allow_all = true;  // 3xx without an end, 4xx: there is no robots.txt
     }

@@ -34,8 +34,16 @@ JournalRecorder::~JournalRecorder() {
 void JournalRecorder::start_log() {
     // A journal in memory, or a folder that takes no log: each visit goes in on its own.
     if (!journal_ || !run_ || journal_->file() == ":memory:") return;
-    log_ = VisitLog::create(journal_->file());
+    std::vector<VisitRow> left_over;
+    log_ = VisitLog::create(journal_->file(), left_over);
     moved_at_ = std::chrono::steady_clock::now();
+    // A log this process's id took over: its visits go in first, or the log stays as it is.
+    if (log_ && !left_over.empty()) {
+        if (journal_->record_visit_rows(left_over, true))
+            log_->clear();
+        else
+            log_.reset();
+    }
 }
 
 bool JournalRecorder::move_logged_visits() {

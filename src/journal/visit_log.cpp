@@ -131,12 +131,11 @@ std::optional<VisitRow> read_visit_log_line(std::string_view line) {
     return row;
 }
 
-std::unique_ptr<VisitLog> VisitLog::create(const fs::path& journal_file) {
+std::unique_ptr<VisitLog> VisitLog::create(const fs::path& journal_file,
+                                           std::vector<VisitRow>& left_over) {
     const fs::path path = journal_file.parent_path() /
                           (log_prefix(journal_file) + std::to_string(::getpid()) + ".log");
-    // A log of this process id left by an earlier process that had it: moved in first by the
-    // journal's opening only when that process is gone, which this one's id says it is not.
-    // Appending to it keeps its visits for the next program that opens the journal.
+    if (auto rows = read_visit_log(path)) left_over = std::move(*rows);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) return nullptr;
     std::unique_ptr<VisitLog> log(new VisitLog(fd, path));

@@ -25,7 +25,11 @@ std::optional<VisitRow> read_visit_log_line(std::string_view line);
 class VisitLog {
   public:
     // Creates this process's log beside `journal_file`; nothing when the folder takes no file.
-    static std::unique_ptr<VisitLog> create(const std::filesystem::path& journal_file);
+    // A log of this process id left by a process that is gone (its id used again) is taken
+    // over: its visits come back in `left_over`, to be moved into the journal before the log
+    // is emptied.
+    static std::unique_ptr<VisitLog> create(const std::filesystem::path& journal_file,
+                                            std::vector<VisitRow>& left_over);
     // Closes the log and removes it, unless it still holds visits (then a later program moves
     // them in).
     ~VisitLog();

@@ -16,10 +16,6 @@ constexpr const char* kProbeAccept =
     "image/gif, image/x-xbitmap, image/jpeg, imagepeg, application/x-shockwave-flash, "
     "application/x-silverlight, */*";
 
-std::string_view as_view(const ByteBuffer& bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 }  // namespace
 
 std::unique_ptr<HttpClient> HttpClient::copy() const {
@@ -246,7 +242,7 @@ LocalText HttpClient::request_text(std::string_view address, const ClientRequest
             return response_text();
         case -1: {
             const ByteBuffer body = response_body();
-            return LocalText(until_zero(as_view(body)));
+            return LocalText(until_zero(bytes_view(body)));
         }
         default:
             return decode_bytes_to_local_text(response_body(), options.result_encoding);

@@ -13,13 +13,6 @@
 #include "text/url_encode.h"
 
 namespace trasslo {
-namespace {
-
-std::string_view as_view(const ByteBuffer& bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-}  // namespace
 
 std::string_view visit_error_name(VisitError error) {
     switch (error) {
@@ -129,7 +122,7 @@ bool VisitSteps::finish_attempt(HttpResponse exchange) {
     outcome_.error = visit_error_of(exchange.error, exchange.status);
     last_headers_ = exchange.raw_headers;
 
-    const DecodedText page = decode_to_local_text(as_view(body), 0);
+    const DecodedText page = decode_to_local_text(bytes_view(body), 0);
     outcome_.charset = body.empty() ? "" : std::string(charset_name(page.code));
     if (read_page_) read_page_(page.text, exchange.raw_headers, outcome_);
 

@@ -170,7 +170,7 @@ ByteBuffer WebRequest::response_body() {
 
 LocalText WebRequest::response_text() {
     if (pending_) run(0);
-    const std::string_view bytes(reinterpret_cast<const char*>(response_.data()), response_.size());
+    const std::string_view bytes = bytes_view(response_);
     const LocalText charset = declared_charset(get_response_header("Content-Type"));
     if (charset == "gbk" || charset == "gb2312" || charset == "gb18030" || charset == "cp936")
         return LocalText(until_zero(bytes));

@@ -337,10 +337,7 @@ bool SettingsStore::write_bytes(std::string_view key, const ByteBuffer& bytes) {
     // of its own leaves this store's section as it found it.
     const LocalText section = section_;
     bool written = false;
-    run_beside([&] {
-        written = replace_file_atomically(
-            target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    });
+    run_beside([&] { written = replace_file_atomically(target, bytes_view(bytes)); });
     section_ = section;
     return written;
 }

@@ -152,10 +152,7 @@ LocalText decode_bytes_to_local_text(std::string_view bytes, int requested_code)
 }
 
 LocalText decode_bytes_to_local_text(const ByteBuffer& bytes, int requested_code) {
-    return decode_to_local_text(
-               std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-               requested_code)
-        .text;
+    return decode_to_local_text(bytes_view(bytes), requested_code).text;
 }
 
 }  // namespace trasslo

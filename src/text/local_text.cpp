@@ -100,7 +100,7 @@ std::string_view until_zero(std::string_view text) {
 }
 
 LocalText bytes_to_text(const ByteBuffer& bytes) {
-    return LocalText(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return LocalText(bytes_view(bytes));
 }
 
 ByteBuffer text_to_bytes(std::string_view text) {

@@ -38,6 +38,10 @@ std::string_view until_zero(std::string_view text);
 
 // Byte buffers and texts carry the same bytes.
 LocalText bytes_to_text(const ByteBuffer& bytes);
+// The bytes of a buffer seen as text, without a copy.
+inline std::string_view bytes_view(const ByteBuffer& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
 ByteBuffer text_to_bytes(std::string_view text);
 
 // True when the byte starts a double-byte GBK character (0x81..0xFE).

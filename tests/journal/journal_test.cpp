@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+#include "journal/journal_recorder.h"
 #include "journal/journal_report.h"
 #include "journal/visit_log.h"
 #include "support/temp_dir.h"
@@ -185,7 +186,8 @@ TEST(Journal, TwoWritersKeepTheirRecordsAndWaitOutEachOthersLocks) {
 
 // A killed process's visit log: its whole lines are moved in when the journal is next opened,
 // a visit already in the journal is passed over, the line cut short by the kill is dropped,
-// and the log is removed. A living process's log is left alone.
+// and the log is removed. A living process's log is left alone; a log of this process's id that
+// no run of it holds is taken over by its next run.
 TEST(Journal, AKilledProcesssVisitLogIsMovedInWhenTheJournalIsNextOpened) {
     TempDir dir;
     const fs::path file = dir.path() / "j.db";
@@ -208,7 +210,8 @@ TEST(Journal, AKilledProcesssVisitLogIsMovedInWhenTheJournalIsNextOpened) {
         visit_log_line(make_visit_row(run, {1, 3, 1}, "c", inputs.engines[0], {}));
     write_file_bytes(dead, visit_log_line(in_already) + "not a visit\n" + visit_log_line(logged) +
                                cut.substr(0, cut.size() / 2));
-    write_file_bytes(living, visit_log_line(logged));
+    write_file_bytes(living,
+                     visit_log_line(make_visit_row(run, {1, 4, 1}, "d", inputs.engines[0], {})));
 
     std::string error;
     const auto journal = Journal::open(file, Journal::Mode::read, error);
@@ -220,6 +223,16 @@ TEST(Journal, AKilledProcesssVisitLogIsMovedInWhenTheJournalIsNextOpened) {
     EXPECT_FALSE(journal->visit_recorded(run, {1, 3, 1}));
     EXPECT_FALSE(fs::exists(dead));
     EXPECT_TRUE(fs::exists(living));
+
+    // This process's id on a log it does not hold (a process gone, its id used again): a run of
+    // this process takes the log over and moves its visits in first.
+    {
+        JournalRecorder recorder(file, RunSource::cli, {});
+        recorder.run_started(inputs);
+        recorder.run_ended(true);
+    }
+    EXPECT_TRUE(journal->visit_recorded(run, {1, 4, 1}));
+    EXPECT_FALSE(fs::exists(living));
 }
 
 TEST(Journal, TheLogStaysBoundedUnderASteadyWriter) {
