@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_run_view.h"
 #include "run/parallel_run.h"
 #include "run/trace_run.h"
 #include "support/host_sites.h"
@@ -39,35 +40,6 @@ double thread_cpu_seconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-// The run's view with nothing to show; counts the visits that showed their page's title.
-class BenchRunView : public RunView {
-  public:
-    BenchRunView(std::vector<TraceEngine> engines, LocalText interval)
-        : engines_(std::move(engines)), interval_(std::move(interval)) {}
-    LocalText start_caption() override { return caption_; }
-    void set_start_caption(const LocalText& caption) override { caption_ = caption; }
-    LocalText keyword_list_text() override { return "kw"; }
-    LocalText loop_count_text() override { return "1"; }
-    LocalText interval_text() override { return interval_; }
-    std::vector<TraceEngine> engine_snapshot() override { return engines_; }
-    bool add_engine_dialog_open() override { return false; }
-    void set_current_engine(int) override {}
-    void set_progress_maximum(int) override {}
-    void set_progress_position(int) override {}
-    void set_status_text(const LocalText& text) override {
-        if (text.find("page of ") != std::string::npos) ++titled;
-    }
-    void set_progress_visible(bool) override {}
-    MessageAnswer show_run_message(const MessageRequest&) override { return MessageAnswer::ok; }
-
-    int titled = 0;
-
-  private:
-    LocalText caption_ = idle_start_caption();
-    std::vector<TraceEngine> engines_;
-    LocalText interval_;
-};
-
 TraceEngine site_engine(support::HostSites& sites, const std::string& host, int n) {
     const std::string path = "/e" + std::to_string(n);
     sites.serve(host, path + "?q=kw",
@@ -82,7 +54,7 @@ struct Timed {
 };
 
 Timed timed_run(std::vector<TraceEngine> engines, int parallel, const char* interval = "0") {
-    BenchRunView view(std::move(engines), interval);
+    BenchRunView view("kw", std::move(engines), interval, "page of ");
     const double cpu = thread_cpu_seconds();
     const Clock::time_point start = Clock::now();
     if (parallel > 1) {

@@ -24,6 +24,19 @@ std::string progress_bar_text(int position, int maximum) {
     return bar;
 }
 
+void ProgressLine::draw(const std::string& bar) {
+    std::fputs((bar + "\x1b[K").c_str(), err_);
+    std::fflush(err_);
+    drawn_ = true;
+}
+
+void ProgressLine::clear() {
+    if (!drawn_) return;
+    std::fputs("\r\x1b[K", err_);
+    std::fflush(err_);
+    drawn_ = false;
+}
+
 Terminal standard_terminal() {
     Terminal t;
     t.progress_bar = ::isatty(STDERR_FILENO) == 1;
@@ -44,17 +57,11 @@ void TerminalRunView::draw_bar() {
     std::string bar = progress_bar_text(position_, maximum_);
     if (round_ > 0)
         bar += " 第 " + std::to_string(round_) + "/" + std::to_string(rounds_total_) + " 轮";
-    bar += "\x1b[K";
-    std::fputs(bar.c_str(), terminal_.err);
-    std::fflush(terminal_.err);
-    bar_drawn_ = true;
+    bar_.draw(bar);
 }
 
 void TerminalRunView::clear_bar() {
-    if (!bar_drawn_) return;
-    std::fputs("\r\x1b[K", terminal_.err);
-    std::fflush(terminal_.err);
-    bar_drawn_ = false;
+    bar_.clear();
 }
 
 void TerminalRunView::set_progress_maximum(int maximum) {
@@ -122,16 +129,11 @@ TerminalCheckView::~TerminalCheckView() {
 
 void TerminalCheckView::draw_bar() {
     if (!terminal_.progress_bar || maximum_ <= 0) return;
-    std::fputs((progress_bar_text(position_, maximum_) + "\x1b[K").c_str(), terminal_.err);
-    std::fflush(terminal_.err);
-    bar_drawn_ = true;
+    bar_.draw(progress_bar_text(position_, maximum_));
 }
 
 void TerminalCheckView::clear_bar() {
-    if (!bar_drawn_) return;
-    std::fputs("\r\x1b[K", terminal_.err);
-    std::fflush(terminal_.err);
-    bar_drawn_ = false;
+    bar_.clear();
 }
 
 void TerminalCheckView::engine_checked(const LocalText& line) {

@@ -19,6 +19,20 @@ struct Terminal {
     bool progress_bar = false;
 };
 
+// The progress bar's line on standard error, drawn over itself and cleared before other output
+// goes to the terminal.
+class ProgressLine {
+  public:
+    explicit ProgressLine(std::FILE* err) : err_(err) {}
+    // Draws `bar` (progress_bar_text and what follows it) and clears the rest of the line.
+    void draw(const std::string& bar);
+    void clear();
+
+  private:
+    std::FILE* err_;
+    bool drawn_ = false;
+};
+
 class TerminalRunView : public RunView {
   public:
     TerminalRunView(Terminal terminal, std::vector<TraceEngine> engines, LocalText keywords,
@@ -60,7 +74,7 @@ class TerminalRunView : public RunView {
     int round_ = 0;
     int rounds_total_ = 0;
     bool bar_visible_ = false;
-    bool bar_drawn_ = false;
+    ProgressLine bar_{terminal_.err};
     bool asked_ = false;
 };
 
@@ -108,7 +122,7 @@ class TerminalCheckView {
     Terminal terminal_;
     int maximum_ = 0;
     int position_ = 0;
-    bool bar_drawn_ = false;
+    ProgressLine bar_{terminal_.err};
 };
 
 // The bar as drawn on a terminal: "\r[###.....] 3/10"; the caller adds what follows and
