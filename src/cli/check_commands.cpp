@@ -1,9 +1,5 @@
 #include "cli/check_commands.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -19,6 +15,7 @@
 #include "cli/stop_signals.h"
 #include "cli/terminal_views.h"
 #include "engines/engine_list_file.h"
+#include "files/folder_lock.h"
 #include "journal/journal.h"
 #include "net/site_of_host.h"
 #include "run/shard.h"
@@ -32,24 +29,6 @@ int failure(int status, const std::string& message) {
     std::fprintf(stderr, "trasslo-cli：%s\n", message.c_str());
     return status;
 }
-
-// An exclusive lock on a folder for as long as it lives (flock on the folder itself, which leaves
-// no file behind); no lock where the folder cannot be opened.
-class FolderLock {
-  public:
-    explicit FolderLock(const fs::path& folder)
-        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-    }
-    ~FolderLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-  private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -114,12 +93,11 @@ int check_command(const CliOptions& options, const fs::path& folder) {
     if (options.report && !write_check_report(*options.report, checks, error))
         status = failure(exit_failed, error);
     if (options.untick || options.fix_encoding) {
-        const fs::path file =
-            options.engines ? fs::path(*options.engines) : engine_list_file_path(folder);
+        const fs::path file = engine_list_file_for(options.engines, folder);
         // Shards checking one list save it one after the other, each into the list as the one
         // before left it: the list is read again under a lock on its folder, so that no shard's
         // unticks are lost to another's save.
-        const FolderLock lock(file.has_parent_path() ? file.parent_path() : fs::path("."));
+        const FolderLock lock(folder_of(file));
         std::vector<std::string> ignored;
         if (auto now = load_engines(options.engines, folder, error, ignored))
             engines = std::move(now);

@@ -50,6 +50,11 @@ LocalText normalize_line_ends(std::string_view text) {
     return out;
 }
 
+std::filesystem::path engine_list_file_for(const std::optional<std::string>& file,
+                                           const std::filesystem::path& program_folder) {
+    return file ? std::filesystem::path(*file) : engine_list_file_path(program_folder);
+}
+
 std::optional<std::vector<TraceEngine>> load_engines(const std::optional<std::string>& file,
                                                      const std::filesystem::path& program_folder,
                                                      std::string& error,

@@ -18,6 +18,10 @@ namespace trasslo::cli {
 // Lines may end with LF alone; the core splits at CR LF, so every lone LF becomes CR LF.
 LocalText normalize_line_ends(std::string_view text);
 
+// The engine list file a command works on: --engines FILE, else the one beside the program.
+std::filesystem::path engine_list_file_for(const std::optional<std::string>& file,
+                                           const std::filesystem::path& program_folder);
+
 // The engines of `file` (in any detected charset), or of the program folder's engine list file,
 // which like the window falls back to the eight defaults. Nothing, with `error` set, when the
 // named file cannot be read. An empty named file gives no engines. Lines of the file that are

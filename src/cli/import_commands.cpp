@@ -13,6 +13,7 @@
 #include "engines/engine_import.h"
 #include "engines/engine_list_file.h"
 #include "engines/template_normal_form.h"
+#include "files/folder_lock.h"
 #include "files/whole_file.h"
 
 namespace trasslo::cli {
@@ -43,8 +44,7 @@ std::optional<std::vector<TraceEngine>> engine_list_for(const CliOptions& option
 // Saves `engines` where they were read from; says so and gives false when it failed.
 bool save_engine_list_for(const CliOptions& options, const std::filesystem::path& folder,
                           const std::vector<TraceEngine>& engines) {
-    const std::filesystem::path file =
-        options.engines ? std::filesystem::path(*options.engines) : engine_list_file_path(folder);
+    const std::filesystem::path file = engine_list_file_for(options.engines, folder);
     if (write_engine_list_file_at(file, engines)) return true;
     say("trasslo-cli：无法写出留痕引擎列表 " + file.string() + "，文件保持原样");
     return false;
@@ -63,6 +63,8 @@ int import_command(const CliOptions& options, const std::filesystem::path& progr
         }
         texts.push_back(import_file_text(bytes));
     }
+    // From reading the list to saving it, no other command changes it.
+    const FolderLock lock(folder_of(engine_list_file_for(options.engines, program_folder)));
     std::optional<std::vector<TraceEngine>> engines =
         engine_list_for(options, program_folder, /*missing_is_empty=*/true);
     if (!engines) return exit_usage;
@@ -83,6 +85,7 @@ int import_command(const CliOptions& options, const std::filesystem::path& progr
 }
 
 int dedupe_command(const CliOptions& options, const std::filesystem::path& program_folder) {
+    const FolderLock lock(folder_of(engine_list_file_for(options.engines, program_folder)));
     std::optional<std::vector<TraceEngine>> engines =
         engine_list_for(options, program_folder, /*missing_is_empty=*/false);
     if (!engines) return exit_usage;
