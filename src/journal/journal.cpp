@@ -1,6 +1,5 @@
 #include "journal/journal.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <thread>
 
 #include "base/event_pump.h"
+#include "base/process_exists.h"
 #include "journal/visit_log.h"
 
 namespace trasslo {
@@ -143,9 +143,9 @@ fs::path aside_name(const fs::path& file) {
     return candidate;
 }
 
+// Another process that still lives: this process's own runs are not "alive" elsewhere.
 bool process_alive(std::int64_t pid) {
-    if (pid <= 0 || pid == static_cast<std::int64_t>(::getpid())) return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    return pid != static_cast<std::int64_t>(::getpid()) && process_exists(pid);
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 #include "journal/visit_log.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
+#include <limits>
+#include <optional>
 #include <system_error>
 
+#include "base/process_exists.h"
 #include "files/whole_file.h"
 
 namespace trasslo {
@@ -20,8 +22,14 @@ std::string log_prefix(const fs::path& journal_file) {
     return journal_file.filename().string() + "-visits-";
 }
 
-bool process_gone(long pid) {
-    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+// The process id in a log's name; nothing for a name that is not one of ours (no digits, or a
+// number no process can have), which is left alone.
+std::optional<std::int64_t> log_process_id(std::string_view digits) {
+    std::int64_t pid = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || pid <= 0)
+        return std::nullopt;
+    return pid;
 }
 
 // A line is "v1" and the row's 20 columns, separated by tabs; in texts a backslash, tab, line
@@ -98,6 +106,8 @@ std::optional<VisitRow> read_visit_log_line(std::string_view line) {
     }
     if (fields.size() != 21 || fields[0] != "v1") return std::nullopt;
     bool numbers = true;
+    // A number that does not fit its column is a damaged line, as a cut one is: cast down, it
+    // could land on another visit's key.
     const auto number = [&](int field) {
         std::int64_t value = 0;
         const std::string& text = fields[static_cast<std::size_t>(field)];
@@ -106,19 +116,25 @@ std::optional<VisitRow> read_visit_log_line(std::string_view line) {
             numbers = false;
         return value;
     };
+    const auto small = [&](int field) {
+        const std::int64_t value = number(field);
+        if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+            numbers = false;
+        return static_cast<int>(value);
+    };
     VisitRow row;
     row.run = number(1);
-    row.round = static_cast<int>(number(2));
-    row.keyword_index = static_cast<int>(number(3));
-    row.engine_index = static_cast<int>(number(4));
+    row.round = small(2);
+    row.keyword_index = small(3);
+    row.engine_index = small(4);
     row.keyword = fields[5];
     row.engine = fields[6];
     row.address_template = fields[7];
-    row.encoding = static_cast<int>(number(8));
+    row.encoding = small(8);
     row.address = fields[9];
     row.status = static_cast<long>(number(10));
     row.final_address = fields[11];
-    row.attempts = static_cast<int>(number(12));
+    row.attempts = small(12);
     row.elapsed_ms = number(13);
     row.bytes = number(14);
     row.charset = fields[15];
@@ -173,9 +189,10 @@ std::vector<fs::path> orphaned_visit_logs(const fs::path& journal_file) {
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (!name.starts_with(prefix) || !name.ends_with(".log")) continue;
-        const std::string pid = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        if (process_gone(std::stol(pid))) logs.push_back(it->path());
+        const auto pid = log_process_id(
+            std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - 4));
+        if (pid && *pid <= std::numeric_limits<pid_t>::max() && !process_exists(*pid))
+            logs.push_back(it->path());
     }
     return logs;
 }

@@ -204,6 +204,11 @@ TEST(Journal, AKilledProcesssVisitLogIsMovedInWhenTheJournalIsNextOpened) {
         logged.title = "tab\there\\ \nline\r\nend\\";
     }
     ASSERT_EQ(read_visit_log_line(visit_log_line(logged)), logged);
+    // A round beyond int would wrap onto another visit's key: the line is refused.
+    std::string wide = visit_log_line(logged);
+    const std::size_t round_at = wide.find('\t', wide.find('\t') + 1) + 1;
+    wide.replace(round_at, wide.find('\t', round_at) - round_at, "4294967297");
+    EXPECT_EQ(read_visit_log_line(wide), std::nullopt);
     const fs::path dead = dir.path() / "j.db-visits-999999999.log";
     const fs::path living = dir.path() / ("j.db-visits-" + std::to_string(::getpid()) + ".log");
     const std::string cut =
@@ -212,6 +217,11 @@ TEST(Journal, AKilledProcesssVisitLogIsMovedInWhenTheJournalIsNextOpened) {
                                cut.substr(0, cut.size() / 2));
     write_file_bytes(living,
                      visit_log_line(make_visit_row(run, {1, 4, 1}, "d", inputs.engines[0], {})));
+    // Names that are not a process's log: no number a process can have. Not ours to touch.
+    const std::vector<fs::path> strays = {dir.path() / "j.db-visits-99999999999999999999999.log",
+                                          dir.path() / "j.db-visits-4294967296.log",
+                                          dir.path() / "j.db-visits-0.log"};
+    for (const fs::path& stray : strays) write_file_bytes(stray, visit_log_line(logged));
 
     std::string error;
     const auto journal = Journal::open(file, Journal::Mode::read, error);
@@ -223,6 +233,7 @@ TEST(Journal, AKilledProcesssVisitLogIsMovedInWhenTheJournalIsNextOpened) {
     EXPECT_FALSE(journal->visit_recorded(run, {1, 3, 1}));
     EXPECT_FALSE(fs::exists(dead));
     EXPECT_TRUE(fs::exists(living));
+    for (const fs::path& stray : strays) EXPECT_TRUE(fs::exists(stray)) << stray;
 
     // This process's id on a log it does not hold (a process gone, its id used again): a run of
     // this process takes the log over and moves its visits in first.
