@@ -290,7 +290,14 @@ void MainWindow::save_main_window() {
     BusyScope busy(*this);
     QtControlWalk walk(this);
     settings_store().save_controls(walk, main_window_section());
-    save_engine_list(engine_list(), folder_);
+    save_engines();
+}
+
+void MainWindow::save_engines() {
+    const EngineListSave save = save_engine_list_merged(engine_list(), *tree_, folder_);
+    if (!save.merged.empty())
+        set_status_text(local("合并了 ") + std::to_string(save.merged.size()) +
+                        local(" 个其他程序加入的引擎"));
 }
 
 void MainWindow::on_tree_current_changed(int index) {

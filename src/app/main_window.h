@@ -52,6 +52,8 @@ class MainWindow : public QWidget, public RunView, public ExportView {
 
     // Saves the controls under "主界面" and then the engine list file.
     void save_main_window();
+    // Saves the engine list, keeping what other programs added to its file meanwhile.
+    void save_engines();
 
     // The handlers of the window's commands.
     void on_start_clicked();

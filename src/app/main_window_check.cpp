@@ -130,7 +130,7 @@ void MainWindow::on_engine_check_finished(const CheckTotals& totals,
         const int state = list.engines[static_cast<std::size_t>(i)].enabled ? 1 : 0;
         if (tree_->check_state(i) != state) tree_->set_check_state(i, state);
     }
-    save_engine_list(list, folder_);
+    save_engines();
 }
 
 void MainWindow::load_check_marks() {

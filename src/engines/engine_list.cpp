@@ -37,7 +37,7 @@ EngineList& engine_list() {
 
 void load_engine_list(EngineList& list, EngineTree& tree,
                       const std::filesystem::path& program_folder) {
-    list.engines = read_engine_list_file(program_folder);
+    list.engines = read_engine_list_file(program_folder, list.baseline);
     list.anchor = 0;
     tree.clear_items();
     fill_tree(list.engines, tree);
@@ -45,6 +45,13 @@ void load_engine_list(EngineList& list, EngineTree& tree,
 
 bool save_engine_list(const EngineList& list, const std::filesystem::path& program_folder) {
     return write_engine_list_file(program_folder, list.engines);
+}
+
+EngineListSave save_engine_list_merged(EngineList& list, EngineTree& tree,
+                                       const std::filesystem::path& program_folder) {
+    EngineListSave save = save_engine_list_merged(list.engines, program_folder, list.baseline);
+    fill_tree(save.merged, tree);
+    return save;
 }
 
 void add_engine(EngineList& list, EngineTree& tree, const TraceEngine& engine) {

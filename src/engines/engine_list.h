@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "engines/engine_list_store.h"
 #include "engines/engine_tree.h"
 #include "engines/trace_engine.h"
 
@@ -19,6 +20,8 @@ struct EngineList {
     // The item that was current at the end of the previous selection change: one end of a
     // Shift range.
     int anchor = 0;
+    // The file as the list last read or saved it: a save keeps what others added since.
+    EngineListBaseline baseline;
 };
 
 // The process-wide list, empty until load_engine_list fills it.
@@ -32,6 +35,12 @@ void load_engine_list(EngineList& list, EngineTree& tree,
 // Writes the list to the engine list file of `program_folder`, atomically. False when the write
 // failed and the old file was left as it was; the window ignores it and shows nothing.
 bool save_engine_list(const EngineList& list, const std::filesystem::path& program_folder);
+
+// The window's save: writes the list as save_engine_list does, after appending to it (and to
+// the tree) the engines another program added to the file since the list read or saved it
+// (save_engine_list_merged).
+EngineListSave save_engine_list_merged(EngineList& list, EngineTree& tree,
+                                       const std::filesystem::path& program_folder);
 
 // Appends an enabled copy of `engine` with a ticked item and makes that item current.
 void add_engine(EngineList& list, EngineTree& tree, const TraceEngine& engine);

@@ -148,9 +148,15 @@ LocalText format_engine_list_text(const std::vector<TraceEngine>& engines) {
     return text;
 }
 
+LocalText read_engine_list_file_text(const std::filesystem::path& program_folder) {
+    DecodedText decoded = decode_file_to_local_text(engine_list_file_path(program_folder), 0);
+    decoded.text.resize(without_cut_character(decoded.text).size());
+    return std::move(decoded.text);
+}
+
 std::vector<TraceEngine> read_engine_list_file(const std::filesystem::path& program_folder) {
-    const DecodedText decoded = decode_file_to_local_text(engine_list_file_path(program_folder), 0);
-    std::vector<TraceEngine> engines = parse_engine_list_text(without_cut_character(decoded.text));
+    std::vector<TraceEngine> engines =
+        parse_engine_list_text(read_engine_list_file_text(program_folder));
     if (engines.empty()) engines = parse_engine_list_text(default_engine_list_text());
     return engines;
 }

@@ -39,6 +39,10 @@ LocalText format_engine_list_text(const std::vector<TraceEngine>& engines);
 // what is loaded and saved loads back the same. Never fails.
 std::vector<TraceEngine> read_engine_list_file(const std::filesystem::path& program_folder);
 
+// The file's text as read_engine_list_file reads it, before parsing: decoded to local text,
+// without a cut-off last character; "" for a missing or unreadable file.
+LocalText read_engine_list_file_text(const std::filesystem::path& program_folder);
+
 // Writes the engines to the file in `program_folder`, replacing it atomically: the text goes to a
 // temporary file in the same folder, is flushed to disk and renamed over the old file, so a failed
 // or interrupted write leaves the old file whole. Returns false on failure (callers ignore it).

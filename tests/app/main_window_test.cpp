@@ -23,6 +23,7 @@
 #include "journal/journal.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
+#include "support/child_process.h"
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_engine_tree.h"
 #include "ui/qt/qt_text.h"
@@ -195,6 +196,37 @@ TEST_F(MainWindowTest, ClosingSavesTheEngineListAndTheControls) {
     EXPECT_EQ(control<QLineEdit>(*window, "编辑框留痕间隔秒")->text(), "2.5");
     EXPECT_EQ(keywords()->toPlainText(), QString::fromUtf8("甲\n乙"));
     EXPECT_EQ(tree().item_count(), 2);
+}
+
+// Another program imports into the list while the window is open: the window's saves keep the
+// engines it added, after the window's own; what the window deleted stays deleted, and its ticks
+// and its own additions stand.
+TEST_F(MainWindowTest, SavingKeepsTheEnginesAnotherProgramAddedMeanwhile) {
+    MainWindow& w = open_on_local_site(3);
+    tree().set_current_item(1);
+    control<QPushButton>(w, "按钮删除")->click();
+    tree().topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    const std::filesystem::path list = folder() / "more.txt";
+    // An https form of the window's first engine is the same engine; a.localhost is new.
+    write_file_bytes(list, "http://a.localhost/s?q={*}\n" + std::string("https") +
+                               site.url("/s1?q={*}").substr(4) + "\n");
+    const ChildResult import = run_child(
+        TRASSLO_CLI_PATH,
+        {"import", "--engines", engine_list_file_path(folder()).string(), list.string()}, folder());
+    ASSERT_EQ(import.status, 0) << import.err;
+    add_engine(engine_list(), tree(), TraceEngine{true, 1, "own", "http://own.localhost/?q={*}"});
+
+    w.save_engines();
+    EXPECT_EQ(control<QLabel>(w, "透明标签")->text(), "合并了 1 个其他程序加入的引擎");
+    EXPECT_EQ(tree().item_count(), 4);
+    const std::string expected =
+        local("假|1|站1|" + site.url("/s1?q={*}") + "\r\n真|1|站3|" + site.url("/s3?q={*}") +
+              "\r\n真|1|own|" + "http://own.localhost/?q={*}\r\n真|1|a.localhost|" +
+              "http://a.localhost/s?q={*}\r\n");
+    EXPECT_EQ(read_file_bytes(engine_list_file_path(folder())), expected);
+    // Closing saves again: nothing is merged twice.
+    close_window();
+    EXPECT_EQ(read_file_bytes(engine_list_file_path(folder())), expected);
 }
 
 TEST_F(MainWindowTest, RunVisitsEveryKeywordAtEveryTickedEngineAndReports) {

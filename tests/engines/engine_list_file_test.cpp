@@ -1,5 +1,6 @@
 // The engine list file: its format, the defaults, charsets, damaged input and safe replacement.
 #include "engines/engine_list_file.h"
+#include "engines/engine_list_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -271,6 +272,61 @@ TEST(EngineListFileReplace, UnwritableTargetsFailQuietly) {
     EXPECT_FALSE(write_engine_list_file(dir.path(), sample_engines()));
     EXPECT_EQ(read_file_bytes(engine_list_file_path(dir.path()) / "keep"), "x");
     EXPECT_EQ(files_in(dir.path()), 1u);
+}
+
+}  // namespace
+}  // namespace trasslo
+
+namespace trasslo {
+namespace {
+
+// What a save keeps of the file as another program left it: only engines that program added,
+// told from the ones this list deleted by the text read, and from this list's own by normal form.
+TEST(EngineListStore, KeepsOnlyWhatAnotherProgramAdded) {
+    const TraceEngine a{true, 0, "a", "http://a.cn/?q={*}"};
+    const TraceEngine b{true, 0, "b", "http://b.cn/?q={*}"};
+    const TraceEngine c{false, 1, "c", "http://c.cn/?q={*}"};
+    const EngineListBaseline read{format_engine_list_text({a, b})};
+    const std::vector<TraceEngine> here = {a, {true, 1, "mine", "http://mine.cn/s?x=1&q={*}"}};
+    const struct {
+        const char* name;
+        std::vector<TraceEngine> on_disk;
+        std::vector<TraceEngine> kept;
+    } rows[] = {
+        {"as read", {a, b}, {}},
+        {"one added", {a, b, c}, {c}},
+        {"deleted here, still on disk", {a, b}, {}},
+        {"this list's own, in another form",
+         {a, {true, 0, "m", "https://www.mine.cn/s?q=%s&x=1"}},
+         {}},
+        {"one site added twice", {c, {true, 0, "c2", "https://c.cn/?q={*}"}}, {c}},
+        {"the file emptied", {}, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(engines_added_elsewhere(here, row.on_disk, read), row.kept);
+    }
+}
+
+TEST(EngineListStore, ASaveReadsTheFileAgainAndAppendsWhatWasAdded) {
+    TempDir dir;
+    const TraceEngine a{true, 0, "a", "http://a.cn/?q={*}"};
+    const TraceEngine b{false, 0, "b", "http://b.cn/?q={*}"};
+    write_list_file(dir, format_engine_list_text({a}));
+    EngineListBaseline baseline;
+    std::vector<TraceEngine> engines = read_engine_list_file(dir.path(), baseline);
+    ASSERT_EQ(engines, std::vector<TraceEngine>{a});
+    write_list_file(dir, format_engine_list_text({a, b}));
+    engines[0].enabled = false;
+    const EngineListSave save = save_engine_list_merged(engines, dir.path(), baseline);
+    EXPECT_TRUE(save.written);
+    EXPECT_EQ(save.merged, std::vector<TraceEngine>{b});
+    TraceEngine unticked = a;
+    unticked.enabled = false;
+    EXPECT_EQ(read_engine_list_file(dir.path()), (std::vector<TraceEngine>{unticked, b}));
+    // Saved again with nothing changed elsewhere: nothing more is merged.
+    EXPECT_TRUE(save_engine_list_merged(engines, dir.path(), baseline).merged.empty());
+    EXPECT_EQ(engines.size(), 2u);
 }
 
 }  // namespace
