@@ -29,6 +29,7 @@
 #include "check/check_worker.h"
 #include "engines/engine_import.h"
 #include "engines/engine_list.h"
+#include "files/system_error_text.h"
 #include "files/whole_file.h"
 #include "icons/default_icon.h"
 #include "icons/icon_lock.h"
@@ -398,7 +399,7 @@ void MainWindow::import_engine_lists() {
         if (!read_whole_file(file, bytes, &error_number)) {
             MessageRequest message;
             message.text =
-                local("无法读取文件 " + file.string() + "：" + std::strerror(error_number));
+                local("无法读取文件 " + file.string() + "：" + system_error_text(error_number));
             message.caption = local("导入引擎列表");
             message.icon = MessageIcon::warning;
             show_message(message);

@@ -6,6 +6,7 @@
 
 #include "cli/cli_warnings.h"
 #include "engines/engine_list_file.h"
+#include "files/system_error_text.h"
 #include "files/whole_file.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
@@ -15,7 +16,7 @@ namespace trasslo::cli {
 namespace {
 
 std::string unreadable(const std::string& file, int error_number) {
-    return "无法读取文件 " + file + "：" + std::strerror(error_number);
+    return "无法读取文件 " + file + "：" + system_error_text(error_number);
 }
 
 // Reads a whole named file, a pipe included; errno tells why when it fails (a folder too).
@@ -89,8 +90,9 @@ std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
         const std::optional<std::string> bytes =
             *file == "-" ? read_stream(in, error_number) : read_named_file(*file, error_number);
         if (!bytes) {
-            error = *file == "-" ? std::string("无法读取标准输入：") + std::strerror(error_number)
-                                 : unreadable(*file, error_number);
+            error = *file == "-"
+                        ? std::string("无法读取标准输入：") + system_error_text(error_number)
+                        : unreadable(*file, error_number);
             return std::nullopt;
         }
         return normalize_line_ends(

@@ -28,15 +28,6 @@ bool is_one_of(std::string_view word, const std::array<std::string_view, N>& wor
                        [&](std::string_view w) { return equal_ignoring_case(word, w); });
 }
 
-// The encoding a value names ("gbk", "UTF-8", ...), with the list's own codes when `codes_too`.
-std::optional<std::int32_t> encoding_named(std::string_view value, bool codes_too) {
-    static constexpr std::array<std::string_view, 3> gbk = {"gbk", "gb2312", "gb18030"};
-    static constexpr std::array<std::string_view, 2> utf8 = {"utf-8", "utf8"};
-    if (is_one_of(value, gbk) || (codes_too && value == "0")) return engine_encoding_gbk;
-    if (is_one_of(value, utf8) || (codes_too && value == "1")) return engine_encoding_utf8;
-    return std::nullopt;
-}
-
 // The encoding named by the first parameter of `query` that names one (see encoding_hint).
 std::optional<std::int32_t> encoding_in_query(std::string_view query) {
     static constexpr std::array<std::string_view, 8> names = {
@@ -168,6 +159,14 @@ LocalText host_name(std::string_view host) {
 }
 
 }  // namespace
+
+std::optional<std::int32_t> encoding_named(std::string_view value, bool codes_too) {
+    static constexpr std::array<std::string_view, 3> gbk = {"gbk", "gb2312", "gb18030"};
+    static constexpr std::array<std::string_view, 2> utf8 = {"utf-8", "utf8"};
+    if (is_one_of(value, gbk) || (codes_too && value == "0")) return engine_encoding_gbk;
+    if (is_one_of(value, utf8) || (codes_too && value == "1")) return engine_encoding_utf8;
+    return std::nullopt;
+}
 
 LocalText import_verdict_text(ImportVerdict verdict) {
     switch (verdict) {

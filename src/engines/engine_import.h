@@ -47,6 +47,10 @@ struct ImportedLine {
     EncodingSource encoding_source = EncodingSource::fallback;
 };
 
+// The page encoding a name stands for, case-blind: gbk, gb2312 or gb18030 give GBK, utf-8 or
+// utf8 UTF-8; with `codes_too` also the list's own codes "0" and "1". Nothing for any other.
+std::optional<std::int32_t> encoding_named(std::string_view value, bool codes_too = false);
+
 // The page encoding the address's query names in a parameter ie, oe, charset, encoding,
 // inputencoding, enc, _charset_ or cs (names and values case-blind): gbk, gb2312 or gb18030
 // give GBK, utf-8 or utf8 UTF-8; the first such parameter wins. Nothing when none does.
