@@ -412,7 +412,8 @@ void MainWindow::import_engine_lists() {
     // a second: it runs beside the window's events, on a copy of the list, which the events
     // may change meanwhile.
     BusyScope busy(*this);
-    const ImportOptions options;
+    ImportOptions options;
+    options.how_to_check_encodings = "“引擎”菜单的“检测打勾的引擎”";
     ImportReport report;
     auto existing = std::make_unique<std::vector<TraceEngine>>(engine_list().engines);
     run_beside([&] {

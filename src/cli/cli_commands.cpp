@@ -13,6 +13,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_warnings.h"
 #include "cli/import_commands.h"
+#include "cli/keyword_file.h"
 #include "cli/journal_commands.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_views.h"
@@ -110,6 +111,10 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
     if (!engines) return input_error(error);
     auto keywords = load_keywords(options.keywords, folder, stdin, error);
     if (!keywords) return input_error(error);
+    if (!has_keyword(*keywords)) {
+        std::fputs("trasslo-cli：没有关键词\n", stderr);
+        return exit_failed;
+    }
     // Nobody can tick an engine here, so the window's question (tick one, or Cancel) would only
     // be answered Cancel after a "留痕完成" of nothing: say what is wrong instead.
     if (std::none_of(engines->begin(), engines->end(),

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "cli/cli_warnings.h"
+#include "cli/keyword_file.h"
 #include "engines/engine_list_file.h"
 #include "files/system_error_text.h"
 #include "files/whole_file.h"
@@ -95,8 +96,13 @@ std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
                         : unreadable(*file, error_number);
             return std::nullopt;
         }
-        return normalize_line_ends(
-            until_zero(decode_bytes_to_local_text(std::string_view(*bytes))));
+        if (const std::optional<std::string> refusal = keyword_file_refusal(*bytes)) {
+            error = "关键词文件 " + (*file == "-" ? std::string("（标准输入）") : *file) + " " +
+                    *refusal + "，不是文本文件";
+            return std::nullopt;
+        }
+        return without_blank_lines(normalize_line_ends(
+            until_zero(decode_bytes_to_local_text(std::string_view(with_utf16_mark(*bytes))))));
     }
     // The keyword list the main window saved: only look when its settings file exists, so that
     // asking does not create one.

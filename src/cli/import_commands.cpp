@@ -73,6 +73,8 @@ int import_command(const CliOptions& options, const std::filesystem::path& progr
     ImportOptions import;
     if (options.encoding) import.fallback_encoding = *encoding_named(*options.encoding);
     for (const std::string& text : options.placeholders) import.placeholders.push_back(local(text));
+    import.dry_run = options.dry_run;
+    import.how_to_check_encodings = " trasslo-cli check --fix-encoding ";
     const ImportReport report = import_engines(*engines, texts, import);
 
     if (!options.dry_run && !report.engines.empty()) {
