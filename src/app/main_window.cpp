@@ -44,6 +44,7 @@
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_control_walk.h"
 #include "ui/qt/qt_engine_tree.h"
+#include "ui/qt/qt_file_dialog.h"
 #include "ui/qt/qt_image.h"
 #include "ui/qt/qt_message_box.h"
 #include "ui/qt/qt_text.h"
@@ -386,7 +387,7 @@ std::vector<std::filesystem::path> MainWindow::choose_import_files() {
     if (open_files_chooser_) return open_files_chooser_();
     QFileDialog dialog(this, QStringLiteral("导入引擎列表"), QString(),
                        QStringLiteral("引擎列表 (*.txt *.csv);;全部文件 (*)"));
-    dialog.setObjectName(QStringLiteral("通用对话框"));
+    make_chinese_file_dialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     std::vector<std::filesystem::path> files;
@@ -539,7 +540,7 @@ std::optional<std::filesystem::path> MainWindow::choose_export_file(
     const SaveFileRequest& request) {
     if (chooser_) return chooser_(request);
     QFileDialog dialog(this, to_qstring(request.title), QString(), qt_filter(request.filter));
-    dialog.setObjectName(QStringLiteral("通用对话框"));
+    make_chinese_file_dialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(to_qstring(request.default_extension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
