@@ -88,6 +88,10 @@ TEST_F(CliJournalTest, ReportsOfOneRunOrAllAndAnUnknownRun) {
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.out, "");
     EXPECT_NE(unknown.err.find("有：1, 2"), std::string::npos) << unknown.err;
+    // A journal that is not there, said in Chinese.
+    const std::string missing = (dir.path() / "missing.db").string();
+    EXPECT_EQ(cli({"report", "--journal", missing}).err,
+              "trasslo-cli：无法打开留痕记录 " + missing + "：文件或文件夹不存在\n");
 }
 
 TEST_F(CliJournalTest, AStoppedRunIsResumedWithItsInputsOnceAndThenThereIsNothingToResume) {
