@@ -26,7 +26,7 @@ constexpr const char* program_help =
 constexpr const char* inputs_help =
     "  --engines FILE     留痕引擎列表文件（默认：程序目录的“留痕引擎列表.txt”，\n"
     "                     没有时用内置的八个引擎）\n"
-    "  --keywords FILE    关键词列表，一行一个；“-”读标准输入（默认：主界面保存的\n"
+    "  --keywords FILE    关键词列表，一行一个，空行跳过；“-”读标准输入（默认：主界面保存的\n"
     "                     关键词列表，没有时用默认示例）\n";
 
 constexpr const char* run_help =
