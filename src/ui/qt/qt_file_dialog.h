@@ -1,6 +1,7 @@
 // The program's file dialogs: Qt's own dialog (not the desktop's, which speaks the desktop's
-// language), in Chinese and with modification dates in the Chinese form, whatever the user's
-// locale. Qt's Chinese texts come from the translation of qt_translations.h.
+// language), in Chinese, with sizes, types ("TXT 文件", "文件夹") and modification dates in
+// the Chinese form, whatever the user's locale. Qt's Chinese texts come from the translation of
+// qt_translations.h.
 #pragma once
 
 #include <QFileDialog>

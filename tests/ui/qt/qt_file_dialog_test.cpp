@@ -15,7 +15,7 @@
 namespace trasslo {
 namespace {
 
-TEST(ChineseFileDialog, ListsTheFilesDatesInTheChineseForm) {
+TEST(ChineseFileDialog, ListsTheFilesSizeTypeAndDateInTheChineseForm) {
     support::TempDir dir;
     const std::filesystem::path file = dir.path() / "list.txt";
     support::write_file_bytes(file, "x");
@@ -33,17 +33,24 @@ TEST(ChineseFileDialog, ListsTheFilesDatesInTheChineseForm) {
     ASSERT_NE(view, nullptr);
     // The list fills in on the model's own thread.
     QString shown;
+    QString size;
+    QString type;
     for (int i = 0; i < 500 && shown.isEmpty(); ++i) {
         QApplication::processEvents();
         QAbstractItemModel* model = view->model();
         const QModelIndex root = view->rootIndex();
         for (int row = 0; row < model->rowCount(root); ++row) {
-            if (model->index(row, 0, root).data().toString() == QStringLiteral("list.txt"))
-                shown = model->index(row, 3, root).data().toString();
+            if (model->index(row, 0, root).data().toString() != QStringLiteral("list.txt"))
+                continue;
+            size = model->index(row, 1, root).data().toString();
+            type = model->index(row, 2, root).data().toString();
+            shown = model->index(row, 3, root).data().toString();
         }
         if (shown.isEmpty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(shown, QStringLiteral("2024/3/5 07:08"));
+    EXPECT_EQ(size, QStringLiteral("1 字节"));
+    EXPECT_EQ(type, QStringLiteral("TXT 文件"));
 }
 
 }  // namespace
