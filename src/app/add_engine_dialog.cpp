@@ -13,6 +13,7 @@
 #include "base/event_pump.h"
 #include "base/message_box.h"
 #include "engines/engine_list.h"
+#include "engines/template_normal_form.h"
 #include "net/abandon_scope.h"
 #include "net/fetch_title.h"
 #include "net/site_host.h"
@@ -159,6 +160,17 @@ bool AddEngineDialog::add_or_insert(bool insert) {
         question.buttons = MessageButtons::yes_no;
         question.icon = MessageIcon::question;
         if (show_message(question) != MessageAnswer::yes) return false;
+    }
+    // The same engine by the import's duplicate rule (scheme, "www.", parameter order...).
+    for (const TraceEngine& existing : engine_list().engines) {
+        if (!same_engine_template(existing.address, engine.address)) continue;
+        MessageRequest question;
+        question.text = local("已有相同地址的引擎【") + existing.name + local("】，仍要添加吗？");
+        question.caption = local("添加留痕引擎");
+        question.buttons = MessageButtons::yes_no;
+        question.icon = MessageIcon::question;
+        if (show_message(question) != MessageAnswer::yes || closed_) return false;
+        break;
     }
     if (insert) {
         insert_engine(engine_list(), *owner_->engine_tree(), engine);

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "app/main_window.h"
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_text.h"
 
@@ -37,6 +38,7 @@ LocalText help_text() {
     utf8 += paragraphs[0];
     utf8 += sep + rule;
     for (int i = 1; i <= 5; ++i) utf8 += sep + paragraphs[i];
+    utf8 += sep + window_menus_text();
     utf8 += sep + rule + sep + paragraphs[6];
     utf8 += sep + paragraphs[7];
     return local(utf8);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -29,6 +30,7 @@
 #include "check/check_worker.h"
 #include "engines/engine_import.h"
 #include "engines/engine_list.h"
+#include "files/system_error_text.h"
 #include "files/whole_file.h"
 #include "icons/default_icon.h"
 #include "icons/icon_lock.h"
@@ -42,6 +44,7 @@
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_control_walk.h"
 #include "ui/qt/qt_engine_tree.h"
+#include "ui/qt/qt_file_dialog.h"
 #include "ui/qt/qt_image.h"
 #include "ui/qt/qt_message_box.h"
 #include "ui/qt/qt_text.h"
@@ -112,8 +115,16 @@ MainWindow::MainWindow(std::filesystem::path program_folder, QWidget* parent)
     : QWidget(parent), folder_(std::move(program_folder)) {
     setWindowTitle(main_window_title());
     setWindowIcon(window_icon());
-    setGeometry(50, 50, 740, 577);
+    // The menu bar above the designed 740 x 577 area, whose controls keep their designed
+    // places; the window keeps that size, as the designed window does.
+    build_menus();
+    client_ = new QWidget(this);
     build_controls();
+    const int bar = menu_bar_->sizeHint().height();
+    menu_bar_->setGeometry(0, 0, 740, bar);
+    client_->setGeometry(0, bar, 740, 577);
+    setGeometry(50, 50, 740, 577 + bar);
+    setFixedSize(740, 577 + bar);
     on_created();
 }
 
@@ -123,45 +134,46 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::build_controls() {
+    QWidget* const client = client_;
     // In the order the window defines them: the settings walk keeps this order.
-    tree_ = new QtEngineTree(this);
+    tree_ = new QtEngineTree(client);
     named(tree_, "树型框");
     tree_->setGeometry(10, 34, 340, 452);
-    designed_label(this, "标签1", "留痕引擎列表：", QRect(10, 10, 200, 20));
-    QPushButton* add = designed_button(this, "按钮添加", "添加..", QRect(10, 494, 80, 30));
-    QPushButton* remove = designed_button(this, "按钮删除", "删除", QRect(96, 494, 80, 30));
-    QPushButton* all = designed_button(this, "按钮全选", "全选", QRect(182, 494, 80, 30));
-    QPushButton* none = designed_button(this, "按钮不选", "不选", QRect(268, 494, 80, 30));
-    designed_label(this, "标签2", "留痕关键词列表：", QRect(366, 10, 200, 20));
-    QPushButton* paste = designed_button(this, "按钮粘贴", "粘贴", QRect(650, 6, 80, 26));
+    designed_label(client, "标签1", "留痕引擎列表：", QRect(10, 10, 200, 20));
+    QPushButton* add = designed_button(client, "按钮添加", "添加..", QRect(10, 494, 80, 30));
+    QPushButton* remove = designed_button(client, "按钮删除", "删除", QRect(96, 494, 80, 30));
+    QPushButton* all = designed_button(client, "按钮全选", "全选", QRect(182, 494, 80, 30));
+    QPushButton* none = designed_button(client, "按钮不选", "不选", QRect(268, 494, 80, 30));
+    designed_label(client, "标签2", "留痕关键词列表：", QRect(366, 10, 200, 20));
+    QPushButton* paste = designed_button(client, "按钮粘贴", "粘贴", QRect(650, 6, 80, 26));
 
-    keywords_ = new QPlainTextEdit(this);
+    keywords_ = new QPlainTextEdit(client);
     keywords_->setObjectName(to_qstring(keyword_list_control_name()));
     keywords_->setProperty(kTagProperty, QStringLiteral("字节集方式"));
     keywords_->setGeometry(366, 36, 364, 330);
     keywords_->setPlainText(to_edit_text(default_keyword_list_text()));
 
-    designed_label(this, "标签3", "留痕间隔秒：", QRect(366, 378, 90, 26));
-    interval_ = designed_line_edit(this, "编辑框留痕间隔秒", "0", QRect(456, 378, 90, 26));
-    designed_label(this, "标签4", "循环次数：", QRect(560, 378, 80, 26));
-    loops_ = designed_line_edit(this, "编辑框留痕次数", "1", QRect(640, 378, 90, 26));
+    designed_label(client, "标签3", "留痕间隔秒：", QRect(366, 378, 90, 26));
+    interval_ = designed_line_edit(client, "编辑框留痕间隔秒", "0", QRect(456, 378, 90, 26));
+    designed_label(client, "标签4", "循环次数：", QRect(560, 378, 80, 26));
+    loops_ = designed_line_edit(client, "编辑框留痕次数", "1", QRect(640, 378, 90, 26));
 
-    start_ = designed_button(this, "按钮开始留痕", "开始留痕", QRect(366, 414, 364, 40));
+    start_ = designed_button(client, "按钮开始留痕", "开始留痕", QRect(366, 414, 364, 40));
 
-    progress_ = new QProgressBar(this);
+    progress_ = new QProgressBar(client);
     named(progress_, "进度条");
     progress_->setGeometry(10, 536, 720, 30);
     progress_->setTextVisible(false);
     progress_->setRange(0, 1);
     progress_->setValue(0);
-    status_ = new QLabel(this);
+    status_ = new QLabel(client);
     named(status_, "透明标签");
     status_->setAttribute(Qt::WA_TranslucentBackground);
 
-    export_ = designed_button(this, "按钮导出外链地址", "导出外链地址", QRect(366, 464, 150, 30));
+    export_ = designed_button(client, "按钮导出外链地址", "导出外链地址", QRect(366, 464, 150, 30));
 
     auto link = [&](const char* object_name, const char* caption, QRect where) {
-        auto* l = new ClickableLabel(this);
+        auto* l = new ClickableLabel(client);
         named(l, object_name);
         l->setText(QString::fromUtf8(caption));
         // Blue and underlined through palette and font: a style sheet would put the whole
@@ -177,7 +189,7 @@ void MainWindow::build_controls() {
     };
     auto picture = [&](const char* object_name, const char* image, QStyle::StandardPixmap which,
                        QRect where) {
-        auto* l = new ClickableLabel(this);
+        auto* l = new ClickableLabel(client);
         named(l, object_name);
         // The style's 16-pixel picture read on its own: asking the style for the icon reads
         // every size it has and loads each image plugin to probe them.
@@ -199,10 +211,8 @@ void MainWindow::build_controls() {
     connect(add, &QPushButton::clicked, this, &MainWindow::open_add_engine_dialog);
     connect(remove, &QPushButton::clicked, this,
             [this] { delete_current_engine(engine_list(), *tree_); });
-    connect(all, &QPushButton::clicked, this,
-            [this] { tick_all_engines(engine_list(), *tree_, true); });
-    connect(none, &QPushButton::clicked, this,
-            [this] { tick_all_engines(engine_list(), *tree_, false); });
+    connect(all, &QPushButton::clicked, this, &MainWindow::tick_every_engine);
+    connect(none, &QPushButton::clicked, this, &MainWindow::tick_no_engine);
     connect(paste, &QPushButton::clicked, this, &MainWindow::on_paste_clicked);
     connect(start_, &QPushButton::clicked, this, &MainWindow::on_start_clicked);
     connect(export_, &QPushButton::clicked, this, &MainWindow::on_export_clicked);
@@ -214,22 +224,21 @@ void MainWindow::build_controls() {
     connect(tree_, &QtEngineTree::user_check_changed, this,
             [this](int item) { on_engine_checkbox_changed(engine_list(), *tree_, item); });
 
-    build_engine_menu();
     tree_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tree_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { engine_menu_->popup(tree_->viewport()->mapToGlobal(at)); });
 }
 
-// The engine list's right-click menu, one line per command.
-void MainWindow::build_engine_menu() {
-    engine_menu_ = new QMenu(this);
-    engine_menu_->setObjectName(QStringLiteral("引擎列表菜单"));
-    engine_menu_->addAction(QStringLiteral("导入引擎列表.."), this,
-                            &MainWindow::import_engine_lists);
-    engine_menu_->addAction(QStringLiteral("导出留痕报告.."), this,
-                            &MainWindow::export_journal_report);
-    check_action_ = engine_menu_->addAction(QStringLiteral("检测打勾的引擎"), this,
-                                            &MainWindow::toggle_engine_check);
+void MainWindow::tick_every_engine() {
+    tick_all_engines(engine_list(), *tree_, true);
+}
+
+void MainWindow::tick_no_engine() {
+    tick_all_engines(engine_list(), *tree_, false);
+}
+
+void MainWindow::quit_from_menu() {
+    close();
 }
 
 void MainWindow::on_created() {
@@ -385,7 +394,7 @@ std::vector<std::filesystem::path> MainWindow::choose_import_files() {
     if (open_files_chooser_) return open_files_chooser_();
     QFileDialog dialog(this, QStringLiteral("导入引擎列表"), QString(),
                        QStringLiteral("引擎列表 (*.txt *.csv);;全部文件 (*)"));
-    dialog.setObjectName(QStringLiteral("通用对话框"));
+    make_chinese_file_dialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     std::vector<std::filesystem::path> files;
@@ -405,7 +414,7 @@ void MainWindow::import_engine_lists() {
         if (!read_whole_file(file, bytes, &error_number)) {
             MessageRequest message;
             message.text =
-                local("无法读取文件 " + file.string() + "：" + std::strerror(error_number));
+                local("无法读取文件 " + file.string() + "：" + system_error_text(error_number));
             message.caption = local("导入引擎列表");
             message.icon = MessageIcon::warning;
             show_message(message);
@@ -418,7 +427,8 @@ void MainWindow::import_engine_lists() {
     // a second: it runs beside the window's events, on a copy of the list, which the events
     // may change meanwhile.
     BusyScope busy(*this);
-    const ImportOptions options;
+    ImportOptions options;
+    options.how_to_check_encodings = "“引擎”菜单的“检测打勾的引擎”";
     ImportReport report;
     auto existing = std::make_unique<std::vector<TraceEngine>>(engine_list().engines);
     run_beside([&] {
@@ -537,7 +547,7 @@ std::optional<std::filesystem::path> MainWindow::choose_export_file(
     const SaveFileRequest& request) {
     if (chooser_) return chooser_(request);
     QFileDialog dialog(this, to_qstring(request.title), QString(), qt_filter(request.filter));
-    dialog.setObjectName(QStringLiteral("通用对话框"));
+    make_chinese_file_dialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(to_qstring(request.default_extension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

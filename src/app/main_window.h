@@ -22,6 +22,7 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMenuBar;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -39,6 +40,9 @@ class TrayIcon;
 // The window's title and the application title it starts with.
 QString main_window_title();
 LocalText application_title();  // "Tandel·Trasslo"
+// The help text's paragraph on the menus (UTF-8): each menu of the bar with its entries, then
+// the entries the engine list's right-click menu has too.
+std::string window_menus_text();
 
 class MainWindow : public QWidget, public RunView, public ExportView {
     Q_OBJECT
@@ -74,6 +78,13 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     bool engine_check_running() const { return check_ != nullptr; }
     // The tray's quit command after its question was answered OK.
     void quit_from_tray();
+    // "关于": the program's name, version and what it does.
+    void show_about();
+    // "退出" of the menu: closes the window, which saves it as the close box does.
+    void quit_from_menu();
+    // "全选" and "不选".
+    void tick_every_engine();
+    void tick_no_engine();
 
     // Gives the tree its site icons and starts their download (after adds).
     void refresh_site_icons();
@@ -98,8 +109,12 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     void set_open_files_chooser(OpenFilesChooser chooser) {
         open_files_chooser_ = std::move(chooser);
     }
-    // The engine list's right-click menu.
+    // The engine list's right-click menu, and the menu bar above the designed controls
+    // (main_window_menus.cpp): the window's commands, each one action shared by both.
     QMenu* engine_menu() const { return engine_menu_; }
+    QMenuBar* menu_bar() const { return menu_bar_; }
+    // The area below the menu bar that holds the designed controls at their designed places.
+    QWidget* client_area() const { return client_; }
 
     // Whether a run, an export or a save is running on the stack (reached through the pump).
     bool busy() const { return busy_ > 0; }
@@ -129,7 +144,7 @@ class MainWindow : public QWidget, public RunView, public ExportView {
   private:
     friend class BusyScope;
     void build_controls();
-    void build_engine_menu();
+    void build_menus();
     std::vector<std::filesystem::path> choose_import_files();
     void on_created();
     void lay_status_over_progress();
@@ -140,6 +155,8 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     void on_engine_checked(std::size_t done, std::size_t total, const EngineCheck& check);
     void on_engine_check_finished(const CheckTotals& totals,
                                   const std::vector<EngineCheck>& checks);
+    // "检测 K/N：正在检测【name】...": the check waits on its `number`-th engine.
+    void show_engine_under_check(std::size_t number, std::size_t total);
     // Marks the item of the `taken`-th engine the check took.
     void mark_checked_engine(const EngineCheck& check, std::size_t taken);
     // Reads each engine's last check from the journal (after a restart).
@@ -170,6 +187,8 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     std::function<void(int)> ender_;
     FileChooser chooser_;
     OpenFilesChooser open_files_chooser_;
+    QWidget* client_ = nullptr;
+    QMenuBar* menu_bar_ = nullptr;
     QMenu* engine_menu_ = nullptr;
     QAction* check_action_ = nullptr;
     // The last check of each engine address (local text): the item's tooltip, and whether the

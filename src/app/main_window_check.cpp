@@ -74,8 +74,18 @@ void MainWindow::toggle_engine_check() {
         set_progress_maximum(static_cast<int>(check_positions_.size()));
         set_progress_position(0);
         set_progress_visible(true);
-        set_status_text(local("正在检测打勾的引擎..."));
+        show_engine_under_check(1, check_positions_.size());
     }
+}
+
+void MainWindow::show_engine_under_check(std::size_t number, std::size_t total) {
+    // The engine as it was when the check began; it may have been deleted since.
+    LocalText name;
+    const std::vector<TraceEngine>& engines = engine_list().engines;
+    if (number - 1 < check_positions_.size() && check_positions_[number - 1] < engines.size())
+        name = local("【") + engines[check_positions_[number - 1]].name + local("】");
+    set_status_text(local("检测 ") + std::to_string(number) + "/" + std::to_string(total) +
+                    local("：正在检测") + name + local("..."));
 }
 
 void MainWindow::on_engine_checked(std::size_t done, std::size_t total, const EngineCheck& check) {
@@ -83,6 +93,12 @@ void MainWindow::on_engine_checked(std::size_t done, std::size_t total, const En
     // A run started meanwhile has the bar and the label.
     if (run_active() || closing_) return;
     set_progress_position(static_cast<int>(done));
+    // The status names the engine the check now waits on; the last one's verdict stays until
+    // the check's end replaces it.
+    if (done < total) {
+        show_engine_under_check(done + 1, total);
+        return;
+    }
     set_status_text(local("检测 ") + std::to_string(done) + "/" + std::to_string(total) +
                     local("：") + check_status_line(check));
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files/system_error_text.h"
 #include "journal/journal_report.h"
 
 namespace trasslo {
@@ -50,7 +51,7 @@ bool write_check_report(const std::filesystem::path& file, const std::vector<Eng
     bool ok = out && std::fwrite(text.data(), 1, text.size(), out) == text.size();
     const int write_error = errno;
     if (out) ok = std::fclose(out) == 0 && ok;
-    if (!ok) error = "无法写出文件 " + file.string() + "：" + std::strerror(write_error);
+    if (!ok) error = "无法写出文件 " + file.string() + "：" + system_error_text(write_error);
     return ok;
 }
 

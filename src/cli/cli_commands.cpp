@@ -14,8 +14,10 @@
 #include "cli/cli_warnings.h"
 #include "cli/import_commands.h"
 #include "cli/journal_commands.h"
+#include "cli/keyword_file.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_views.h"
+#include "files/system_error_text.h"
 #include "run/export_link_addresses.h"
 #include "run/page_visit.h"
 #include "run/parallel_run.h"
@@ -31,8 +33,12 @@ Terminal terminal() {
     return standard_terminal();
 }
 
-int usage_error(const std::string& message) {
-    std::fprintf(stderr, "trasslo-cli：%s\n请用 trasslo-cli --help 查看用法。\n", message.c_str());
+// The usage error, and where to read the usage: the command's help when the command is known.
+int usage_error(const std::string& message, Command command = Command::none) {
+    const std::string help = command == Command::none
+                                 ? std::string("trasslo-cli --help")
+                                 : "trasslo-cli " + std::string(command_name(command)) + " --help";
+    std::fprintf(stderr, "trasslo-cli：%s\n请用 %s 查看用法。\n", message.c_str(), help.c_str());
     return exit_usage;
 }
 
@@ -105,6 +111,10 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
     if (!engines) return input_error(error);
     auto keywords = load_keywords(options.keywords, folder, stdin, error);
     if (!keywords) return input_error(error);
+    if (!has_keyword(*keywords)) {
+        std::fputs("trasslo-cli：没有关键词\n", stderr);
+        return exit_failed;
+    }
     // Nobody can tick an engine here, so the window's question (tick one, or Cancel) would only
     // be answered Cancel after a "留痕完成" of nothing: say what is wrong instead.
     if (std::none_of(engines->begin(), engines->end(),
@@ -139,7 +149,7 @@ int export_command(const CliOptions& options, const std::filesystem::path& folde
     if (report.outcome == ExportOutcome::unwritable) {
         // The window's message asks for another path; here the path and the reason say more.
         std::fprintf(stderr, "trasslo-cli：无法写出文件 %s：%s\n", options.out->c_str(),
-                     std::strerror(report.error_number));
+                     system_error_text(report.error_number).c_str());
         return exit_failed;
     }
     if (signals.received()) return exit_stopped;
@@ -171,8 +181,12 @@ int engines_command(const CliOptions& options, const std::filesystem::path& fold
 
 int run_cli(const std::vector<std::string>& args, const std::filesystem::path& program_folder) {
     const ParseResult parsed = parse_command_line(args);
-    if (!parsed.error.empty()) return usage_error(parsed.error);
+    if (!parsed.error.empty()) return usage_error(parsed.error, parsed.options.command);
     const CliOptions& options = parsed.options;
+    if (options.version) {
+        std::printf("trasslo-cli %s\n", TRASSLO_VERSION);
+        return exit_ok;
+    }
     if (options.help) {
         std::fputs(help_text(options.command).c_str(), stdout);
         return exit_ok;

@@ -19,14 +19,14 @@ constexpr const char* program_help =
     "  dedupe    列出（加 --write 时删除）列表中重复的引擎\n"
     "  check     检测留痕引擎是否还能留下痕迹，以及不能的原因\n"
     "\n"
-    "各命令的帮助：trasslo-cli <命令> --help\n"
+    "各命令的帮助：trasslo-cli <命令> --help；版本：trasslo-cli --version\n"
     "退出状态：0 成功；1 留痕被取消、测试的访问没有留下痕迹或文件无法写出；\n"
     "          2 用法错误或输入文件无法读取；130 被 SIGINT/SIGTERM 停止。\n";
 
 constexpr const char* inputs_help =
     "  --engines FILE     留痕引擎列表文件（默认：程序目录的“留痕引擎列表.txt”，\n"
     "                     没有时用内置的八个引擎）\n"
-    "  --keywords FILE    关键词列表，一行一个；“-”读标准输入（默认：主界面保存的\n"
+    "  --keywords FILE    关键词列表，一行一个，空行跳过；“-”读标准输入（默认：主界面保存的\n"
     "                     关键词列表，没有时用默认示例）\n";
 
 constexpr const char* run_help =
@@ -60,14 +60,15 @@ constexpr const char* report_help =
     "\n"
     "把留痕记录中的访问写成报告，默认是最近一次留痕的访问。CSV 为 UTF-8（带 BOM）、\n"
     "CR LF；JSON Lines 每行一个访问。列：run,round,keyword,engine,address,status,\n"
-    "final_address,attempts,elapsed_ms,bytes,charset,title,echoed,noindex,error。\n"
+    "final_address,attempts,elapsed_ms,bytes,charset,title,echoed,noindex,error；\n"
+    "给出多个 --journal 时在最后加一列 journal（记录文件名），以区分各分片的行。\n"
     "没有编号为 N 的留痕时列出已有的编号，退出状态 2。\n"
     "\n"
     "选项：\n"
     "  --journal FILE     留痕记录（默认：程序目录的“留痕记录.db”）；可以给多个，依次读出\n"
     "  --run N            编号为 N 的留痕\n"
     "  --all              所有留痕\n"
-    "  --format FORMAT    csv（默认）或 jsonl\n"
+    "  --format FORMAT    csv 或 jsonl（默认按 --out 的扩展名，否则 csv）\n"
     "  --out FILE         报告文件（默认：标准输出）\n";
 
 constexpr const char* runs_help =
@@ -111,7 +112,7 @@ constexpr const char* engines_help =
     "  --engines FILE     留痕引擎列表文件（默认：程序目录的“留痕引擎列表.txt”）\n";
 
 constexpr const char* import_help =
-    "用法：trasslo-cli import FILE... [--engines FILE] [--encoding gbk|utf8]\n"
+    "用法：trasslo-cli import FILE... [--engines FILE] [--encoding ENCODING]\n"
     "                         [--placeholder TEXT] [--dry-run]\n"
     "\n"
     "把其他工具的引擎列表导入留痕引擎列表：新引擎打勾追加在列表末尾，列表中已有的和\n"
@@ -130,8 +131,9 @@ constexpr const char* import_help =
     "选项：\n"
     "  --engines FILE     导入到这个留痕引擎列表文件（默认：程序目录的“留痕引擎列表.txt”，\n"
     "                     没有时先用内置的八个引擎）；文件不存在时新建\n"
-    "  --encoding gbk|utf8\n"
-    "                     没有编码线索的引擎的网页编码（默认 utf8）\n"
+    "  --encoding ENCODING\n"
+    "                     没有编码线索的引擎的网页编码：utf-8、utf8、gbk、gb2312 或\n"
+    "                     gb18030，不分大小写（默认 utf8）\n"
     "  --placeholder TEXT 另一种关键词位置的写法，可以给出多次\n"
     "  --dry-run          只输出摘要，不写文件\n";
 

@@ -5,7 +5,9 @@
 #include <system_error>
 
 #include "cli/cli_warnings.h"
+#include "cli/keyword_file.h"
 #include "engines/engine_list_file.h"
+#include "files/system_error_text.h"
 #include "files/whole_file.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
@@ -15,7 +17,7 @@ namespace trasslo::cli {
 namespace {
 
 std::string unreadable(const std::string& file, int error_number) {
-    return "无法读取文件 " + file + "：" + std::strerror(error_number);
+    return "无法读取文件 " + file + "：" + system_error_text(error_number);
 }
 
 // Reads a whole named file, a pipe included; errno tells why when it fails (a folder too).
@@ -89,12 +91,18 @@ std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
         const std::optional<std::string> bytes =
             *file == "-" ? read_stream(in, error_number) : read_named_file(*file, error_number);
         if (!bytes) {
-            error = *file == "-" ? std::string("无法读取标准输入：") + std::strerror(error_number)
-                                 : unreadable(*file, error_number);
+            error = *file == "-"
+                        ? std::string("无法读取标准输入：") + system_error_text(error_number)
+                        : unreadable(*file, error_number);
             return std::nullopt;
         }
-        return normalize_line_ends(
-            until_zero(decode_bytes_to_local_text(std::string_view(*bytes))));
+        if (const std::optional<std::string> refusal = keyword_file_refusal(*bytes)) {
+            error = "关键词文件 " + (*file == "-" ? std::string("（标准输入）") : *file) + " " +
+                    *refusal + "，不是文本文件";
+            return std::nullopt;
+        }
+        return without_blank_lines(normalize_line_ends(
+            until_zero(decode_bytes_to_local_text(std::string_view(with_utf16_mark(*bytes))))));
     }
     // The keyword list the main window saved: only look when its settings file exists, so that
     // asking does not create one.

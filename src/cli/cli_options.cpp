@@ -5,6 +5,8 @@
 #include <array>
 #include <utility>
 
+#include "engines/engine_import.h"
+#include "journal/journal_report.h"
 #include "run/shard.h"
 
 namespace trasslo::cli {
@@ -123,8 +125,7 @@ std::string export_needs(const CliOptions& options) {
 }
 
 std::string run_needs(const CliOptions& options) {
-    if (options.report && !options.report->empty() && !options.report->ends_with(".csv") &&
-        !options.report->ends_with(".jsonl"))
+    if (options.report && !options.report->empty() && !report_format_of(*options.report))
         return "--report 的文件名须以 .csv 或 .jsonl 结尾";
     return site_options_needs(options);
 }
@@ -146,8 +147,8 @@ std::string check_needs(const CliOptions& options) {
 
 std::string import_needs(const CliOptions& options) {
     if (options.files.empty()) return "import 命令缺少要导入的文件";
-    if (options.encoding && *options.encoding != "gbk" && *options.encoding != "utf8")
-        return "--encoding 只能是 gbk 或 utf8";
+    if (options.encoding && !encoding_named(*options.encoding))
+        return "--encoding 只能是 utf-8、utf8、gbk、gb2312 或 gb18030";
     for (const std::string& text : options.placeholders)
         if (text.empty()) return "--placeholder 的文字为空";
     return "";
@@ -309,6 +310,10 @@ std::string_view command_name(Command command) {
 ParseResult parse_command_line(const std::vector<std::string>& args) {
     ParseResult result;
     CliOptions& options = result.options;
+    if (!args.empty() && args[0] == "--version") {
+        options.version = true;
+        return result;
+    }
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         // "help run" and "--help run" both ask for the command's help; what follows is ignored.
         options.help = true;

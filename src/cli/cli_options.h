@@ -29,6 +29,7 @@ enum class Command {
 struct CliOptions {
     Command command = Command::none;
     bool help = false;                      // --help / -h, for the program or for `command`
+    bool version = false;                   // --version, for the program
     std::optional<std::string> engines;     // --engines FILE
     std::optional<std::string> keywords;    // --keywords FILE, "-" for standard input
     std::optional<std::string> rounds;      // --rounds N, kept as text like the window's edit
@@ -43,7 +44,7 @@ struct CliOptions {
     bool all = false;                       // report --all; check --all (every engine)
     std::optional<std::string> format;      // report --format csv|jsonl
     std::vector<std::string> files;         // import FILE...
-    std::optional<std::string> encoding;    // import --encoding gbk|utf8
+    std::optional<std::string> encoding;    // import --encoding gbk|gb2312|gb18030|utf-8|utf8
     std::vector<std::string> placeholders;  // import --placeholder TEXT, any number of them
     bool dry_run = false;                   // import --dry-run
     bool write = false;                     // dedupe --write

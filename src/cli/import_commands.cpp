@@ -14,6 +14,7 @@
 #include "engines/engine_list_file.h"
 #include "engines/template_normal_form.h"
 #include "files/folder_lock.h"
+#include "files/system_error_text.h"
 #include "files/whole_file.h"
 
 namespace trasslo::cli {
@@ -58,7 +59,7 @@ int import_command(const CliOptions& options, const std::filesystem::path& progr
         std::string bytes;
         int error_number = 0;
         if (!read_whole_file(file, bytes, &error_number, /*streams_too=*/true)) {
-            say("trasslo-cli：无法读取文件 " + file + "：" + std::strerror(error_number));
+            say("trasslo-cli：无法读取文件 " + file + "：" + system_error_text(error_number));
             return exit_usage;
         }
         texts.push_back(import_file_text(bytes));
@@ -70,8 +71,10 @@ int import_command(const CliOptions& options, const std::filesystem::path& progr
     if (!engines) return exit_usage;
 
     ImportOptions import;
-    if (options.encoding == "gbk") import.fallback_encoding = engine_encoding_gbk;
+    if (options.encoding) import.fallback_encoding = *encoding_named(*options.encoding);
     for (const std::string& text : options.placeholders) import.placeholders.push_back(local(text));
+    import.dry_run = options.dry_run;
+    import.how_to_check_encodings = " trasslo-cli check --fix-encoding ";
     const ImportReport report = import_engines(*engines, texts, import);
 
     if (!options.dry_run && !report.engines.empty()) {

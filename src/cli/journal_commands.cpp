@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "files/system_error_text.h"
 #include "journal/journal.h"
 #include "journal/journal_recorder.h"
 #include "journal/journal_report.h"
@@ -45,7 +46,7 @@ class ReportOutput {
     std::FILE* get() const { return file_; }
     // Why it could not be opened or written: the path and the system's reason.
     std::string problem() const {
-        return "无法写出文件 " + path_.value_or("（标准输出）") + "：" + std::strerror(errno);
+        return "无法写出文件 " + path_.value_or("（标准输出）") + "：" + system_error_text(errno);
     }
     bool finish() {
         bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
@@ -144,7 +145,10 @@ int report_command(const CliOptions& options, const fs::path& folder) {
     std::vector<fs::path> files;
     for (const std::string& name : options.journals) files.emplace_back(name);
     if (files.empty()) files.push_back(journal_file_path(folder));
-    const ReportFormat format = options.format == "jsonl" ? ReportFormat::jsonl : ReportFormat::csv;
+    // --format says; else the extension of --out does; else CSV.
+    const ReportFormat format =
+        options.format ? (*options.format == "jsonl" ? ReportFormat::jsonl : ReportFormat::csv)
+                       : report_format_of(options.out.value_or("")).value_or(ReportFormat::csv);
     const std::optional<std::int64_t> wanted =
         options.run_id ? std::optional<std::int64_t>(std::stoll(*options.run_id)) : std::nullopt;
 
@@ -152,6 +156,7 @@ int report_command(const CliOptions& options, const fs::path& folder) {
     struct Source {
         std::unique_ptr<Journal> journal;
         std::optional<std::int64_t> run;  // nothing: every run (--all)
+        std::string name;                 // as given, for the journal column of a joined report
     };
     std::vector<Source> sources;
     for (const fs::path& file : files) {
@@ -172,15 +177,18 @@ int report_command(const CliOptions& options, const fs::path& folder) {
             if (runs->empty()) continue;  // no run yet: nothing to report from this one
             run = runs->back().id;
         }
-        sources.push_back(Source{std::move(journal), run});
+        sources.push_back(Source{std::move(journal), run, file.string()});
     }
 
     ReportOutput out(options.out);
     if (!out.get()) return failure(exit_failed, out.problem());
-    write_report_start(format, out.get());
+    // Rows joined from several journals say which one each came from.
+    const bool joined = files.size() > 1;
+    write_report_start(format, out.get(), joined);
     for (Source& source : sources) {
         std::string error;
-        if (!write_report_rows(*source.journal, source.run, format, out.get(), error))
+        if (!write_report_rows(*source.journal, source.run, format, out.get(), error,
+                               joined ? &source.name : nullptr))
             return failure(exit_failed, error);
     }
     if (!out.finish()) return failure(exit_failed, out.problem());

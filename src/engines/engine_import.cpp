@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <memory_resource>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "engines/template_normal_form.h"
 #include "net/url_parts.h"
@@ -26,15 +26,6 @@ template <std::size_t N>
 bool is_one_of(std::string_view word, const std::array<std::string_view, N>& words) {
     return std::any_of(words.begin(), words.end(),
                        [&](std::string_view w) { return equal_ignoring_case(word, w); });
-}
-
-// The encoding a value names ("gbk", "UTF-8", ...), with the list's own codes when `codes_too`.
-std::optional<std::int32_t> encoding_named(std::string_view value, bool codes_too) {
-    static constexpr std::array<std::string_view, 3> gbk = {"gbk", "gb2312", "gb18030"};
-    static constexpr std::array<std::string_view, 2> utf8 = {"utf-8", "utf8"};
-    if (is_one_of(value, gbk) || (codes_too && value == "0")) return engine_encoding_gbk;
-    if (is_one_of(value, utf8) || (codes_too && value == "1")) return engine_encoding_utf8;
-    return std::nullopt;
 }
 
 // The encoding named by the first parameter of `query` that names one (see encoding_hint).
@@ -167,7 +158,82 @@ LocalText host_name(std::string_view host) {
     return name;
 }
 
+// Whether `address` is a web address but for its scheme: a host with a dot in it (and perhaps
+// a port) before the path, as lists copied from a browser's address bar have them.
+bool lacks_only_the_scheme(std::string_view address) {
+    if (address.empty() || address.find("://") != std::string_view::npos) return false;
+    const std::string_view host = address.substr(0, address.find_first_of("/?#"));
+    const size_t colon = host.find(':');
+    if (colon != std::string_view::npos) {
+        const std::string_view port = host.substr(colon + 1);
+        if (port.empty() || port.find_first_not_of("0123456789") != std::string_view::npos)
+            return false;
+    }
+    const std::string_view name = host.substr(0, colon);
+    return name.find('.') != std::string_view::npos && !name.starts_with('.') &&
+           name.find_first_of(" \t") == std::string_view::npos;
+}
+
+// A quoted cell's line breaks: a space in a name, nothing in an address (a wrapped address).
+LocalText without_line_breaks(std::string_view cell, std::string_view joiner) {
+    LocalText out;
+    for (const LocalText& part : split_text(cell, "\n")) {
+        std::string_view piece = part;
+        if (piece.ends_with('\r')) piece.remove_suffix(1);
+        if (!out.empty()) out += joiner;
+        out += piece;
+    }
+    return out;
+}
+
+// The end of the CSV row that starts at `begin`: the LF behind it, outside double quotes. A
+// quote that is never closed quotes nothing, so the row is its line alone.
+size_t csv_row_end(std::string_view text, size_t begin, char separator) {
+    const size_t line_end = std::min(text.find('\n', begin), text.size());
+    bool cell_start = true;
+    bool quoted = false;
+    for (size_t at = begin; at < text.size(); ++at) {
+        const char c = text[at];
+        if (quoted) {
+            if (c == '"') {
+                if (at + 1 < text.size() && text[at + 1] == '"')
+                    ++at;
+                else
+                    quoted = false;
+            }
+        } else if (c == '\n') {
+            return at;
+        } else if (c == separator) {
+            cell_start = true;
+        } else if (c == '"' && cell_start) {
+            quoted = true;
+        } else if (c != ' ') {
+            cell_start = false;
+        }
+    }
+    return quoted ? line_end : text.size();
+}
+
+// A header cell naming one of the columns: the English words case-blind, the Chinese ones as
+// they are written.
+bool names_column(std::string_view cell, std::string_view english_one, std::string_view english_two,
+                  std::initializer_list<const char*> chinese) {
+    if (equal_ignoring_case(cell, english_one) ||
+        (!english_two.empty() && equal_ignoring_case(cell, english_two)))
+        return true;
+    return std::any_of(chinese.begin(), chinese.end(),
+                       [&](const char* word) { return cell == local(word); });
+}
+
 }  // namespace
+
+std::optional<std::int32_t> encoding_named(std::string_view value, bool codes_too) {
+    static constexpr std::array<std::string_view, 3> gbk = {"gbk", "gb2312", "gb18030"};
+    static constexpr std::array<std::string_view, 2> utf8 = {"utf-8", "utf8"};
+    if (is_one_of(value, gbk) || (codes_too && value == "0")) return engine_encoding_gbk;
+    if (is_one_of(value, utf8) || (codes_too && value == "1")) return engine_encoding_utf8;
+    return std::nullopt;
+}
 
 LocalText import_verdict_text(ImportVerdict verdict) {
     switch (verdict) {
@@ -181,6 +247,8 @@ LocalText import_verdict_text(ImportVerdict verdict) {
             return local("地址超过 2000 字节");
         case ImportVerdict::control_character:
             return local("含有控制字符");
+        case ImportVerdict::duplicate:
+            return local("重复");
         case ImportVerdict::engine:
         case ImportVerdict::ignored:
             break;
@@ -200,12 +268,11 @@ std::optional<CsvColumns> csv_columns(std::string_view line) {
     for (size_t i = 0; i < cells.size(); ++i) {
         const std::string_view cell = trimmed(cells[i]);
         const int index = static_cast<int>(i);
-        if (columns.address < 0 &&
-            (equal_ignoring_case(cell, "url") || equal_ignoring_case(cell, "address"))) {
+        if (columns.address < 0 && names_column(cell, "url", "address", {"网址", "地址", "链接"})) {
             columns.address = index;
-        } else if (columns.name < 0 && equal_ignoring_case(cell, "name")) {
+        } else if (columns.name < 0 && names_column(cell, "name", "", {"名称", "名字", "网站"})) {
             columns.name = index;
-        } else if (columns.encoding < 0 && equal_ignoring_case(cell, "encoding")) {
+        } else if (columns.encoding < 0 && names_column(cell, "encoding", "", {"编码", "字符集"})) {
             columns.encoding = index;
         }
     }
@@ -217,32 +284,49 @@ ImportLineReader::ImportLineReader(const ImportOptions& options)
     : placeholders_(options.placeholders), fallback_encoding_(options.fallback_encoding) {}
 
 ImportedLine ImportLineReader::read(std::string_view line, const CsvColumns* csv) const {
-    ImportedLine result;
     const std::string_view content = trimmed(line);
-    if (content.empty() || content.starts_with('#')) return result;
-
+    if (content.empty() || content.starts_with('#')) return {};
+    if (csv) {
+        // A line of another form in a file with a header is read in its own form.
+        ImportedLine row = read_row(line, *csv);
+        if (row.verdict == ImportVerdict::engine || line.find('\n') != std::string_view::npos)
+            return row;
+        ImportedLine plain = read(line);
+        return plain.verdict == ImportVerdict::engine ? plain : row;
+    }
     std::string_view name;
     std::string_view address;
     std::optional<std::int32_t> encoding;
-    std::vector<LocalText> cells;
-    if (csv) {
-        cells = csv_cells(line, csv->separator);
-        auto cell = [&](int column) {
-            return column >= 0 && static_cast<size_t>(column) < cells.size()
-                       ? trimmed(cells[static_cast<size_t>(column)])
-                       : std::string_view();
-        };
-        address = cell(csv->address);
-        name = cell(csv->name);
-        encoding = encoding_named(cell(csv->encoding), true);
-    } else if (const std::optional<OwnLine> own = own_engine_line(content)) {
+    if (const std::optional<OwnLine> own = own_engine_line(content)) {
         name = trimmed(own->name);
         address = trimmed(own->address);
         encoding = own->encoding;
     } else {
         split_name_and_address(content, name, address);
     }
+    return engine_of(name, address, encoding);
+}
 
+ImportedLine ImportLineReader::read_row(std::string_view line, const CsvColumns& csv) const {
+    const std::vector<LocalText> cells = csv_cells(line, csv.separator);
+    auto cell = [&](int column) {
+        return column >= 0 && static_cast<size_t>(column) < cells.size()
+                   ? trimmed(cells[static_cast<size_t>(column)])
+                   : std::string_view();
+    };
+    const LocalText name = without_line_breaks(cell(csv.name), " ");
+    const LocalText address = without_line_breaks(cell(csv.address), "");
+    return engine_of(trimmed(name), trimmed(address), encoding_named(cell(csv.encoding), true));
+}
+
+ImportedLine ImportLineReader::engine_of(std::string_view name, std::string_view address,
+                                         std::optional<std::int32_t> encoding) const {
+    ImportedLine result;
+    LocalText with_scheme;
+    if (lacks_only_the_scheme(address)) {
+        with_scheme = "http://" + std::string(address);
+        address = with_scheme;
+    }
     if (address.size() > max_import_address_bytes) {
         result.verdict = ImportVerdict::too_long;
         return result;
@@ -300,10 +384,11 @@ ImportReport import_engines(const std::vector<TraceEngine>& existing,
     // The normal forms seen so far. They live as long as the import: their strings and nodes come
     // from one arena rather than a heap allocation each.
     std::pmr::monotonic_buffer_resource arena;
-    std::pmr::unordered_set<std::pmr::string> forms(&arena);
+    std::pmr::unordered_map<std::pmr::string, LinePlace> forms(&arena);
     forms.reserve(existing.size() + line_estimate);
-    for (const TraceEngine& engine : existing)
-        forms.emplace(std::string_view(template_normal_form(engine.address)));
+    for (std::size_t i = 0; i < existing.size(); ++i)
+        forms.emplace(std::string_view(template_normal_form(existing[i].address)),
+                      LinePlace{LinePlace::in_list, i + 1});
     LocalText form;
     report.engines.reserve(line_estimate);
 
@@ -313,10 +398,12 @@ ImportReport import_engines(const std::vector<TraceEngine>& existing,
         bool header_looked_for = false;
         std::size_t number = 0;
         for (size_t begin = 0; begin < text.size();) {
-            const size_t end = std::min(text.find('\n', begin), text.size());
+            const size_t end = csv ? csv_row_end(text, begin, csv->separator)
+                                   : std::min(text.find('\n', begin), text.size());
             std::string_view line = text.substr(begin, end - begin);
             begin = end + 1;
-            ++number;
+            const std::size_t first_line = ++number;
+            number += static_cast<std::size_t>(std::count(line.begin(), line.end(), '\n'));
             if (line.ends_with('\r')) line.remove_suffix(1);
             // The first line with something in it may name the columns of a CSV file.
             if (!header_looked_for && !trimmed(line).empty() && !trimmed(line).starts_with('#')) {
@@ -332,16 +419,20 @@ ImportReport import_engines(const std::vector<TraceEngine>& existing,
                     break;
                 case ImportVerdict::no_placeholder:
                     ++report.no_placeholder;
-                    report.skipped.push_back({file, number, read.verdict});
+                    report.skipped.push_back({file, first_line, read.verdict, {}});
                     continue;
                 default:
                     ++report.invalid;
-                    report.skipped.push_back({file, number, read.verdict});
+                    report.skipped.push_back({file, first_line, read.verdict, {}});
                     continue;
             }
             standard_template_normal_form(read.engine.address, form);
-            if (!forms.emplace(std::string_view(form)).second) {
+            const auto [seen, added] =
+                forms.emplace(std::string_view(form), LinePlace{file, first_line});
+            if (!added) {
                 ++report.duplicates;
+                report.skipped.push_back(
+                    {file, first_line, ImportVerdict::duplicate, seen->second});
                 continue;
             }
             switch (read.encoding_source) {
@@ -366,9 +457,10 @@ std::vector<LocalText> import_summary(const ImportReport& report,
                                       const ImportOptions& options, std::size_t listed) {
     auto n = [](std::size_t count) { return std::to_string(count); };
     std::vector<LocalText> lines;
-    lines.push_back(local("导入 " + n(report.engines.size()) + " 个引擎；跳过 " +
-                          n(report.duplicates) + " 个重复，" + n(report.invalid) + " 个无效，" +
-                          n(report.no_placeholder) + " 个没有关键词位置"));
+    lines.push_back(local((options.dry_run ? "将导入 " : "导入 ") + n(report.engines.size()) +
+                          " 个引擎；跳过 " + n(report.duplicates) + " 个重复，" +
+                          n(report.invalid) + " 个无效，" + n(report.no_placeholder) +
+                          " 个没有关键词位置"));
     if (!report.engines.empty()) {
         std::string encodings =
             "网页编码：" + n(report.encoding_from_hint) + " 个取自地址中的编码参数";
@@ -376,18 +468,29 @@ std::vector<LocalText> import_summary(const ImportReport& report,
             encodings += "，" + n(report.encoding_from_line) + " 个取自列表中的编码";
         if (report.encoding_by_fallback > 0) {
             encodings += "，" + n(report.encoding_by_fallback) + " 个按默认的 " +
-                         (options.fallback_encoding == engine_encoding_utf8 ? "UTF-8" : "GBK") +
-                         "（可用 trasslo-cli check --fix-encoding 核对）";
+                         (options.fallback_encoding == engine_encoding_utf8 ? "UTF-8" : "GBK");
+            if (!options.how_to_check_encodings.empty())
+                encodings += "（可用" + options.how_to_check_encodings + "核对）";
         }
         lines.push_back(local(encodings));
     }
     const std::size_t shown = std::min(listed, report.skipped.size());
     for (std::size_t i = 0; i < shown; ++i) {
         const SkippedLine& skipped = report.skipped[i];
-        const std::string file =
-            skipped.file < file_names.size() ? file_names[skipped.file] : std::string();
-        lines.push_back(local(file + " 第 " + n(skipped.line) + " 行：") +
-                        import_verdict_text(skipped.verdict));
+        auto file_name = [&](std::size_t file) {
+            return file < file_names.size() ? file_names[file] : std::string();
+        };
+        LocalText reason = import_verdict_text(skipped.verdict);
+        if (skipped.verdict == ImportVerdict::duplicate) {
+            const LinePlace& first = skipped.repeats;
+            const std::string where = first.file == LinePlace::in_list ? "留痕引擎列表"
+                                      : first.file == skipped.file
+                                          ? ""
+                                          : " " + file_name(first.file) + " ";
+            reason = local("与" + where + "第 " + n(first.line) + " 行重复");
+        }
+        lines.push_back(local(file_name(skipped.file) + " 第 " + n(skipped.line) + " 行：") +
+                        reason);
     }
     if (report.skipped.size() > shown)
         lines.push_back(local("另有 " + n(report.skipped.size() - shown) + " 行未列出"));

@@ -10,6 +10,7 @@
 
 #include "base/event_pump.h"
 #include "base/process_exists.h"
+#include "files/system_error_text.h"
 #include "journal/visit_log.h"
 
 namespace trasslo {
@@ -148,6 +149,18 @@ bool process_alive(std::int64_t pid) {
     return pid != static_cast<std::int64_t>(::getpid()) && process_exists(pid);
 }
 
+// Why SQLite failed, in words for the user: the system's reason where a file operation failed
+// (in Chinese for the common ones), else SQLite's own message.
+std::string failure_reason(sqlite3* db) {
+    if (db == nullptr) return "out of memory";
+    // The system's error number is only the cause of the failures of file operations.
+    const int code = sqlite3_errcode(db) & 0xFF;
+    const bool file_failure = code == SQLITE_CANTOPEN || code == SQLITE_IOERR ||
+                              code == SQLITE_FULL || code == SQLITE_READONLY || code == SQLITE_PERM;
+    const int system_error = file_failure ? sqlite3_system_errno(db) : 0;
+    return system_error != 0 ? system_error_text(system_error) : sqlite3_errmsg(db);
+}
+
 }  // namespace
 
 std::optional<fs::path> set_corrupt_journal_aside(const fs::path& file) {
@@ -208,7 +221,7 @@ std::unique_ptr<Journal> Journal::open(const fs::path& file, Mode mode, std::str
         const int flags = mode == Mode::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
                                               : SQLITE_OPEN_READWRITE;
         if (sqlite3_open_v2(name.c_str(), &db, flags, nullptr) != SQLITE_OK) {
-            error = "无法打开留痕记录 " + name + "：" + (db ? sqlite3_errmsg(db) : "out of memory");
+            error = "无法打开留痕记录 " + name + "：" + failure_reason(db);
             sqlite3_close_v2(db);
             return nullptr;
         }
@@ -260,7 +273,7 @@ std::unique_ptr<Journal> Journal::open_in_memory(std::string& error) {
 bool Journal::fail(std::string_view what) {
     const int code = sqlite3_extended_errcode(db_);
     corrupt_ = is_corruption(code);
-    error_ = std::string(what) + " " + file_.string() + "：" + sqlite3_errmsg(db_);
+    error_ = std::string(what) + " " + file_.string() + "：" + failure_reason(db_);
     return false;
 }
 

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "files/system_error_text.h"
+
 namespace trasslo {
 namespace {
 
@@ -77,14 +79,16 @@ std::optional<ReportFormat> report_format_of(std::string_view file_name) {
     return std::nullopt;
 }
 
-void write_report_start(ReportFormat format, std::FILE* out) {
+void write_report_start(ReportFormat format, std::FILE* out, bool journal_column) {
     if (format != ReportFormat::csv) return;
-    const std::string header = csv_report_head({report_columns().begin(), report_columns().end()});
+    std::vector<std::string_view> columns(report_columns().begin(), report_columns().end());
+    if (journal_column) columns.push_back("journal");
+    const std::string header = csv_report_head(columns);
     std::fwrite(header.data(), 1, header.size(), out);
 }
 
 bool write_report_rows(Journal& journal, std::optional<std::int64_t> run, ReportFormat format,
-                       std::FILE* out, std::string& error) {
+                       std::FILE* out, std::string& error, const std::string* journal_name) {
     // The key's order is the plan's order, and reading along it needs no sorting.
     const std::string sql =
         std::string(kSelect) + (run ? " WHERE run_id = ?1 ORDER BY round, keyword_index, "
@@ -111,6 +115,10 @@ bool write_report_rows(Journal& journal, std::optional<std::int64_t> run, Report
                 else
                     append_number(block, rows.integer(column));
             }
+            if (journal_name) {
+                block += ',';
+                append_csv_field(block, *journal_name);
+            }
             block += "\r\n";
         } else {
             nlohmann::ordered_json object;
@@ -129,6 +137,7 @@ bool write_report_rows(Journal& journal, std::optional<std::int64_t> run, Report
                         break;
                 }
             }
+            if (journal_name) object["journal"] = *journal_name;
             block += object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
             block += '\n';
         }
@@ -153,7 +162,7 @@ bool write_report_file(Journal& journal, std::optional<std::int64_t> run, Report
                        const std::filesystem::path& file, std::string& error) {
     std::FILE* out = std::fopen(file.c_str(), "wb");
     if (!out) {
-        error = "无法写出文件 " + file.string() + "：" + std::strerror(errno);
+        error = "无法写出文件 " + file.string() + "：" + system_error_text(errno);
         return false;
     }
     std::setvbuf(out, nullptr, _IOFBF, 1 << 20);
@@ -163,7 +172,7 @@ bool write_report_file(Journal& journal, std::optional<std::int64_t> run, Report
     const int write_error = errno;
     ok = (std::fclose(out) == 0) && flushed && ok;
     if (!ok && error.empty())
-        error = "无法写出文件 " + file.string() + "：" + std::strerror(write_error);
+        error = "无法写出文件 " + file.string() + "：" + system_error_text(write_error);
     return ok;
 }
 

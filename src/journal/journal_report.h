@@ -34,13 +34,16 @@ void append_csv_field(std::string& out, std::string_view text);
 std::string csv_report_head(const std::vector<std::string_view>& columns);
 
 // Writes what goes before the rows: the CSV's byte-order mark and header line; nothing for
-// JSON Lines.
-void write_report_start(ReportFormat format, std::FILE* out);
+// JSON Lines. `journal_column` adds the column "journal" at the end, for reports that join the
+// journals of several shards.
+void write_report_start(ReportFormat format, std::FILE* out, bool journal_column = false);
 
 // Writes the visits of `run` (of every run when nothing) in the order the run planned them.
-// False, with `error` set, when the journal could not be read or `out` not written.
+// False, with `error` set, when the journal could not be read or `out` not written. With
+// `journal_name`, every row ends with it in the column "journal".
 bool write_report_rows(Journal& journal, std::optional<std::int64_t> run, ReportFormat format,
-                       std::FILE* out, std::string& error);
+                       std::FILE* out, std::string& error,
+                       const std::string* journal_name = nullptr);
 
 // A whole report of `run` (every run when nothing) in the file `file`, replaced if it exists.
 // False, with `error` naming the file and the reason, when it could not be written.

@@ -129,6 +129,34 @@ TEST_F(AddEngineDialogTest, AddressWithoutPlaceholderIsAskedAbout) {
     EXPECT_EQ(engines().size(), 3u);
 }
 
+// The same engine as one in the list, written as it is or in another form, is asked about.
+TEST_F(AddEngineDialogTest, AnAddressAlreadyInTheListIsAskedAbout) {
+    const std::string forms[] = {site.url("/s1?q={*}"), site.url("/s2?q={*}#top")};
+    const char* const names[] = {"甲", "乙"};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(forms[i]);
+        messages.clear();
+        type_address(forms[i]);
+        dialog->name_edit()->setText("X");
+        answers = {MessageAnswer::no};
+        click("按钮添加");
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].buttons, MessageButtons::yes_no);
+        EXPECT_EQ(utf8_of(messages[0].text),
+                  std::string("已有相同地址的引擎【") + names[i] + "】，仍要添加吗？");
+        EXPECT_EQ(engines().size(), 2u);
+    }
+    answers = {MessageAnswer::yes};
+    click("按钮添加");
+    EXPECT_EQ(engines().size(), 3u);
+    // A new address asks nothing.
+    messages.clear();
+    type_address(site.url("/s3?q={*}"));
+    click("按钮添加");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(engines().size(), 4u);
+}
+
 TEST_F(AddEngineDialogTest, BarsAndLineBreaksCannotReachTheEngineFile) {
     // ¦ becomes | only on its way to local text (best fit), and is guarded all the same.
     type_address(site.url("/s?a={*}|b¦c"));

@@ -5,11 +5,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <atomic>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include "app/clickable_label.h"
@@ -24,6 +27,7 @@
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
 #include "support/child_process.h"
+#include "support/http_test_server.h"
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_engine_tree.h"
 #include "ui/qt/qt_text.h"
@@ -85,7 +89,13 @@ TEST_F(MainWindowTest, StartsWithoutFilesShowingTheDesignedDefaults) {
     ASSERT_EQ(settings_before.find('['), std::string::npos) << settings_before;
     MainWindow& w = open_window();
     EXPECT_EQ(w.windowTitle(), main_window_title());
-    EXPECT_EQ(w.geometry(), QRect(50, 50, 740, 577));
+    // The designed 740 x 577 area under the menu bar, at a size the user cannot change.
+    const int bar = w.menu_bar()->height();
+    EXPECT_GT(bar, 0);
+    EXPECT_EQ(w.client_area()->geometry(), QRect(0, bar, 740, 577));
+    EXPECT_EQ(w.geometry(), QRect(50, 50, 740, 577 + bar));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_EQ(tree().geometry(), QRect(10, 34, 340, 452));
     EXPECT_EQ(from_qstring(keywords()->toPlainText().replace("\n", "\r\n")),
               default_keyword_list_text());
     EXPECT_EQ(control<QLineEdit>(w, "编辑框留痕间隔秒")->text(), "0");
@@ -340,6 +350,80 @@ TEST_F(MainWindowTest, EngineCheckMarksTheEnginesAndOffersToUntickTheDeadOnes) {
     close_window();
 }
 
+// The menu bar offers every command; the right-click menu shows the same actions for the
+// commands it has, so a caption change shows in both.
+TEST_F(MainWindowTest, TheMenuBarOffersTheCommandsAndSharesThemWithTheRightClickMenu) {
+    MainWindow& w = open_on_local_site(3);
+    std::vector<std::string> seen;
+    std::map<std::string, QAction*> action;
+    for (QAction* menu : w.menu_bar()->actions()) {
+        std::string line = menu->text().toStdString() + ":";
+        for (QAction* entry : menu->menu()->actions()) {
+            line += " " + entry->text().toStdString();
+            action[entry->text().toStdString()] = entry;
+        }
+        seen.push_back(line);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "文件: 导入引擎列表.. 导出外链地址 导出留痕报告.. 退出",
+                        "引擎: 添加.. 检测打勾的引擎 全选 不选",
+                        "帮助: 疑点说明 关于",
+                    }));
+    EXPECT_EQ(w.engine_menu()->actions(),
+              (QList<QAction*>{action["导入引擎列表.."], action["导出留痕报告.."],
+                               action["检测打勾的引擎"]}));
+
+    action["不选"]->trigger();
+    EXPECT_TRUE(ticked().empty());
+    action["全选"]->trigger();
+    EXPECT_EQ(ticked(), (std::vector<int>{0, 1, 2}));
+    action["疑点说明"]->trigger();
+    EXPECT_NE(w.help_window(), nullptr);
+    w.help_window()->close();
+    action["关于"]->trigger();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(utf8_of(messages[0].caption), "关于");
+    EXPECT_EQ(utf8_of(messages[0].text).rfind(main_window_title().toStdString(), 0), 0u);
+    action["添加.."]->trigger();
+    EXPECT_TRUE(w.add_engine_dialog_open());
+    // "退出" closes the window, which saves it.
+    tree().set_current_item(0);
+    control<QPushButton>(w, "按钮删除")->click();
+    action["退出"]->trigger();
+    EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder()))).size(), 2u);
+}
+
+// While the check waits on an engine, the status names that engine and its number.
+TEST_F(MainWindowTest, TheCheckStatusNamesTheEngineItWaitsOn) {
+    std::atomic<bool> release{false};
+    HttpTestServer held([&](Connection& c, const RecordedRequest& request) {
+        if (request.target.rfind("/held", 0) == 0)
+            while (!release && c.hold_for(std::chrono::milliseconds(10))) {
+            }
+        c.send(http_reply(200, "OK", "<title>x</title>", {}));
+    });
+    write_engine_file({"真|1|站1|" + site.url("/e?q={*}"), "真|1|站2|" + held.url("/held?q={*}")});
+    cache_icons_for({site.url("/e?q={*}")});
+    MainWindow& w = open_window();
+    w.engine_menu()->actions()[2]->trigger();
+    QLabel* status = control<QLabel>(w, "透明标签");
+    bool waiting_on_second = false;
+    for (int i = 0; i < 1000 && !waiting_on_second; ++i) {
+        QApplication::processEvents();
+        waiting_on_second = status->text() == "检测 2/2：正在检测【站2】...";
+        if (!waiting_on_second) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(waiting_on_second) << status->text().toStdString();
+    EXPECT_TRUE(w.engine_check_running());
+    release = true;
+    answers = {MessageAnswer::cancel};
+    for (int i = 0; i < 1000 && w.engine_check_running(); ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(w.engine_check_running());
+}
+
 TEST_F(MainWindowTest, SecondClickStopsTheRun) {
     MainWindow& w = open_on_local_site(2);
     keywords()->setPlainText("a\nb\nc\nd");
@@ -489,8 +573,9 @@ TEST_F(MainWindowTest, EngineMenuImportsListsAppendingTheNewEnginesWithTheirIcon
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(utf8_of(messages[0].text),
               "导入 1 个引擎；跳过 1 个重复，0 个无效，1 个没有关键词位置\r\n"
-              "网页编码：0 个取自地址中的编码参数，1 个按默认的 UTF-8（可用 trasslo-cli check "
-              "--fix-encoding 核对）\r\n"
+              "网页编码：0 个取自地址中的编码参数，1 个按默认的 UTF-8（可用“引擎”菜单的“检测打勾"
+              "的引擎”核对）\r\n"
+              "other.txt 第 2 行：与留痕引擎列表第 1 行重复\r\n"
               "other.txt 第 4 行：没有关键词位置");
     ASSERT_EQ(tree().item_count(), 2);
     EXPECT_EQ(engine_list().engines[1], (TraceEngine{true, 1, local("新站"), other + "/n?q={*}"}));

@@ -94,7 +94,8 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
          "用法：trasslo-cli <命令>",
          {"run", "export", "test", "engines", "report", "runs", "import", "dedupe", "check",
           "130"}},
-        {{"-h"}, "用法：trasslo-cli <命令>", {"run"}},
+        {{"-h"}, "用法：trasslo-cli <命令>", {"run", "--version"}},
+        {{"--version"}, "trasslo-cli 1.", {"\n"}},
         {{"run", "--help"},
          "用法：trasslo-cli run",
          {"--rounds", "--interval", "--keywords", "--journal", "--report", "--resume", "--parallel",
@@ -139,6 +140,7 @@ TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndSayWhy) {
         {"engines", "--keywords", "k.txt"},
         {"engines", "--engines="},
         {"run", "--report", "r.txt"},
+        {"run", "--report", "r.csv.txt"},
         {"run", "--journal="},
         {"report", "--run", "1", "--all"},
         {"report", "--run", "x"},
@@ -175,7 +177,11 @@ TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndSayWhy) {
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err.rfind("trasslo-cli：", 0), 0u) << r.err;
-        EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+        // The help of the command that was given, when there is one.
+        const bool known = !args.empty() && args[0] != "fly" && args[0] != "--help";
+        const std::string help =
+            known ? "trasslo-cli " + args[0] + " --help" : "trasslo-cli --help";
+        EXPECT_NE(r.err.find("请用 " + help + " 查看用法。"), std::string::npos) << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "x.txt"));
     EXPECT_EQ(server.request_count(), 0u);

@@ -33,8 +33,9 @@ TEST_F(CliImportTest, AppendsTheNewEnginesTickedAndSaysWhatItSkipped) {
               "导入 3 个引擎；跳过 2 个重复，1 个无效，1 个没有关键词位置\n"
               "网页编码：1 个取自地址中的编码参数，2 个按默认的 UTF-8（可用 trasslo-cli check "
               "--fix-encoding 核对）\n" +
-                  first + " 第 5 行：不是 http 或 https 地址\n" + first +
-                  " 第 6 行：没有关键词位置\n");
+                  first + " 第 2 行：与留痕引擎列表第 1 行重复\n" + first +
+                  " 第 3 行：与第 1 行重复\n" + first + " 第 5 行：不是 http 或 https 地址\n" +
+                  first + " 第 6 行：没有关键词位置\n");
     EXPECT_EQ(read_file_bytes(engines),
               list_before + local("真|1|a.test|http://a.test/s?q={*}\r\n"
                                   "真|0|d.test|http://d.test/?ie=gbk&q={*}\r\n"
@@ -44,7 +45,8 @@ TEST_F(CliImportTest, AppendsTheNewEnginesTickedAndSaysWhatItSkipped) {
     const std::string saved = read_file_bytes(engines);
     const ChildResult again = cli({"import", second, "--engines", engines, "--encoding", "gbk"});
     EXPECT_EQ(again.status, 0);
-    EXPECT_EQ(again.err, "导入 0 个引擎；跳过 1 个重复，0 个无效，0 个没有关键词位置\n");
+    EXPECT_EQ(again.err, "导入 0 个引擎；跳过 1 个重复，0 个无效，0 个没有关键词位置\n" + second +
+                             " 第 1 行：与留痕引擎列表第 4 行重复\n");
     EXPECT_EQ(read_file_bytes(engines), saved);
 }
 
@@ -69,6 +71,12 @@ TEST_F(CliImportTest, DryRunsFailuresAndANewListFile) {
         {{"import", good, "--engines", engines, "--encoding", "gbk"},
          0,
          list_before + "\xD5\xE6|0|a.test|http://a.test/?q={*}\r\n"},
+        {{"import", good, "--engines", engines, "--encoding", "GB18030"},
+         0,
+         list_before + "\xD5\xE6|0|a.test|http://a.test/?q={*}\r\n"},
+        {{"import", good, "--engines", engines, "--encoding", "UTF-8"},
+         0,
+         list_before + "\xD5\xE6|1|a.test|http://a.test/?q={*}\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[c.args.size() - 1]);
@@ -80,6 +88,10 @@ TEST_F(CliImportTest, DryRunsFailuresAndANewListFile) {
     EXPECT_EQ(cli({"import", bad, "--engines", engines}).err,
               "导入 0 个引擎；跳过 0 个重复，1 个无效，1 个没有关键词位置\n" + bad +
                   " 第 1 行：不是 http 或 https 地址\n" + bad + " 第 2 行：没有关键词位置\n");
+    write_bytes("engines.txt", list_before);
+    EXPECT_EQ(
+        cli({"import", good, "--engines", engines, "--dry-run"}).err.rfind("将导入 1 个引擎", 0),
+        0u);
     // A list file that does not exist yet is made.
     EXPECT_EQ(cli({"import", good, "--engines", fresh}).status, 0);
     EXPECT_EQ(read_file_bytes(fresh), local("真|1|a.test|http://a.test/?q={*}\r\n"));

@@ -56,9 +56,9 @@ TEST_F(CliJournalTest, ReportsOfOneRunOrAllAndAnUnknownRun) {
             cli({"run", "--engines", engines(), "--keywords", keywords(), "--journal", journal})
                 .status,
             0);
-    const std::string out = (dir.path() / "all.jsonl").string();
-    const ChildResult all =
-        cli({"report", "--journal", journal, "--all", "--format", "jsonl", "--out", out});
+    // The extension of --out decides the format, its letters in either case.
+    const std::string out = (dir.path() / "all.JSONL").string();
+    const ChildResult all = cli({"report", "--journal", journal, "--all", "--out", out});
     EXPECT_EQ(all.status, 0) << all.err;
     const std::vector<std::string> objects = lines_of(read_file_bytes(out));
     ASSERT_EQ(objects.size(), 8u);
@@ -66,14 +66,32 @@ TEST_F(CliJournalTest, ReportsOfOneRunOrAllAndAnUnknownRun) {
     EXPECT_TRUE(objects[7].starts_with("{\"run\":2,")) << objects[7];
     EXPECT_NE(objects[7].find("\"echoed\":true,\"noindex\":false,\"error\":\"\"}"),
               std::string::npos);
-    // Two journals read as one: here the same one twice, each with its latest run.
-    EXPECT_EQ(lines_of(cli({"report", "--journal", journal, "--journal", journal}).out).size(), 9u);
+    // --format wins over the extension.
+    const std::string csv_out = (dir.path() / "x.jsonl").string();
+    ASSERT_EQ(cli({"report", "--journal", journal, "--format", "csv", "--out", csv_out}).status, 0);
+    EXPECT_TRUE(read_file_bytes(csv_out).starts_with("\xEF\xBB\xBFrun,"));
+    // Two journals read as one: here the same one twice, each with its latest run, every row
+    // naming the journal it came from.
+    const std::vector<std::string> joined =
+        lines_of(cli({"report", "--journal", journal, "--journal", journal}).out);
+    ASSERT_EQ(joined.size(), 9u);
+    EXPECT_TRUE(joined[0].ends_with(",error,journal\r")) << joined[0];
+    EXPECT_TRUE(joined[8].ends_with(",0,," + journal + "\r")) << joined[8];
+    const std::vector<std::string> joined_objects = lines_of(
+        cli({"report", "--journal", journal, "--journal", journal, "--format", "jsonl"}).out);
+    ASSERT_EQ(joined_objects.size(), 8u);
+    EXPECT_TRUE(joined_objects[0].ends_with(",\"journal\":\"" + journal + "\"}"))
+        << joined_objects[0];
     EXPECT_EQ(lines_of(cli({"report", "--journal", journal, "--run", "1"}).out).size(), 5u);
 
     const ChildResult unknown = cli({"report", "--journal", journal, "--run", "7"});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.out, "");
     EXPECT_NE(unknown.err.find("有：1, 2"), std::string::npos) << unknown.err;
+    // A journal that is not there, said in Chinese.
+    const std::string missing = (dir.path() / "missing.db").string();
+    EXPECT_EQ(cli({"report", "--journal", missing}).err,
+              "trasslo-cli：无法打开留痕记录 " + missing + "：文件或文件夹不存在\n");
 }
 
 TEST_F(CliJournalTest, AStoppedRunIsResumedWithItsInputsOnceAndThenThereIsNothingToResume) {

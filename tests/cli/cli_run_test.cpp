@@ -60,26 +60,38 @@ TEST_F(CliRunTest, TwoKeywordsThreeEnginesTwoRoundsPrintTwelveStatusLinesThenThe
     EXPECT_EQ(targets(), expected_targets);
 }
 
-TEST_F(CliRunTest, EmptyKeywordListReportsZeroAtOnce) {
-    const ChildResult r = cli({"run", "--engines", three_ticked_engines(), "--keywords",
-                               write_bytes("empty.txt", ""), "--rounds", "3"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    const std::vector<std::string> lines = lines_of(r.out);
-    ASSERT_EQ(lines.size(), 1u) << r.out;
-    expect_final_message(lines[0], 0);
-    EXPECT_TRUE(targets().empty());
-}
-
-TEST_F(CliRunTest, EmptyLineInTheMiddleIsVisitedWithTheEmptyKeyword) {
+// A keyword file's blank lines are skipped, a file that is no text is refused (2) and a list
+// without a keyword ends the run as the one without a ticked engine does (1).
+TEST_F(CliRunTest, KeywordFilesSkipBlankLinesAndRefuseWhatIsNoText) {
     const std::string engines =
         write_gbk_lines("engines.txt", {engine_line(true, 0, "甲", server.url("/e1?q={*}"))});
-    const ChildResult r =
-        cli({"run", "--engines", engines, "--keywords", write_bytes("keywords.txt", "x\n\ny\n")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    const std::vector<std::string> lines = lines_of(r.out);
-    ASSERT_EQ(lines.size(), 4u) << r.out;
-    EXPECT_EQ(lines[1], "(3:2) 【甲】page /e1?q=");
-    EXPECT_EQ(targets(), (std::vector<std::string>{"/e1?q=x", "/e1?q=", "/e1?q=y"}));
+    struct Case {
+        std::string bytes;
+        int status;
+        std::vector<std::string> targets;
+        std::string err;  // how standard error begins
+    };
+    const Case cases[] = {
+        {"x\n\n  \ny\n", 0, {"/e1?q=x", "/e1?q=y"}, ""},
+        {"", 1, {}, "trasslo-cli：没有关键词\n"},
+        {"\r\n \n\t\n", 1, {}, "trasslo-cli：没有关键词\n"},
+        {std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\x01\0", 20),
+         2,
+         {},
+         "trasslo-cli：关键词文件"},
+        {"\x01\x02\x03\x04k\x05\x06\n", 2, {}, "trasslo-cli：关键词文件"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        const std::size_t before = targets().size();
+        const ChildResult r = cli({"run", "--engines", engines, "--keywords",
+                                   write_bytes("keywords.txt", c.bytes), "--journal", "j.db"});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+        const std::vector<std::string> seen = targets();
+        EXPECT_EQ(std::vector<std::string>(seen.begin() + static_cast<long>(before), seen.end()),
+                  c.targets);
+    }
 }
 
 TEST_F(CliRunTest, UnreachableSiteShowsTheReasonAndIsNoTrace) {

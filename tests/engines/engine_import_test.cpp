@@ -50,6 +50,11 @@ TEST(ImportLine, EachKindOfLineGivesAnEngineOrTheReasonItIsSkipped) {
         {"http://a.cn/?n=乕kw]&q=亄*}", ImportVerdict::no_placeholder},
         {"真|1|亅|http://a.cn/?q={*}", engine, "亅", "http://a.cn/?q={*}", 1, from_line},
         {"亅http://a.cn/?q={*}", ImportVerdict::not_http},
+        // An address without its scheme takes http; only a host with a dot (and a port) counts.
+        {"www.a.cn/s?q={*}", engine, "a.cn", "http://www.a.cn/s?q={*}"},
+        {"名|a.cn:8080?q={*}", engine, "名", "http://a.cn:8080?q={*}"},
+        {"localhost/s?q={*}", ImportVerdict::not_http},
+        {"a.cn:x/s?q={*}", ImportVerdict::not_http},
         // Skipped without a word.
         {"", ignored},
         {"   ", ignored},
@@ -57,7 +62,6 @@ TEST(ImportLine, EachKindOfLineGivesAnEngineOrTheReasonItIsSkipped) {
         {"  #comment", ignored},
         // Invalid.
         {"ftp://a.cn/?q={*}", ImportVerdict::not_http},
-        {"www.a.cn/s?q={*}", ImportVerdict::not_http},
         {"名,javascript:go({*})", ImportVerdict::not_http},
         {"http:///s?q={*}", ImportVerdict::no_host},
         {"https://:443?q={*}", ImportVerdict::no_host},
@@ -82,6 +86,44 @@ TEST(ImportLine, EachKindOfLineGivesAnEngineOrTheReasonItIsSkipped) {
         EXPECT_EQ(read.encoding_source, c.source);
         EXPECT_TRUE(read.engine.enabled);
     }
+}
+
+TEST(ImportLine, RowsUnderAHeaderInEnglishOrChineseAndLinesOfAnotherForm) {
+    struct Case {
+        std::string header;  // UTF-8
+        std::string row;
+        std::string name;  // empty: the row makes no engine
+        std::string address = "";
+        int encoding = 1;
+    };
+    const Case cases[] = {
+        {"名称,网址,编码", "百度,http://b.cn/s?wd={*},gb2312", "百度", "http://b.cn/s?wd={*}", 0},
+        {"网站\t链接\t字符集", "甲\thttp://b.cn/?q={*}\tUTF-8", "甲", "http://b.cn/?q={*}"},
+        {"名字,地址", "乙,b.cn/?q={*}", "乙", "http://b.cn/?q={*}"},
+        {"URL,Name,Encoding", "http://b.cn/?q={*},丙,gbk", "丙", "http://b.cn/?q={*}", 0},
+        // Lines of another form under the header are read in their own form.
+        {"名称,网址", "丁|http://b.cn/?q={*}", "丁", "http://b.cn/?q={*}"},
+        {"名称,网址", "戊\thttp://b.cn/?q={*}", "戊", "http://b.cn/?q={*}"},
+        {"名称,网址", "http://b.cn/?q={*}", "b.cn", "http://b.cn/?q={*}"},
+        {"名称,网址", "真|0|己|http://b.cn/?q={*}", "己", "http://b.cn/?q={*}", 0},
+        // A quoted cell over lines: a space in the name, nothing in the address.
+        {"名称,网址", "\"多\r\n行\",\"http://b.cn/s?\r\nq={*}\"", "多 行", "http://b.cn/s?q={*}"},
+        {"名称,网址", "庚,http://b.cn/", ""},
+    };
+    const ImportLineReader reader{ImportOptions{}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header + " / " + c.row);
+        const std::optional<CsvColumns> columns = csv_columns(local(c.header));
+        ASSERT_TRUE(columns);
+        const ImportedLine read = reader.read(local(c.row), &*columns);
+        EXPECT_EQ(read.verdict == engine, !c.name.empty());
+        if (c.name.empty()) continue;
+        EXPECT_EQ(to_utf8(read.engine.name), c.name);
+        EXPECT_EQ(to_utf8(read.engine.address), c.address);
+        EXPECT_EQ(read.engine.encoding, c.encoding);
+    }
+    EXPECT_FALSE(csv_columns(local("名称,编码")));
+    EXPECT_FALSE(csv_columns(local("网址,http://b.cn/?q={*}")));
 }
 
 TEST(ImportLine, EncodingHintsNameGbkOrUtf8InTheQuery) {
@@ -112,39 +154,63 @@ TEST(ImportEngines, FilesAgainstTheListWithCsvDuplicatesAndTheSummary) {
               "乙\thttps://WWW.a.cn:443/s?q=[kw]#top\n"
               "ftp://b.cn/?q={*}\n"
               "http://c.cn/s?q=x"),
-        // CSV: the header names the columns in any order; quoted cells keep their commas.
+        // CSV: the header names the columns in any order; quoted cells keep their commas and
+        // may span lines; a line of another form is read in its own.
         local("# exported\r\n"
               "Encoding,URL,name\r\n"
               "gbk,http://d.cn/s?q={kw},\"丙, 丁\"\r\n"
               ",\"http://e.cn/s?q={*}&x=1,2\",\r\n"
-              "utf-8,http:///?q={*},x\r\n"),
+              ",http://f.cn/s?q={*},\"戊\r\n"
+              "己\"\r\n"
+              "庚|http://g.cn/s?q={*}\r\n"
+              "utf-8,http:///?q={*},x\r\n"
+              "http://a.cn/s?q={*}\r\n"),
     };
     const ImportReport report = import_engines(existing, files, ImportOptions{});
-    ASSERT_EQ(report.engines.size(), 3u);
+    ASSERT_EQ(report.engines.size(), 5u);
     EXPECT_EQ(report.engines[0], (TraceEngine{true, 1, "a.cn", "http://a.cn/s?q={*}"}));
     EXPECT_EQ(report.engines[1], (TraceEngine{true, 0, local("丙, 丁"), "http://d.cn/s?q={*}"}));
     EXPECT_EQ(report.engines[2], (TraceEngine{true, 1, "e.cn", "http://e.cn/s?q={*}&x=1,2"}));
-    EXPECT_EQ(report.duplicates, 2u);
+    EXPECT_EQ(report.engines[3], (TraceEngine{true, 1, local("戊 己"), "http://f.cn/s?q={*}"}));
+    EXPECT_EQ(report.engines[4], (TraceEngine{true, 1, local("庚"), "http://g.cn/s?q={*}"}));
+    EXPECT_EQ(report.duplicates, 3u);
     EXPECT_EQ(report.invalid, 2u);
     EXPECT_EQ(report.no_placeholder, 1u);
     EXPECT_EQ(report.encoding_from_line, 1u);
-    EXPECT_EQ(report.encoding_by_fallback, 2u);
+    EXPECT_EQ(report.encoding_by_fallback, 4u);
 
+    // Every skipped line by its number (a row over two lines counts both), a duplicate with the
+    // line it repeats: of the same file, of another one, or of the list.
     const std::vector<std::string> names = {"list.txt", "列表.csv"};
-    std::vector<std::string> summary;
-    for (const LocalText& line : import_summary(report, names, ImportOptions{}, 2)) {
-        summary.push_back(to_utf8(line));
-    }
-    EXPECT_EQ(summary, (std::vector<std::string>{
-                           "导入 3 个引擎；跳过 2 个重复，2 个无效，1 个没有关键词位置",
-                           "网页编码：0 个取自地址中的编码参数，1 个取自列表中的编码，2 个按默认的 "
-                           "UTF-8（可用 trasslo-cli check --fix-encoding 核对）",
-                           "list.txt 第 5 行：不是 http 或 https 地址",
-                           "list.txt 第 6 行：没有关键词位置",
-                           "另有 1 行未列出",
-                       }));
-    EXPECT_EQ(to_utf8(import_summary(report, names, ImportOptions{}, 3)[4]),
-              "列表.csv 第 5 行：地址中没有主机名");
+    auto summary = [&](const ImportOptions& options, std::size_t listed) {
+        std::vector<std::string> lines;
+        for (const LocalText& line : import_summary(report, names, options, listed))
+            lines.push_back(to_utf8(line));
+        return lines;
+    };
+    EXPECT_EQ(summary(ImportOptions{}, 20),
+              (std::vector<std::string>{
+                  "导入 5 个引擎；跳过 3 个重复，2 个无效，1 个没有关键词位置",
+                  "网页编码：0 个取自地址中的编码参数，1 个取自列表中的编码，4 个按默认的 UTF-8",
+                  "list.txt 第 2 行：与留痕引擎列表第 1 行重复",
+                  "list.txt 第 4 行：与第 1 行重复",
+                  "list.txt 第 5 行：不是 http 或 https 地址",
+                  "list.txt 第 6 行：没有关键词位置",
+                  "列表.csv 第 8 行：地址中没有主机名",
+                  "列表.csv 第 9 行：与 list.txt 第 1 行重复",
+              }));
+    ImportOptions dry_run;
+    dry_run.dry_run = true;
+    dry_run.how_to_check_encodings = "“检测”";
+    EXPECT_EQ(summary(dry_run, 2),
+              (std::vector<std::string>{
+                  "将导入 5 个引擎；跳过 3 个重复，2 个无效，1 个没有关键词位置",
+                  "网页编码：0 个取自地址中的编码参数，1 个取自列表中的编码，4 个按默认的 "
+                  "UTF-8（可用“检测”核对）",
+                  "list.txt 第 2 行：与留痕引擎列表第 1 行重复",
+                  "list.txt 第 4 行：与第 1 行重复",
+                  "另有 4 行未列出",
+              }));
 
     // A zero byte is a control character of its line, not the end of the file.
     const std::vector<LocalText> zero = {
@@ -160,7 +226,12 @@ TEST(ImportEngines, FilesAgainstTheListWithCsvDuplicatesAndTheSummary) {
     all.insert(all.end(), report.engines.begin(), report.engines.end());
     const ImportReport again = import_engines(all, files, ImportOptions{});
     EXPECT_TRUE(again.engines.empty());
-    EXPECT_EQ(again.duplicates, 5u);
+    EXPECT_EQ(again.duplicates, 8u);
+
+    // A quote that is never closed quotes nothing: the lines behind it are read.
+    const std::vector<LocalText> open_quote = {
+        local("name,url\n\"甲,http://h.cn/?q={*}\nhttp://i.cn/?q={*}\n")};
+    EXPECT_EQ(import_engines({}, open_quote, ImportOptions{}).engines.size(), 2u);
 }
 
 }  // namespace

@@ -19,8 +19,7 @@ namespace {
 // A translation installed for as long as the object lives.
 class InstalledTranslation {
   public:
-    explicit InstalledTranslation(const QLocale& locale)
-        : translator_(load_qt_translation(locale)) {
+    InstalledTranslation() : translator_(load_qt_translation()) {
         if (translator_) QCoreApplication::installTranslator(translator_.get());
     }
     ~InstalledTranslation() {
@@ -34,23 +33,15 @@ class InstalledTranslation {
     std::unique_ptr<QTranslator> translator_;
 };
 
-TEST(QtTranslations, ChineseUnlessTheUsersLanguageHasATranslationOfItsOwn) {
-    struct Row {
-        const char* locale;
-        const char* cancel;  // the Cancel button's text
-    };
-    for (const Row& row : {Row{"zh_CN", "取消"}, Row{"zh_TW", "取消"}, Row{"C", "取消"},
-                           Row{"en_US", "取消"}, Row{"sv_SE", "取消"}, Row{"de_DE", "Abbrechen"}}) {
-        SCOPED_TRACE(row.locale);
-        const InstalledTranslation installed{QLocale(QString::fromLatin1(row.locale))};
-        ASSERT_TRUE(installed.loaded()) << "Qt's translations are missing (qt6-translations-l10n)";
-        const QMessageBox box(QMessageBox::NoIcon, {}, {}, QMessageBox::Ok | QMessageBox::Cancel);
-        EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QString::fromUtf8(row.cancel));
-    }
+TEST(QtTranslations, QtsOwnTextsAreChinese) {
+    const InstalledTranslation installed;
+    ASSERT_TRUE(installed.loaded()) << "Qt's translations are missing (qt6-translations-l10n)";
+    const QMessageBox box(QMessageBox::NoIcon, {}, {}, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
 }
 
 TEST(QtTranslations, MessageBoxesReadInChineseAndBearTheProgramsNameWithoutACaption) {
-    const InstalledTranslation installed{QLocale(QLocale::Chinese, QLocale::China)};
+    const InstalledTranslation installed;
     ASSERT_TRUE(installed.loaded());
     struct Row {
         MessageButtons buttons;
