@@ -6,7 +6,8 @@
 get_filename_component(page "${OUTPUT}" NAME_WLE)
 get_filename_component(folder "${OUTPUT}" DIRECTORY)
 set(include_file "${folder}/${page}.include")
-set(include_text "")
+# Left-justified: Chinese lines have no spaces for groff to stretch.
+set(include_text "[<DESCRIPTION]\n.ad l\n")
 if(COMMANDS)
   execute_process(COMMAND "${PROGRAM}" completion bash OUTPUT_VARIABLE script
     RESULT_VARIABLE status)

@@ -101,14 +101,14 @@ set(CPACK_PACKAGE_NAME trasslo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tandel")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "leave keywords on the search pages of many sites")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Tandel·Trasslo keeps a list of site searches: a name, the page encoding
- (GBK or UTF-8) and an address with a place for the search words. For each
- keyword and each ticked site search it visits the result page, so that the
- site performs the search and its result page carries the keyword.
- .
- The package holds the window program trasslo and the command line program
- trasslo-cli, with a daily systemd user timer for trasslo-cli.")
+# CPack puts the summary first and indents these lines itself; an empty line parts paragraphs.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tandel·Trasslo keeps a list of site searches: a name, the page encoding
+(GBK or UTF-8) and an address with a place for the search words. For each
+keyword and each ticked site search it visits the result page, so that the
+site performs the search and its result page carries the keyword.
+
+The package holds the window program trasslo and the command line program
+trasslo-cli, with a daily systemd user timer for trasslo-cli.")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TRASSLO_HOMEPAGE})
