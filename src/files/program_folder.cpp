@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
@@ -68,13 +69,14 @@ bool make_program_folders(const ProgramFolders& folders) {
     if (folders.beside_program) return true;
     bool made = true;
     for (const std::filesystem::path& folder : {folders.settings, folders.data}) {
+        // Each missing level from the top down, for the user alone (the XDG rule: 0700).
+        std::filesystem::path level;
+        for (const std::filesystem::path& part : folder) {
+            level /= part;
+            if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) break;
+        }
         std::error_code error;
-        if (std::filesystem::is_directory(folder, error)) continue;
-        // The XDG rule: folders made for the user are the user's alone.
-        const mode_t old_mask = umask(077);
-        std::filesystem::create_directories(folder, error);
-        umask(old_mask);
-        if (error) made = false;
+        if (!std::filesystem::is_directory(folder, error)) made = false;
     }
     return made;
 }
