@@ -23,6 +23,7 @@ if [ "${1:-}" = "--test" ]; then
     clang clang-format
     xvfb xauth trayer x11-apps x11-utils netpbm fonts-wqy-microhei
     nginx openssl python3 sqlite3
+    help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream
   )
 fi
 

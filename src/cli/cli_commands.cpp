@@ -12,12 +12,16 @@
 #include "cli/cli_inputs.h"
 #include "cli/cli_options.h"
 #include "cli/cli_warnings.h"
+#include "cli/completion_script.h"
 #include "cli/import_commands.h"
 #include "cli/journal_commands.h"
 #include "cli/keyword_file.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_views.h"
+#include "engines/engine_list_file.h"
 #include "files/system_error_text.h"
+#include "icons/icon_cache.h"
+#include "journal/journal.h"
 #include "run/export_link_addresses.h"
 #include "run/page_visit.h"
 #include "run/parallel_run.h"
@@ -25,6 +29,7 @@
 #include "run/trace_run.h"
 #include "run/visit_reason.h"
 #include "run/window_defaults.h"
+#include "settings/settings_store.h"
 
 namespace trasslo::cli {
 namespace {
@@ -100,7 +105,8 @@ int run_without_visits(TerminalRunView& view, const RunServices& services) {
     return exit_ok;
 }
 
-int run_command(const CliOptions& options, const std::filesystem::path& folder) {
+int run_command(const CliOptions& options, const ProgramFolders& folders) {
+    const std::filesystem::path& folder = folders.data;
     const int sites = parallel_sites(options);
     const RunOnTerminal run = [sites](TerminalRunView& view, const RunServices& services) {
         return run_on_terminal(view, services, sites);
@@ -109,7 +115,7 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
     std::string error;
     auto engines = engines_for(options, folder, error);
     if (!engines) return input_error(error);
-    auto keywords = load_keywords(options.keywords, folder, stdin, error);
+    auto keywords = load_keywords(options.keywords, folders.settings, stdin, error);
     if (!keywords) return input_error(error);
     if (!has_keyword(*keywords)) {
         std::fputs("trasslo-cli：没有关键词\n", stderr);
@@ -135,11 +141,12 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
     return record_run(view, options, folder, shard_has_sites ? run : run_without_visits);
 }
 
-int export_command(const CliOptions& options, const std::filesystem::path& folder) {
+int export_command(const CliOptions& options, const ProgramFolders& folders) {
+    const std::filesystem::path& folder = folders.data;
     std::string error;
     auto engines = engines_for(options, folder, error);
     if (!engines) return input_error(error);
-    auto keywords = load_keywords(options.keywords, folder, stdin, error);
+    auto keywords = load_keywords(options.keywords, folders.settings, stdin, error);
     if (!keywords) return input_error(error);
     if (options.shard) untick_other_shards(*engines, *parse_shard(*options.shard));
     TerminalExportView view(terminal(), std::filesystem::path(*options.out), std::move(*engines),
@@ -177,9 +184,27 @@ int engines_command(const CliOptions& options, const std::filesystem::path& fold
     return exit_ok;
 }
 
+// The folders in use and the files in them, one "what<TAB>path" a line.
+int where_command(const ProgramFolders& folders) {
+    const std::pair<const char*, std::filesystem::path> lines[] = {
+        {"config", folders.settings},
+        {"data", folders.data},
+        {"settings", settings_file_path(folders.settings)},
+        {"engines", engine_list_file_path(folders.data)},
+        {"journal", journal_file_path(folders.data)},
+        {"icons", icon_cache_folder(folders.data)},
+    };
+    for (const auto& [what, path] : lines) std::printf("%s\t%s\n", what, path.c_str());
+    return exit_ok;
+}
+
 }  // namespace
 
 int run_cli(const std::vector<std::string>& args, const std::filesystem::path& program_folder) {
+    return run_cli(args, ProgramFolders{program_folder, program_folder, true});
+}
+
+int run_cli(const std::vector<std::string>& args, const ProgramFolders& folders) {
     const ParseResult parsed = parse_command_line(args);
     if (!parsed.error.empty()) return usage_error(parsed.error, parsed.options.command);
     const CliOptions& options = parsed.options;
@@ -191,11 +216,21 @@ int run_cli(const std::vector<std::string>& args, const std::filesystem::path& p
         std::fputs(help_text(options.command).c_str(), stdout);
         return exit_ok;
     }
+    if (options.command == Command::where) return where_command(folders);
+    if (options.command == Command::completion) {
+        std::fputs(bash_completion_script().c_str(), stdout);
+        return exit_ok;
+    }
+    // Commands that keep files: the user's folders exist before anything is written to them.
+    if (!make_program_folders(folders))
+        std::fprintf(stderr, "trasslo-cli：无法创建目录 %s 或 %s\n", folders.settings.c_str(),
+                     folders.data.c_str());
+    const std::filesystem::path& program_folder = folders.data;
     switch (options.command) {
         case Command::run:
-            return run_command(options, program_folder);
+            return run_command(options, folders);
         case Command::export_addresses:
-            return export_command(options, program_folder);
+            return export_command(options, folders);
         case Command::test:
             return test_command(options);
         case Command::engines:
@@ -210,6 +245,8 @@ int run_cli(const std::vector<std::string>& args, const std::filesystem::path& p
             return dedupe_command(options, program_folder);
         case Command::check:
             return check_command(options, program_folder);
+        case Command::where:
+        case Command::completion:
         case Command::none:
             break;
     }

@@ -18,8 +18,12 @@ constexpr const char* program_help =
     "  import    导入其他工具的引擎列表，不导入重复的引擎\n"
     "  dedupe    列出（加 --write 时删除）列表中重复的引擎\n"
     "  check     检测留痕引擎是否还能留下痕迹，以及不能的原因\n"
+    "  where     显示设置和数据所在的目录\n"
     "\n"
     "各命令的帮助：trasslo-cli <命令> --help；版本：trasslo-cli --version\n"
+    "程序目录：程序能写入自己所在的目录时，所有文件都在那里；不能时（安装的程序），设置在\n"
+    "$XDG_CONFIG_HOME/trasslo（默认 ~/.config/trasslo），引擎列表、留痕记录和图标缓存在\n"
+    "$XDG_DATA_HOME/trasslo（默认 ~/.local/share/trasslo）。\n"
     "退出状态：0 成功；1 留痕被取消、测试的访问没有留下痕迹或文件无法写出；\n"
     "          2 用法错误或输入文件无法读取；130 被 SIGINT/SIGTERM 停止。\n";
 
@@ -178,6 +182,18 @@ constexpr const char* check_help =
     "                     相同，每行在检测结束时输出\n"
     "  --shard K/N        只检测分片 K 的网站的引擎（共 N 片），见 docs/scale-out.md\n";
 
+constexpr const char* where_help =
+    "用法：trasslo-cli where\n"
+    "\n"
+    "显示正在使用的目录和文件，一行一个，以制表符分隔：config（设置目录）、data（数据\n"
+    "目录）、settings（设置文件）、engines（留痕引擎列表）、journal（留痕记录）、\n"
+    "icons（图标缓存）。\n";
+
+constexpr const char* completion_help =
+    "用法：trasslo-cli completion bash\n"
+    "\n"
+    "输出 bash 的命令补全脚本（source 之后，trasslo-cli 的命令和选项可以按 Tab 补全）。\n";
+
 }  // namespace
 
 std::string help_text(Command command) {
@@ -200,6 +216,10 @@ std::string help_text(Command command) {
             return dedupe_help;
         case Command::check:
             return check_help;
+        case Command::where:
+            return where_help;
+        case Command::completion:
+            return completion_help;
         case Command::none:
             break;
     }

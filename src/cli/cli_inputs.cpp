@@ -84,7 +84,7 @@ std::optional<std::vector<TraceEngine>> load_engines(const std::optional<std::st
 }
 
 std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
-                                       const std::filesystem::path& program_folder, std::FILE* in,
+                                       const std::filesystem::path& settings_folder, std::FILE* in,
                                        std::string& error) {
     if (file) {
         int error_number = 0;
@@ -106,7 +106,7 @@ std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
     }
     // The keyword list the main window saved: only look when its settings file exists, so that
     // asking does not create one.
-    const std::filesystem::path ini = settings_file_path(program_folder);
+    const std::filesystem::path ini = settings_file_path(settings_folder);
     std::error_code ec;
     if (std::filesystem::is_regular_file(ini, ec)) {
         SettingsStore store;

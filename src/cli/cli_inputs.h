@@ -32,11 +32,11 @@ std::optional<std::vector<TraceEngine>> load_engines(const std::optional<std::st
                                                      std::vector<std::string>& warnings);
 
 // The keyword list text with CR LF line ends: of `file` ("-" reads `in`), else the keyword list
-// the main window saved under "inibin", else the designed default text. Nothing, with `error`
-// set, when the named file cannot be read or is no text (keyword_file.h). A named file's
-// blank lines are left out.
+// the main window saved under "inibin" in `settings_folder`, else the designed default text.
+// Nothing, with `error` set, when the named file cannot be read or is no text (keyword_file.h).
+// A named file's blank lines are left out.
 std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
-                                       const std::filesystem::path& program_folder, std::FILE* in,
+                                       const std::filesystem::path& settings_folder, std::FILE* in,
                                        std::string& error);
 
 }  // namespace trasslo::cli

@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <array>
 #include <utility>
 
 #include "engines/engine_import.h"
@@ -114,6 +113,12 @@ void check_options(CLI::App& app, CliOptions& options) {
     add_site_options(app, options);
 }
 
+void no_options(CLI::App&, CliOptions&) {}
+
+void completion_options(CLI::App& app, CliOptions& options) {
+    app.add_option("SHELL", options.shell);
+}
+
 // What a command needs beyond its options' syntax; the usage error, or "" when it is met.
 std::string test_needs(const CliOptions& options) {
     return options.address.empty() ? "test 命令缺少网址" : "";
@@ -145,6 +150,11 @@ std::string check_needs(const CliOptions& options) {
     return site_options_needs(options);
 }
 
+std::string completion_needs(const CliOptions& options) {
+    if (options.shell != "bash") return "completion 命令只支持 bash";
+    return "";
+}
+
 std::string import_needs(const CliOptions& options) {
     if (options.files.empty()) return "import 命令缺少要导入的文件";
     if (options.encoding && !encoding_named(*options.encoding))
@@ -161,9 +171,10 @@ struct CommandInfo {
     std::string_view name;
     void (*define_options)(CLI::App&, CliOptions&);
     std::string (*needs)(const CliOptions&);  // may be null
+    bool hidden = false;                      // left out of the completion (the help's own)
 };
 
-constexpr std::array<CommandInfo, 9> commands = {{
+constexpr CommandInfo commands[] = {
     {Command::run, "run", run_options, run_needs},
     {Command::export_addresses, "export", export_options, export_needs},
     {Command::test, "test", test_options, test_needs},
@@ -173,7 +184,9 @@ constexpr std::array<CommandInfo, 9> commands = {{
     {Command::import_engines, "import", import_options, import_needs},
     {Command::dedupe, "dedupe", dedupe_options, nullptr},
     {Command::check, "check", check_options, check_needs},
-}};
+    {Command::where, "where", no_options, nullptr},
+    {Command::completion, "completion", completion_options, completion_needs, true},
+};
 
 const CommandInfo* find_command(std::string_view name) {
     for (const CommandInfo& info : commands)
@@ -244,15 +257,20 @@ std::vector<std::string> with_empty_values_apart(const CLI::App& app,
     return out;
 }
 
-// Parses the arguments after the command word into `options`; the usage error, or "".
-std::string parse_command_arguments(const CommandInfo& info, const std::vector<std::string>& args,
-                                    CliOptions& options) {
-    CLI::App app;
+// The parser of one command's arguments, writing into `options`.
+void define_command(CLI::App& app, const CommandInfo& info, CliOptions& options) {
     app.set_help_flag();  // the help texts are our own (cli_help.cpp)
     app.allow_extras();   // collected rather than thrown, to be reported in our words
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     add_flag(app, "-h,--help", options.help);
     info.define_options(app, options);
+}
+
+// Parses the arguments after the command word into `options`; the usage error, or "".
+std::string parse_command_arguments(const CommandInfo& info, const std::vector<std::string>& args,
+                                    CliOptions& options) {
+    CLI::App app;
+    define_command(app, info, options);
 
     const std::vector<std::string> given = with_empty_values_apart(app, args);
     std::vector<std::string> pending(given.rbegin(), given.rend());  // CLI11 eats from the back
@@ -299,6 +317,27 @@ std::string site_options_needs(const CliOptions& options) {
 
 int parallel_sites(const CliOptions& options) {
     return options.parallel ? std::stoi(*options.parallel) : 1;
+}
+
+std::vector<CommandSummary> command_summaries() {
+    std::vector<CommandSummary> summaries;
+    for (const CommandInfo& info : commands) {
+        if (info.hidden) continue;
+        CLI::App app;
+        CliOptions options;
+        define_command(app, info, options);
+        CommandSummary summary{info.name, {}};
+        for (const CLI::Option* option : app.get_options()) {
+            if (!option->nonpositional()) continue;  // an operand (ADDRESS, FILE...)
+            const bool takes_value = option->get_items_expected_max() > 0;
+            for (const std::string& name : option->get_lnames())
+                summary.options.push_back({"--" + name, takes_value});
+            for (const std::string& name : option->get_snames())
+                summary.options.push_back({"-" + name, takes_value});
+        }
+        summaries.push_back(std::move(summary));
+    }
+    return summaries;
 }
 
 std::string_view command_name(Command command) {

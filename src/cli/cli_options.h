@@ -23,7 +23,9 @@ enum class Command {
     runs,
     import_engines,
     dedupe,
-    check
+    check,
+    where,
+    completion
 };
 
 struct CliOptions {
@@ -53,6 +55,7 @@ struct CliOptions {
     bool fix_encoding = false;              // check --fix-encoding
     std::optional<std::string> parallel;    // --parallel N, sites visited at once (1 to 256)
     std::optional<std::string> shard;       // --shard K/N, this process's share of the sites
+    std::string shell;                      // completion SHELL
 };
 
 struct ParseResult {
@@ -71,6 +74,18 @@ void add_site_options(CLI::App& app, CliOptions& options);
 std::string site_options_needs(const CliOptions& options);
 // --parallel N as a number: 1 when it is not given.
 int parallel_sites(const CliOptions& options);
+
+// What a command takes, read from the same table the parser uses, for the shell completion.
+struct OptionSummary {
+    std::string name;  // "--engines", "-h"
+    bool takes_value = false;
+};
+struct CommandSummary {
+    std::string_view name;
+    std::vector<OptionSummary> options;
+};
+// Every command a user types, in the order of the table; hidden ones (completion) left out.
+std::vector<CommandSummary> command_summaries();
 
 // The name a command is typed as ("run", "export", ...).
 std::string_view command_name(Command command);

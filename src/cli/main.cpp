@@ -7,5 +7,5 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return trasslo::cli::run_cli(args, trasslo::program_folder(argv[0]));
+    return trasslo::cli::run_cli(args, trasslo::program_folders(argv[0]));
 }

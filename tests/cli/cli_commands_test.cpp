@@ -93,7 +93,7 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
         {{"--help"},
          "用法：trasslo-cli <命令>",
          {"run", "export", "test", "engines", "report", "runs", "import", "dedupe", "check",
-          "130"}},
+          "where", "~/.local/share/trasslo", "130"}},
         {{"-h"}, "用法：trasslo-cli <命令>", {"run", "--version"}},
         {{"--version"}, "trasslo-cli 1.", {"\n"}},
         {{"run", "--help"},
@@ -107,6 +107,8 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
         {{"runs", "-h"}, "用法：trasslo-cli runs", {"--journal"}},
         {{"import", "--help"}, "用法：trasslo-cli import", {"--placeholder", "--dry-run", "{kw}"}},
         {{"help", "dedupe"}, "用法：trasslo-cli dedupe", {"--write"}},
+        {{"where", "--help"}, "用法：trasslo-cli where", {"config", "journal"}},
+        {{"help", "completion"}, "用法：trasslo-cli completion bash", {"source"}},
         {{"check", "--help"},
          "用法：trasslo-cli check",
          {"--keyword", "--untick", "--fix-encoding", "suggested_encoding", "robots 禁止",
@@ -121,6 +123,40 @@ TEST_F(CliCommandsTest, HelpForTheProgramAndEveryCommand) {
             EXPECT_NE(r.out.find(word), std::string::npos) << word;
         EXPECT_EQ(r.err, "");
     }
+}
+
+// The completion script sourced in bash, asked for the words of a command line as Tab would.
+TEST_F(CliCommandsTest, CompletionSourcedInBashCompletesCommandsAndTheirOptions) {
+    struct Case {
+        std::string line;  // the words before the cursor, the last one being completed
+        std::string replies;
+    };
+    const Case cases[] = {
+        {"ch", "check"},
+        {"r", "run report runs"},
+        {"help ex", "export"},
+        {"run --par", "--parallel"},
+        {"check --fix", "--fix-encoding"},
+        {"import --d", "--dry-run"},
+        {"export --out ", ""},  // a file name: bash's own completion
+        {"test --e", ""},       // an option the command does not take
+    };
+    const std::string script = dir.str() + "/completion.bash";
+    const ChildResult made = cli({"completion", "bash"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    write_file_bytes(script, made.out);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string program =
+            "source '" + script + "'; read -ra COMP_WORDS <<< \"trasslo-cli " + c.line +
+            "\"; [[ '" + c.line +
+            "' == *' ' ]] && COMP_WORDS+=(''); "
+            "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _trasslo_cli; echo \"${COMPREPLY[*]}\"";
+        const ChildResult r = run_child("bash", {"-c", program}, dir.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.replies + "\n");
+    }
+    EXPECT_EQ(cli({"completion", "zsh"}).status, 2);
 }
 
 TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndSayWhy) {
@@ -222,6 +258,15 @@ TEST_F(CliProgramFolderTest, WithoutAnEngineFileTheEightDefaultsAreListed) {
     for (const std::string& line : lines) EXPECT_EQ(line.rfind("真\t", 0), 0u) << line;
     EXPECT_FALSE(std::filesystem::exists(engine_file()));  // listing creates nothing
     EXPECT_FALSE(std::filesystem::exists(settings_file()));
+}
+
+TEST_F(CliProgramFolderTest, WhereNamesTheWritableProgramFolderForEveryFile) {
+    const ChildResult r = copy_cli({"where"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string folder = program_folder.string();
+    EXPECT_EQ(r.out, "config\t" + folder + "\ndata\t" + folder + "\nsettings\t" +
+                         settings_file().string() + "\nengines\t" + engine_file().string() +
+                         "\njournal\t" + folder + "/留痕记录.db\nicons\t" + folder + "/图标缓存\n");
 }
 
 TEST_F(CliProgramFolderTest, TheProgramFoldersEngineFileIsUsed) {
