@@ -19,7 +19,7 @@ std::string bash_completion_script() {
         "'\n"
         "    COMPREPLY=()\n"
         "    if [[ $COMP_CWORD -eq 1 ]]; then\n"
-        "        COMPREPLY=($(compgen -W \"$commands help --help\" -- \"$cur\"))\n"
+        "        COMPREPLY=($(compgen -W \"$commands help --help --version\" -- \"$cur\"))\n"
         "        return\n"
         "    fi\n"
         "    local options='' values=''\n"
