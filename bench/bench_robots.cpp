@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "check/robots_rules.h"
+#include "ratio_reporter.h"
 
 namespace trasslo {
 namespace {
@@ -55,21 +56,12 @@ void BM_RobotsWildcardRules(benchmark::State& state) {
 BENCHMARK(BM_RobotsReadRulesBaseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RobotsWildcardRules)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 }  // namespace trasslo
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    trasslo::RatioReporter reporter;
+    trasslo::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto& t = reporter.times;
     if (t.count("BM_RobotsReadRulesBaseline") && t.count("BM_RobotsWildcardRules"))
