@@ -63,15 +63,12 @@ size_t width_at(std::string_view text, size_t at) {
 // character cut off at the end. Read by characters, as the engine list file is read: a space
 // behind a first half is its second half.
 std::string_view trimmed(std::string_view text) {
-    const size_t begin = std::min(text.find_first_not_of(" \t"), text.size());
-    size_t end = begin;
-    for (size_t at = begin; at < text.size();) {
-        const size_t width = width_at(text, at);
-        const bool cut = width == 1 && is_gbk_lead_byte(static_cast<unsigned char>(text[at]));
-        if (!cut && text[at] != ' ' && text[at] != '\t') end = at + width;
-        at += width;
-    }
-    return text.substr(begin, end - begin);
+    std::string_view rest = text.substr(std::min(text.find_first_not_of(" \t"), text.size()));
+    if (ends_with_cut_character(rest)) rest.remove_suffix(1);
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t') &&
+           !ends_with_cut_character(rest.substr(0, rest.size() - 1)))
+        rest.remove_suffix(1);
+    return rest;
 }
 
 bool has_control_character(std::string_view text) {
@@ -350,11 +347,11 @@ ImportReport import_engines(const std::vector<TraceEngine>& existing,
             }
             // The form of the address as it is written: the protection's escapes can complete a
             // placeholder ("%url|" is written "%url%7C"), which the next reader of the list finds.
-            if (find_text(read.engine.address, "%7C") > 0 ||
-                find_text(read.engine.address, "%3C") > 0)
-                form = template_normal_form(read.engine.address);
+            const LocalText& written = read.engine.address;
+            if (written.find("%7C") != LocalText::npos || written.find("%3C") != LocalText::npos)
+                form = template_normal_form(written);
             else
-                standard_template_normal_form(read.engine.address, form);
+                standard_template_normal_form(written, form);
             if (!forms.emplace(std::string_view(form)).second) {
                 ++report.duplicates;
                 continue;

@@ -29,11 +29,7 @@ LocalText protected_text(std::string_view text, std::string_view bar, std::strin
         }
         out = replace_text(out, "|", bar);
     }
-    for (size_t at = 0; at < out.size();) {
-        const bool lead = is_gbk_lead_byte(static_cast<unsigned char>(out[at]));
-        if (lead && at + 1 == out.size()) out.pop_back();
-        at += lead ? 2 : 1;
-    }
+    if (ends_with_cut_character(out)) out.pop_back();
     return out;
 }
 
