@@ -13,6 +13,7 @@
 #include "engines/engine_list.h"
 #include "engines/engine_list_file.h"
 #include "files/whole_file.h"
+#include "ratio_reporter.h"
 #include "support/temp_dir.h"
 #include "text/charset.h"
 #include "ui/memory_engine_tree.h"
@@ -183,22 +184,12 @@ BENCHMARK(BM_DecodeEngineFile)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillis
 BENCHMARK(BM_LoadEngineList)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveEngineList)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-// Collects every run's real time so that main can print the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 }  // namespace trasslo
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    trasslo::RatioReporter reporter;
+    trasslo::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto& t = reporter.times;
     for (const std::string size : {"10000", "100000"}) {

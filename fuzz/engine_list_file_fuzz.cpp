@@ -14,23 +14,12 @@ namespace {
 
 using trasslo::TraceEngine;
 
-// True when the text ends with the first byte of a double-byte character: the reader would
-// take that byte together with the separator written behind it.
-bool ends_inside_character(std::string_view text) {
-    size_t at = 0;
-    while (at < text.size()) {
-        const bool lead = trasslo::is_gbk_lead_byte(static_cast<unsigned char>(text[at]));
-        if (lead && at + 1 == text.size()) return true;
-        at += lead ? 2 : 1;
-    }
-    return false;
-}
-
 // Whether formatting and reading back can give these engines again: a cut character at the end
 // of the last field is the one thing the unescaped format loses.
 bool representable(const std::vector<TraceEngine>& engines) {
     for (const TraceEngine& e : engines)
-        if (ends_inside_character(e.name) || ends_inside_character(e.address)) return false;
+        if (trasslo::ends_with_cut_character(e.name) || trasslo::ends_with_cut_character(e.address))
+            return false;
     return true;
 }
 

@@ -39,28 +39,48 @@ std::string product_token(std::string_view value) {
     return ascii_lower(value.substr(0, end));
 }
 
-// Whether `pattern` ('*' any run of octets, a final '$' the end) matches the start of `path`.
-bool matches(std::string_view pattern, std::string_view path) {
-    // reachable[i]: the pattern read so far can end just before path[i].
-    std::vector<char> reachable(path.size() + 1, 0);
-    reachable[0] = 1;
-    for (std::size_t p = 0; p < pattern.size(); ++p) {
-        const char c = pattern[p];
-        if (c == '$' && p + 1 == pattern.size()) return reachable[path.size()] != 0;
-        if (c == '*') {
-            const auto first = std::find(reachable.begin(), reachable.end(), 1);
-            std::fill(first, reachable.end(), 1);
-            continue;
-        }
-        bool any = false;
-        for (std::size_t i = path.size(); i-- > 0;) {
-            reachable[i + 1] = reachable[i] && path[i] == c;
-            any = any || reachable[i + 1];
-        }
-        reachable[0] = 0;
-        if (!any) return false;
+// Where `needle` first occurs in `text` at or after `from`, or npos, in time linear in both:
+// a short needle by the library's search (at most its length per byte of text), a long one by
+// Knuth-Morris-Pratt, so that no rule a site writes makes a match quadratic.
+std::size_t find_linear(std::string_view text, std::string_view needle, std::size_t from) {
+    if (needle.size() <= 32) return text.find(needle, from);
+    std::vector<std::size_t> border(needle.size(), 0);
+    for (std::size_t i = 1, k = 0; i < needle.size(); ++i) {
+        while (k > 0 && needle[i] != needle[k]) k = border[k - 1];
+        if (needle[i] == needle[k]) ++k;
+        border[i] = k;
     }
-    return true;
+    for (std::size_t i = from, k = 0; i < text.size(); ++i) {
+        while (k > 0 && text[i] != needle[k]) k = border[k - 1];
+        if (text[i] == needle[k]) ++k;
+        if (k == needle.size()) return i + 1 - k;
+    }
+    return std::string_view::npos;
+}
+
+// Whether `pattern` ('*' any run of octets, a final '$' the end) matches the start of `path`.
+// The pieces between the stars are found one after another, each at its first place behind the
+// one before: an earlier place never leaves less room for the rest, so that is the match if
+// there is one.
+bool matches(std::string_view pattern, std::string_view path) {
+    const bool to_the_end = pattern.ends_with('$');
+    if (to_the_end) pattern.remove_suffix(1);
+    const std::size_t first_star = pattern.find('*');
+    const std::string_view head = pattern.substr(0, first_star);
+    if (!path.starts_with(head)) return false;
+    if (first_star == std::string_view::npos) return !to_the_end || path.size() == head.size();
+    std::size_t at = head.size();
+    std::size_t begin = first_star + 1;
+    for (std::size_t star; (star = pattern.find('*', begin)) != std::string_view::npos;
+         begin = star + 1) {
+        const std::string_view piece = pattern.substr(begin, star - begin);
+        const std::size_t found = find_linear(path, piece, at);
+        if (found == std::string_view::npos) return false;
+        at = found + piece.size();
+    }
+    const std::string_view tail = pattern.substr(begin);
+    if (to_the_end) return path.size() - at >= tail.size() && path.ends_with(tail);
+    return find_linear(path, tail, at) != std::string_view::npos;
 }
 
 }  // namespace

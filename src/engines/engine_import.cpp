@@ -50,11 +50,16 @@ size_t width_at(std::string_view text, size_t at) {
     return (is_gbk_lead_byte(static_cast<unsigned char>(text[at])) && at + 1 < text.size()) ? 2 : 1;
 }
 
-// Without ASCII spaces and tabs at either end.
+// Without ASCII spaces and tabs at either end, and without the first half of a double-byte
+// character cut off at the end. Read by characters, as the engine list file is read: a space
+// behind a first half is its second half.
 std::string_view trimmed(std::string_view text) {
-    const size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string_view::npos) return {};
-    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+    std::string_view rest = text.substr(std::min(text.find_first_not_of(" \t"), text.size()));
+    if (ends_with_cut_character(rest)) rest.remove_suffix(1);
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t') &&
+           !ends_with_cut_character(rest.substr(0, rest.size() - 1)))
+        rest.remove_suffix(1);
+    return rest;
 }
 
 bool has_control_character(std::string_view text) {
@@ -66,7 +71,8 @@ bool has_control_character(std::string_view text) {
 
 // The cells of a CSV row: separated by `separator`, a cell in double quotes may hold the
 // separator and "" for a quote; unquoted cells are trimmed. Separators and quotes are ASCII
-// below 0x40, so they are never the second byte of a GBK character.
+// below 0x40, so they are never the second byte of a GBK character; a broken one in front of
+// them is left at the end of the cell, and trimmed() drops it.
 std::vector<LocalText> csv_cells(std::string_view line, char separator) {
     std::vector<LocalText> cells;
     size_t at = 0;
@@ -426,7 +432,13 @@ ImportReport import_engines(const std::vector<TraceEngine>& existing,
                     report.skipped.push_back({file, first_line, read.verdict, {}});
                     continue;
             }
-            standard_template_normal_form(read.engine.address, form);
+            // The form of the address as it is written: the protection's escapes can complete a
+            // placeholder ("%url|" is written "%url%7C"), which the next reader of the list finds.
+            const LocalText& written = read.engine.address;
+            if (written.find("%7C") != LocalText::npos || written.find("%3C") != LocalText::npos)
+                form = template_normal_form(written);
+            else
+                standard_template_normal_form(written, form);
             const auto [seen, added] =
                 forms.emplace(std::string_view(form), LinePlace{file, first_line});
             if (!added) {

@@ -46,13 +46,7 @@ void for_each_piece(std::string_view text, std::string_view separator, Piece&& p
 // line's CR as its second half: the line would run on into the next one, and an engine added
 // behind it would be lost on the next load.
 std::string_view without_cut_character(std::string_view text) {
-    size_t at = 0;
-    while (at < text.size()) {
-        const bool lead = is_gbk_lead_byte(static_cast<unsigned char>(text[at]));
-        if (lead && at + 1 == text.size()) return text.substr(0, at);
-        at += lead ? 2 : 1;
-    }
-    return text;
+    return ends_with_cut_character(text) ? text.substr(0, text.size() - 1) : text;
 }
 
 TraceEngine parse_line(std::string_view line) {

@@ -26,7 +26,8 @@ struct TraceEngine {
 LocalText engine_item_text(const TraceEngine& engine);
 
 // An enabled record made safe for the engine list file, which escapes nothing: a "|" becomes
-// "%7C" in the address and "｜" in the name, and line breaks are dropped from both. The
+// "%7C" in the address and "｜" in the name, a "<" "%3C" and "＜", and line breaks and the
+// first half of a double-byte character cut off at the end are dropped from both. The
 // add-engine dialog and the import make every engine through it. The fields are local text,
 // already converted: that conversion's best fit turns "¦" into "|", so guarding the text before
 // it would let a "|" through.

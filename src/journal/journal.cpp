@@ -211,11 +211,6 @@ Journal::~Journal() {
 std::unique_ptr<Journal> Journal::open(const fs::path& file, Mode mode, std::string& error,
                                        std::optional<fs::path>* set_aside) {
     const std::string name = file.string();
-    // Visits a killed process left in its log are moved in before anyone reads the journal.
-    if (mode == Mode::read && !orphaned_visit_logs(file).empty()) {
-        std::string ignored;
-        open(file, Mode::write, ignored);
-    }
     for (int tries = 0; tries < 2; ++tries) {
         sqlite3* db = nullptr;
         const int flags = mode == Mode::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
@@ -228,7 +223,12 @@ std::unique_ptr<Journal> Journal::open(const fs::path& file, Mode mode, std::str
         std::unique_ptr<Journal> journal(new Journal(db, file));
         switch (journal->set_up(mode)) {
             case Setup::ready:
-                if (mode == Mode::write) journal->recover_visit_logs();
+                if (mode == Mode::write) {
+                    journal->recover_visit_logs();
+                } else if (!journal->read_in_visit_logs()) {
+                    error = journal->error();
+                    return nullptr;
+                }
                 return journal;
             case Setup::newer:
                 error = "留痕记录 " + name + " 来自更新的版本，本程序不能使用它";
@@ -467,6 +467,45 @@ void Journal::recover_visit_logs() {
             fs::remove(log, ignored);
         }
     }
+}
+
+bool Journal::read_in_visit_logs() {
+    const std::vector<fs::path> logs = orphaned_visit_logs(file_);
+    if (logs.empty()) return true;
+    // The logged visits go into a table of this connection's own, in memory, shaped as the
+    // journal's; "visits" then names a view of the journal's visits and those the journal does
+    // not have yet. Nothing of it reaches the file, and the logs stay for the next writer.
+    Statement shape(db_,
+                    "SELECT sql FROM main.sqlite_master WHERE type = 'table' AND"
+                    " name = 'visits'");
+    if (!shape.valid() || shape.step() != SQLITE_ROW) return fail("无法读取留痕记录");
+    std::string table(shape.text(0));
+    shape = Statement();
+    const std::string_view declared = "CREATE TABLE visits";
+    if (!table.starts_with(declared)) return fail("无法读取留痕记录");
+    table.replace(0, declared.size(), "CREATE TEMP TABLE logged_visits");
+    std::string insert = kRecoverVisit;
+    insert.replace(insert.find("INTO visits"), 11, "INTO temp.logged_visits");
+    if (execute(db_, "PRAGMA temp_store = MEMORY") != SQLITE_OK ||
+        execute(db_, table.c_str()) != SQLITE_OK)
+        return fail("无法读取留痕记录");
+    recover_visit_ = Statement(db_, insert.c_str());
+    for (const fs::path& log : logs) {
+        const std::optional<std::vector<VisitRow>> rows = read_visit_log(log);
+        // One row at a time: a batch's transaction would take the journal's write lock.
+        for (const VisitRow& row : rows ? *rows : std::vector<VisitRow>())
+            if (!record_visit_rows({row}, true)) return false;
+    }
+    recover_visit_ = Statement();
+    if (execute(db_,
+                "CREATE TEMP VIEW visits AS SELECT * FROM main.visits UNION ALL"
+                " SELECT * FROM temp.logged_visits l WHERE NOT EXISTS (SELECT 1 FROM"
+                " main.visits m WHERE m.run_id = l.run_id AND m.round = l.round AND"
+                " m.keyword_index = l.keyword_index AND m.engine_index = l.engine_index)") !=
+        SQLITE_OK)
+        return fail("无法读取留痕记录");
+    find_visit_ = Statement(db_, kFindVisit);
+    return find_visit_.valid() || fail("无法读取留痕记录");
 }
 
 bool Journal::end_run(std::int64_t run, RunState state) {

@@ -3,9 +3,9 @@
 // Several processes may write one journal at once (WAL mode, SQLite's own locking with a busy
 // timeout). A run's visits reach it through a small log beside it, one line per visit written
 // as the visit ends (journal/visit_log.h), and are moved in by the batch: a killed process
-// loses at most the visit in flight, and the next program to open the journal moves in what
-// its log still holds. The schema's version is kept in PRAGMA user_version; a journal of a newer
-// version is not written.
+// loses at most the visit in flight, and the next program to open the journal for writing
+// moves in what its log still holds (a reader sees those visits without writing anything). The
+// schema's version is kept in PRAGMA user_version; a journal of a newer version is not written.
 #pragma once
 
 #include <sqlite3.h>
@@ -75,7 +75,7 @@ class Journal {
   public:
     enum class Mode {
         write,  // created when missing; a corrupt file is renamed aside and a new one started
-        read,   // must exist and be a journal
+        read,   // must exist and be a journal; nothing is written (see read_in_visit_logs)
     };
 
     // Opens `file`. Nothing, with `error` set (UTF-8, naming the file and the reason), when it
@@ -130,6 +130,9 @@ class Journal {
     bool corrupt_ = false;
     // Moves the logs of processes that are gone into the journal, and removes them.
     void recover_visit_logs();
+    // A reader's view of those logs: their visits are seen as the journal's, the file and the
+    // logs are left as they are.
+    bool read_in_visit_logs();
 
     Statement insert_visit_;
     Statement recover_visit_;

@@ -172,7 +172,8 @@ class ParallelRun {
     std::optional<Clock::duration> rate_limit_wait(Site& site, const std::string& headers) {
         if (const std::optional<long long> seconds =
                 retry_after_seconds(headers, std::time(nullptr))) {
-            if (*seconds * 1000 > settings_.retry_after_cap_ms || site.retry_after_retries >= 1)
+            // Compared before it is multiplied: the count comes from the site.
+            if (*seconds > settings_.retry_after_cap_ms / 1000 || site.retry_after_retries >= 1)
                 return std::nullopt;
             ++site.retry_after_retries;
             return std::chrono::seconds(*seconds);

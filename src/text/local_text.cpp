@@ -108,6 +108,16 @@ ByteBuffer text_to_bytes(std::string_view text) {
                       reinterpret_cast<const std::uint8_t*>(text.data()) + text.size());
 }
 
+bool ends_with_cut_character(std::string_view text) {
+    // A byte that cannot start a character always ends one, so the characters start again
+    // behind the last such byte, and the first bytes after it pair up.
+    size_t leads = 0;
+    while (leads < text.size() &&
+           is_gbk_lead_byte(static_cast<unsigned char>(text[text.size() - 1 - leads])))
+        ++leads;
+    return leads % 2 == 1;
+}
+
 LocalText trim(std::string_view text) {
     size_t begin = 0;
     size_t end = text.size();

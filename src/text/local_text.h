@@ -49,6 +49,12 @@ inline bool is_gbk_lead_byte(unsigned char b) {
     return b >= 0x81 && b <= 0xFE;
 }
 
+// True when the text ends with the first byte of a double-byte character and nothing behind
+// it, read as every reader here reads text: a first byte takes whichever byte follows it.
+// Looks back only over the run of first-byte values at the end.
+//   ends_with_cut_character("a\x81") == true   ends_with_cut_character("\xD6\xD0") == false
+bool ends_with_cut_character(std::string_view text);
+
 // Removes ASCII spaces and the full-width space (A1 A1) at both ends.
 LocalText trim(std::string_view text);
 

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "engines/engine_list_file.h"
+#include "engines/template_normal_form.h"
+#include "support/temp_dir.h"
+
 namespace trasslo {
 namespace {
 
@@ -232,6 +236,52 @@ TEST(ImportEngines, FilesAgainstTheListWithCsvDuplicatesAndTheSummary) {
     const std::vector<LocalText> open_quote = {
         local("name,url\n\"甲,http://h.cn/?q={*}\nhttp://i.cn/?q={*}\n")};
     EXPECT_EQ(import_engines({}, open_quote, ImportOptions{}).engines.size(), 2u);
+}
+
+TEST(ImportEngines, WhatIsImportedIsSavedAndReadBackWhole) {
+    const std::vector<TraceEngine> existing = parse_engine_list_text(default_engine_list_text());
+    const struct {
+        const char* name;
+        std::string file;                                          // the bytes of the imported file
+        std::vector<std::pair<std::string, std::string>> engines;  // name and address, bytes
+    } rows[] = {
+        {"a first half before the separator's space",
+         "a\x81 |http://a.cn/?q={*}",
+         {{"a\x81 ", "http://a.cn/?q={*}"}}},
+        {"a first half alone in a quoted cell",
+         "url,name\r\nhttp://a.cn/?q={*},\"\x81\"\r\n",
+         {{"a.cn", "http://a.cn/?q={*}"}}},
+        {"a first half at the end of an address",
+         "http://a.cn/?q={*}\x81\r\nhttp://b.cn/?q={*}\r\n",
+         {{"a.cn", "http://a.cn/?q={*}"}, {"b.cn", "http://b.cn/?q={*}"}}},
+        {"a first half and a space at the end of an address",
+         "http://a.cn/?q={*}\x81 \r\nhttp://b.cn/?q={*}\r\n",
+         {{"a.cn", "http://a.cn/?q={*}\x81 "}, {"b.cn", "http://b.cn/?q={*}"}}},
+        {"a charset tag in an address and in a name",
+         "http://a.cn/?q={*}&x=<meta charset=utf-8>\r\n<META charset=utf-8>,http://c.cn/?q={*}",
+         {{"a.cn", "http://a.cn/?q={*}&x=%3Cmeta charset=utf-8>"},
+          {"\xA3\xBCMETA charset=utf-8>", "http://c.cn/?q={*}"}}},
+        {"an escape that completes a placeholder",
+         "http://a.cn/?q={*}&x=%url|\r\nhttp://a.cn/?q={*}&x={*}7C\r\n",
+         {{"a.cn", "http://a.cn/?q={*}&x=%url%7C"}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::vector<LocalText> texts = {import_file_text(row.file)};
+        const ImportReport report = import_engines(existing, texts, ImportOptions{});
+        std::vector<std::pair<std::string, std::string>> imported;
+        for (const TraceEngine& e : report.engines) imported.emplace_back(e.name, e.address);
+        EXPECT_EQ(imported, row.engines);
+
+        std::vector<TraceEngine> all = existing;
+        all.insert(all.end(), report.engines.begin(), report.engines.end());
+        const support::TempDir folder;
+        ASSERT_TRUE(write_engine_list_file(folder.path(), all));
+        const std::vector<TraceEngine> back = read_engine_list_file(folder.path());
+        EXPECT_EQ(back, all);
+        // What the import let in, dedupe leaves alone.
+        EXPECT_TRUE(duplicate_engine_groups(back).empty());
+    }
 }
 
 }  // namespace

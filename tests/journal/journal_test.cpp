@@ -184,11 +184,11 @@ TEST(Journal, TwoWritersKeepTheirRecordsAndWaitOutEachOthersLocks) {
     EXPECT_EQ((*runs)[1].visits, 20);
 }
 
-// A killed process's visit log: its whole lines are moved in when the journal is next opened,
-// a visit already in the journal is passed over, the line cut short by the kill is dropped,
-// and the log is removed. A living process's log is left alone; a log of this process's id that
-// no run of it holds is taken over by its next run.
-TEST(Journal, AKilledProcesssVisitLogIsMovedInWhenTheJournalIsNextOpened) {
+// A killed process's visit log: a reader sees its whole lines and writes nothing; the next
+// writer moves them in, a visit already in the journal is passed over, the line cut short by
+// the kill is dropped, and the log is removed. A living process's log is left alone; a log of
+// this process's id that no run of it holds is taken over by its next run.
+TEST(Journal, AKilledProcesssVisitLogIsSeenByReadersAndMovedInByTheNextWriter) {
     TempDir dir;
     const fs::path file = dir.path() / "j.db";
     const RunInputs inputs = sample_inputs();
@@ -224,13 +224,23 @@ TEST(Journal, AKilledProcesssVisitLogIsMovedInWhenTheJournalIsNextOpened) {
     for (const fs::path& stray : strays) write_file_bytes(stray, visit_log_line(logged));
 
     std::string error;
+    const std::string before = read_file_bytes(file);
+    for (const Journal::Mode mode : {Journal::Mode::read, Journal::Mode::write}) {
+        SCOPED_TRACE(mode == Journal::Mode::read ? "read" : "write");
+        const auto journal = Journal::open(file, mode, error);
+        ASSERT_TRUE(journal) << error;
+        const auto runs = journal->runs();
+        ASSERT_TRUE(runs && runs->size() == 1u);
+        EXPECT_EQ((*runs)[0].visits, 2);
+        EXPECT_TRUE(journal->visit_recorded(run, {1, 2, 1}));
+        EXPECT_FALSE(journal->visit_recorded(run, {1, 3, 1}));
+        if (mode == Journal::Mode::read) {
+            EXPECT_TRUE(fs::exists(dead));
+            EXPECT_EQ(read_file_bytes(file), before);
+        }
+    }
     const auto journal = Journal::open(file, Journal::Mode::read, error);
     ASSERT_TRUE(journal) << error;
-    const auto runs = journal->runs();
-    ASSERT_TRUE(runs && runs->size() == 1u);
-    EXPECT_EQ((*runs)[0].visits, 2);
-    EXPECT_TRUE(journal->visit_recorded(run, {1, 2, 1}));
-    EXPECT_FALSE(journal->visit_recorded(run, {1, 3, 1}));
     EXPECT_FALSE(fs::exists(dead));
     EXPECT_TRUE(fs::exists(living));
     for (const fs::path& stray : strays) EXPECT_TRUE(fs::exists(stray)) << stray;
@@ -317,10 +327,17 @@ TEST(Journal, ACorruptFileIsSetAsideWithItsTimeAndANewOneStarted) {
     EXPECT_TRUE(aside->filename().string().starts_with("留痕记录-损坏-20")) << *aside;
     EXPECT_EQ(aside->extension(), ".db");
     EXPECT_TRUE(journal->begin_run(RunSource::cli, sample_inputs()));
-    // Reading never sets a file aside.
+    // Reading never sets a file aside, not even with a killed process's visit log beside it.
     write_file_bytes(dir.path() / "other.db", garbage);
+    const fs::path dead = dir.path() / "other.db-visits-999999999.log";
+    write_file_bytes(dead, "a line\n");
     EXPECT_FALSE(Journal::open(dir.path() / "other.db", Journal::Mode::read, error));
     EXPECT_EQ(read_file_bytes(dir.path() / "other.db"), garbage);
+    EXPECT_TRUE(fs::exists(dead));
+    std::size_t set_aside = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        set_aside += entry.path().filename().string().starts_with("other-");
+    EXPECT_EQ(set_aside, 0u);
 }
 
 }  // namespace

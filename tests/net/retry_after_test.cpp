@@ -18,6 +18,12 @@ TEST(RetryAfterTest, SecondsOrAnHttpDateFromNow) {
         {"HTTP/1.1 503 Busy\r\nRetry-After: Wed Oct 21 07:29:00 2015\r\n\r\n", 60},
         {"HTTP/1.1 503 Busy\r\nRetry-After: Tue, 20 Oct 2015 07:28:00 GMT\r\n\r\n", 0},  // passed
         {"HTTP/1.1 429 Too Many\r\nRetry-After: 99999999999999999999\r\n\r\n", 999999999},
+        {"HTTP/1.1 429 Too Many\r\nRetry-After: Fri, 31 Dec 2147483647 23:59:59 GMT\r\n\r\n",
+         999999999},
+        {"HTTP/1.1 429 Too Many\r\nRetry-After:\t120\t\r\n\r\n", 120},
+        {"HTTP/1.1 429 Too Many\r\nRetry-After: 0000000120\r\n\r\n", 120},
+        {"HTTP/1.1 429 Too Many\r\nRetry-After: 0000000000000\r\n\r\n", 0},
+        {"HTTP/1.1 429 Too Many\r\nRetry-After: 0001000000000\r\n\r\n", 999999999},
         {"HTTP/1.1 429 Too Many\r\nRetry-After: soon\r\n\r\n", std::nullopt},
         {"HTTP/1.1 429 Too Many\r\nRetry-After: -5\r\n\r\n", std::nullopt},
         {"HTTP/1.1 429 Too Many\r\nX-Retry-After: 5\r\n\r\n", std::nullopt},

@@ -23,6 +23,23 @@ TEST(LocalText, TrimRemovesAsciiAndFullWidthSpaces) {
     EXPECT_EQ(trim(""), "");
 }
 
+TEST(LocalText, ACutCharacterIsAFirstByteWithNothingBehindIt) {
+    const std::pair<const char*, bool> rows[] = {
+        {"", false},
+        {"a", false},
+        {"\x81", true},
+        {"a\x81", true},
+        {"\xD6\xD0", false},
+        {"\xD6\xD0\x81", true},
+        {"\x81 ", false},
+        {"\x81\x81\x81", true},
+        {"\x81\x41\x81\x81", false},
+        {"\xFF\x81", true},
+        {"\x80\x81\x81", false},
+    };
+    for (const auto& [text, cut] : rows) EXPECT_EQ(ends_with_cut_character(text), cut) << text;
+}
+
 TEST(LocalText, SearchStepsOverDoubleByteCharacters) {
     // 0x81 0x47 is one character whose second byte is 'G'; "G" must not match inside it.
     EXPECT_EQ(find_text("\x81G G", "G"), 4);
