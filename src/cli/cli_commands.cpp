@@ -16,6 +16,7 @@
 #include "cli/journal_commands.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_views.h"
+#include "journal/journal.h"
 #include "run/export_link_addresses.h"
 #include "run/page_visit.h"
 #include "run/parallel_run.h"
@@ -96,8 +97,12 @@ int run_without_visits(TerminalRunView& view, const RunServices& services) {
 
 int run_command(const CliOptions& options, const std::filesystem::path& folder) {
     const int sites = parallel_sites(options);
-    const RunOnTerminal run = [sites](TerminalRunView& view, const RunServices& services) {
-        return run_on_terminal(view, services, sites);
+    const long timeout_ms = request_timeout_ms(options, 0);
+    const RunOnTerminal run = [sites, timeout_ms](TerminalRunView& view,
+                                                  const RunServices& services) {
+        RunServices timed = services;
+        timed.timeout_ms = timeout_ms;
+        return run_on_terminal(view, timed, sites);
     };
     if (options.resume) return resume_run(options, folder, run);
     std::string error;
@@ -120,6 +125,7 @@ int run_command(const CliOptions& options, const std::filesystem::path& folder) 
     const std::string interval = options.interval.value_or("0");
     if (auto warning = rounds_warning(rounds)) warn(*warning);
     if (auto warning = interval_warning(interval)) warn(*warning);
+    for (const std::string& warning : keyword_warnings(*keywords, *engines)) warn(warning);
     TerminalRunView view(terminal(), std::move(*engines), std::move(*keywords), local(rounds),
                          local(interval));
     return record_run(view, options, folder, shard_has_sites ? run : run_without_visits);
@@ -149,7 +155,8 @@ int export_command(const CliOptions& options, const std::filesystem::path& folde
 int test_command(const CliOptions& options) {
     // fetch_title's visit; a visit that left no trace says why after the title.
     const VisitOutcome outcome =
-        visit_page(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0);
+        visit_page(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0,
+                   request_timeout_ms(options, 0));
     std::printf("%s\n", terminal_line(outcome.title + visit_failure_reason(outcome)).c_str());
     return outcome.left_trace() ? exit_ok : exit_failed;
 }
@@ -177,6 +184,10 @@ int run_cli(const std::vector<std::string>& args, const std::filesystem::path& p
         std::fputs(help_text(options.command).c_str(), stdout);
         return exit_ok;
     }
+    // A file named as a journal that is none is refused before anything is done with it.
+    for (const std::string& journal : options.journals)
+        if (std::string foreign = foreign_journal_file(journal); !foreign.empty())
+            return input_error(foreign);
     switch (options.command) {
         case Command::run:
             return run_command(options, program_folder);

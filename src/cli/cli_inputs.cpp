@@ -10,6 +10,7 @@
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
 #include "text/charset.h"
+#include "text/lossless_text.h"
 
 namespace trasslo::cli {
 namespace {
@@ -93,8 +94,8 @@ std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
                                  : unreadable(*file, error_number);
             return std::nullopt;
         }
-        return normalize_line_ends(
-            until_zero(decode_bytes_to_local_text(std::string_view(*bytes))));
+        // Every character of the file is kept, those GBK lacks included.
+        return normalize_line_ends(until_zero(decode_lossless(std::string_view(*bytes))));
     }
     // The keyword list the main window saved: only look when its settings file exists, so that
     // asking does not create one.

@@ -52,6 +52,7 @@ struct CliOptions {
     bool fix_encoding = false;              // check --fix-encoding
     std::optional<std::string> parallel;    // --parallel N, sites visited at once (1 to 256)
     std::optional<std::string> shard;       // --shard K/N, this process's share of the sites
+    std::optional<std::string> timeout;     // --timeout SECONDS, the longest a request may take
 };
 
 struct ParseResult {
@@ -70,6 +71,10 @@ void add_site_options(CLI::App& app, CliOptions& options);
 std::string site_options_needs(const CliOptions& options);
 // --parallel N as a number: 1 when it is not given.
 int parallel_sites(const CliOptions& options);
+
+// --timeout SECONDS in milliseconds; `fallback` when it is not given. The value was checked by
+// parse_command_line: a number of seconds above 0, at most 3600.
+long request_timeout_ms(const CliOptions& options, long fallback);
 
 // The name a command is typed as ("run", "export", ...).
 std::string_view command_name(Command command);

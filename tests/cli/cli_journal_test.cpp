@@ -128,5 +128,26 @@ TEST_F(CliJournalTest, AJournalThatCannotBeKeptIsSaidOnceAndTheRunAndItsReportGo
     EXPECT_EQ(lines_of(read_file_bytes(csv)).size(), 5u);
 }
 
+// A file named as the journal that is no SQLite database (an engine list, say) is refused and
+// left as it is, for every command that takes --journal.
+TEST_F(CliJournalTest, AFileThatIsNoJournalIsRefusedAndLeftAlone) {
+    const std::string list = engines();
+    const std::string before = read_file_bytes(list);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{
+             {"run", "--engines", list, "--keywords", keywords(), "--journal", list},
+             {"runs", "--journal", list},
+             {"check", "--engines", list, "--journal", list}}) {
+        SCOPED_TRACE(args.front());
+        const ChildResult r = cli(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("不是留痕记录"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(read_file_bytes(list), before);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().string().find("损坏"), std::string::npos) << entry.path();
+}
+
 }  // namespace
 }  // namespace trasslo::support
