@@ -89,6 +89,7 @@ TEST_F(MainWindowTest, StartsWithoutFilesShowingTheDesignedDefaults) {
               default_keyword_list_text());
     EXPECT_EQ(control<QLineEdit>(w, "编辑框留痕间隔秒")->text(), "0");
     EXPECT_EQ(control<QLineEdit>(w, "编辑框留痕次数")->text(), "1");
+    EXPECT_EQ(control<QLineEdit>(w, "编辑框请求超时秒")->text(), "120");
     EXPECT_EQ(start()->text(), "开始留痕");
 
     ASSERT_EQ(tree().item_count(), 8);
@@ -175,7 +176,10 @@ TEST_F(MainWindowTest, ClosingSavesTheEngineListAndTheControls) {
     MainWindow& w = open_on_local_site(3);
     control<QLineEdit>(w, "编辑框留痕间隔秒")->setText("2.5");
     control<QLineEdit>(w, "编辑框留痕次数")->setText("4");
-    keywords()->setPlainText(QString::fromUtf8("甲\n乙"));
+    control<QLineEdit>(w, "编辑框请求超时秒")->setText("7");
+    // Characters GBK lacks survive the settings file; the others keep their GBK bytes there.
+    const QString typed = QString::fromUtf8("甲\n한국어 😀 naïve 𠀀字");
+    keywords()->setPlainText(typed);
     tree().set_current_item(1);
     control<QPushButton>(w, "按钮删除")->click();
     close_window();
@@ -187,13 +191,22 @@ TEST_F(MainWindowTest, ClosingSavesTheEngineListAndTheControls) {
     const std::string ini = read_file_bytes(settings_file_path(folder()));
     EXPECT_NE(ini.find(local("编辑框留痕间隔秒=2.5")), std::string::npos);
     EXPECT_NE(ini.find(local("编辑框留痕次数=4")), std::string::npos);
+    EXPECT_NE(ini.find(local("编辑框请求超时秒=7")), std::string::npos);
+    std::string kept;
+    for (const auto& entry : std::filesystem::directory_iterator(folder() / "inibin"))
+        kept += read_file_bytes(entry.path());
+    EXPECT_NE(kept.find(local("甲") + "\r\n&#54620;&#44397;&#50612; &#128512; na&#239;ve &#131072;" +
+                        local("字")),
+              std::string::npos)
+        << kept;
 
     // The next start shows the same.
     window.reset();
     settings_store().open(settings_file_path(folder()));
     open_window();
     EXPECT_EQ(control<QLineEdit>(*window, "编辑框留痕间隔秒")->text(), "2.5");
-    EXPECT_EQ(keywords()->toPlainText(), QString::fromUtf8("甲\n乙"));
+    EXPECT_EQ(keywords()->toPlainText(), typed);
+    EXPECT_EQ(control<QLineEdit>(*window, "编辑框请求超时秒")->text(), "7");
     EXPECT_EQ(tree().item_count(), 2);
 }
 
@@ -211,7 +224,7 @@ TEST_F(MainWindowTest, RunVisitsEveryKeywordAtEveryTickedEngineAndReports) {
     ASSERT_FALSE(messages.empty());
     const std::string last = utf8_of(messages.back().text);
     EXPECT_EQ(last.rfind("留痕完成！本次使用 ", 0), 0u) << last;
-    EXPECT_NE(last.find(" 在目标网站上留下了 8 个痕迹！"), std::string::npos) << last;
+    EXPECT_NE(last.find(" 在目标网站上留下了 8 个痕迹！\n其中 "), std::string::npos) << last;
     EXPECT_EQ(start()->text(), "开始留痕");
     EXPECT_FALSE(control<QProgressBar>(w, "进度条")->isVisible());
 }
@@ -326,6 +339,7 @@ TEST_F(MainWindowTest, SecondClickStopsTheRun) {
     EXPECT_LT(visits, 8u);
     ASSERT_FALSE(messages.empty());
     const std::string last = utf8_of(messages.back().text);
+    EXPECT_EQ(last.rfind("留痕已停止！本次使用 ", 0), 0u) << last;
     EXPECT_NE(last.find("留下了 " + std::to_string(visits) + " 个痕迹"), std::string::npos) << last;
 }
 
@@ -499,6 +513,13 @@ TEST_F(MainWindowTest, ClosingDuringARunSavesEndsAndAsksNothingMore) {
     EXPECT_LT(site.count("/s"), 6u);
     EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder()))).size(), 2u);
     EXPECT_FALSE(w.isVisible());
+    // The run is recorded stopped, not left running for good.
+    std::string error;
+    const auto journal = Journal::open(journal_file_path(folder()), Journal::Mode::read, error);
+    ASSERT_TRUE(journal) << error;
+    const auto runs = journal->runs();
+    ASSERT_TRUE(runs && runs->size() == 1u);
+    EXPECT_EQ((*runs)[0].state, "stopped");
 }
 
 TEST_F(MainWindowTest, ClosingDuringAnExportSavesAndEndsWithoutAQuestion) {

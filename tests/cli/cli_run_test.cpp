@@ -60,7 +60,7 @@ TEST_F(CliRunTest, TwoKeywordsThreeEnginesTwoRoundsPrintTwelveStatusLinesThenThe
     }
     std::vector<std::string> lines = lines_of(r.out);
     ASSERT_EQ(lines.size(), 14u) << r.out;
-    expect_final_message(lines, 12, 6);  // the page shows "a", not "中文"
+    expect_final_message(lines, 12, 8);  // "a" everywhere, "中文" on 乙 (its title)
     lines.resize(12);
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(targets(), expected_targets);
