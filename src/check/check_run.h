@@ -63,8 +63,8 @@ void tally_check(const EngineCheck& check, CheckTotals& totals, Journal*& journa
 // What a check changes in an engine list: with `untick`, every engine of `list` that was checked
 // (the same name, address and encoding as a checked one) and whose verdict is not ok is
 // unticked; with `fix_encoding`, an encoding-mismatch engine takes the suggested encoding. Nothing
-// else changes and nothing is removed; an engine whose encoding was fixed stays ticked; engines added or deleted since the check are simply found or
-// not. Returns how many engines changed.
+// else changes and nothing is removed; an engine whose encoding was fixed stays ticked; engines
+// added or deleted since the check are simply found or not. Returns how many engines changed.
 std::size_t apply_checks(std::vector<TraceEngine>& list, const std::vector<EngineCheck>& checks,
                          bool untick, bool fix_encoding);
 

@@ -154,9 +154,8 @@ int export_command(const CliOptions& options, const std::filesystem::path& folde
 
 int test_command(const CliOptions& options) {
     // fetch_title's visit; a visit that left no trace says why after the title.
-    const VisitOutcome outcome =
-        visit_page(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0,
-                   request_timeout_ms(options, 0));
+    const VisitOutcome outcome = visit_page(local(options.address), trace_test_keyword(),
+                                            options.utf8 ? 1 : 0, request_timeout_ms(options, 0));
     std::printf("%s\n", terminal_line(outcome.title + visit_failure_reason(outcome)).c_str());
     return outcome.left_trace() ? exit_ok : exit_failed;
 }

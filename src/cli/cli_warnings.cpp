@@ -24,8 +24,8 @@ std::vector<std::string> keyword_warnings(std::string_view keyword_list_text,
         const std::string line = std::to_string(i + 1);
         const bool too_long =
             std::any_of(engines.begin(), engines.end(), [&](const TraceEngine& e) {
-                return e.enabled && fill_template(e.address, keyword, e.encoding == 1).size() >
-                                        kMaxAddressBytes;
+                return e.enabled &&
+                       fill_template(e.address, keyword, e.encoding == 1).size() > kMaxAddressBytes;
             });
         if (too_long) {
             std::size_t cut = 0;  // about 60 bytes, at a character boundary

@@ -66,7 +66,7 @@ struct RunSummary {
     std::int64_t id = 0;
     std::int64_t started_ms = 0;  // Unix time in milliseconds
     std::string source;
-    std::string state;  // run_state_name's, or "interrupted": running, its process gone
+    std::string state;        // run_state_name's, or "interrupted": running, its process gone
     std::int64_t visits = 0;  // visits recorded
     std::int64_t echoed = 0;  // of those, visits whose page showed the keyword
 };

@@ -73,9 +73,10 @@ struct VisitOutcome {
     }
 };
 
-// Reads an attempt's page (UTF-8, every character the page had) and raw response headers into the outcome's page facts
-// (echoed, noindex). The request layer parses no HTML itself: a caller that wants those facts
-// supplies the reader (run/page_visit.h), and fetch_title, which needs only the title, none.
+// Reads an attempt's page (UTF-8, every character the page had) and raw response headers into the
+// outcome's page facts (echoed, noindex). The request layer parses no HTML itself: a caller that
+// wants those facts supplies the reader (run/page_visit.h), and fetch_title, which needs only the
+// title, none.
 using PageReader =
     std::function<void(std::string_view page_utf8, std::string_view raw_headers, VisitOutcome&)>;
 

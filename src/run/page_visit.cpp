@@ -25,9 +25,8 @@ bool headers_forbid_indexing(std::string_view raw_headers) {
 }  // namespace
 
 PageReader page_reader(std::string_view keyword) {
-    return [keyword_utf8 = lossless_to_utf8(keyword)](std::string_view page_utf8,
-                                                      std::string_view raw_headers,
-                                                      VisitOutcome& outcome) {
+    return [keyword_utf8 = lossless_to_utf8(keyword)](
+               std::string_view page_utf8, std::string_view raw_headers, VisitOutcome& outcome) {
         const HtmlPage reading = read_html_page(page_utf8);
         outcome.echoed = text_echoes_keyword(reading.text, keyword_utf8);
         outcome.noindex = reading.noindex || headers_forbid_indexing(raw_headers);

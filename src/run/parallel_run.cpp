@@ -40,8 +40,8 @@ using Site = SiteQueue<PlannedVisit, SiteTurn>;
 
 bool counts_as_down(VisitError error) {
     return error == VisitError::dns || error == VisitError::connect ||
-           error == VisitError::bad_response ||
-           error == VisitError::timeout || error == VisitError::tls;
+           error == VisitError::bad_response || error == VisitError::timeout ||
+           error == VisitError::tls;
 }
 
 class ParallelRun {
@@ -115,10 +115,9 @@ class ParallelRun {
         const PlannedVisit& visit = site.items.front();
         site.busy = true;
         ++active_;
-        site.steps =
-            std::make_unique<VisitSteps>(visit.engine.address, *visit.keyword,
-                                         visit.engine.encoding, page_reader(*visit.keyword),
-                                         timeout_ms_);
+        site.steps = std::make_unique<VisitSteps>(visit.engine.address, *visit.keyword,
+                                                  visit.engine.encoding,
+                                                  page_reader(*visit.keyword), timeout_ms_);
         begin_attempt(s);
     }
 
@@ -149,8 +148,8 @@ class ParallelRun {
             return;
         }
         if (asks_to_slow_down(outcome.status)) {
-            if (const std::optional<std::chrono::milliseconds> wait = site.waits.next_wait(
-                    settings_, outcome.retry_after_seconds, interval_ms())) {
+            if (const std::optional<std::chrono::milliseconds> wait =
+                    site.waits.next_wait(settings_, outcome.retry_after_seconds, interval_ms())) {
                 // The same visit again once the site's wait is over; other sites go on.
                 release(site, now + *wait);
                 return;

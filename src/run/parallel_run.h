@@ -5,17 +5,17 @@
 // visit as the sequential run would, so reports and --resume do not know the difference.
 #pragma once
 
-#include "run/run_view.h"
 #include "run/rate_limit.h"
+#include "run/run_view.h"
 #include "run/trace_run.h"
 
 namespace trasslo {
 
 // How the run treats sites. The product's values are the defaults; tests shorten the times.
 struct ParallelSettings : RateLimitSettings {
-    int sites = 2;                     // sites visited at once, 1 to 256
-    int down_after = 5;                // failed visits in a row (dns, connect, timeout, tls)
-                                       // after which a site's other visits are not made
+    int sites = 2;       // sites visited at once, 1 to 256
+    int down_after = 5;  // failed visits in a row (dns, connect, timeout, tls)
+                         // after which a site's other visits are not made
 };
 
 // The run of on_start_button_clicked with its visits spread over sites: the same status lines

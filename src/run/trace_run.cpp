@@ -60,7 +60,8 @@ LocalText run_end_text(const RunReport& report) {
                      format_duration(report.elapsed_ms) + local(" 在目标网站上留下了 ") +
                      decimal(report.total) + local(" 个痕迹！");
     text += "\n" + local("其中 ") + decimal(report.echoed) + local(" 个页面显示了关键词");
-    if (report.noindex > 0) text += local("，") + decimal(report.noindex) + local(" 个页面禁止收录");
+    if (report.noindex > 0)
+        text += local("，") + decimal(report.noindex) + local(" 个页面禁止收录");
     return text;
 }
 
@@ -171,10 +172,9 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
                             outcome.error = VisitError::rate_limited;
                             break;
                         }
-                        view.set_status_text(
-                            visit_status_text(keyword_count, j, engine.name, {}) +
-                            local("（访问受限，") + format_duration(delay->count()) +
-                            local("后再访问）"));
+                        view.set_status_text(visit_status_text(keyword_count, j, engine.name, {}) +
+                                             local("（访问受限，") +
+                                             format_duration(delay->count()) + local("后再访问）"));
                         if (wait_ms_fn(delay->count())) break;
                         outcome = visit_once();
                     }

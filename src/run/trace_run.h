@@ -36,13 +36,13 @@ struct RunServices {
 
 // What a click did, for front ends that report more than the window does.
 struct RunReport {
-    bool started = false;      // false: the click asked a running run to stop
-    std::uint32_t total = 0;   // traces left: visits whose final response was a page
-    std::uint32_t visits = 0;  // visits completed, traces or not
+    bool started = false;       // false: the click asked a running run to stop
+    std::uint32_t total = 0;    // traces left: visits whose final response was a page
+    std::uint32_t visits = 0;   // visits completed, traces or not
     std::uint32_t echoed = 0;   // traces whose page showed the keyword
     std::uint32_t noindex = 0;  // traces whose page forbids indexing
-    bool stopped = false;      // ended by a stop request
-    bool cancelled = false;    // ended by Cancel in the no-engine question
+    bool stopped = false;       // ended by a stop request
+    bool cancelled = false;     // ended by Cancel in the no-engine question
     std::int64_t elapsed_ms = 0;
 };
 

@@ -20,7 +20,8 @@ bool gbk_has(std::u16string_view character) {
 std::u16string units_of(char32_t cp) {
     if (cp < 0x10000) return std::u16string(1, static_cast<char16_t>(cp));
     cp -= 0x10000;
-    return {static_cast<char16_t>(0xD800 + (cp >> 10)), static_cast<char16_t>(0xDC00 + (cp & 0x3FF))};
+    return {static_cast<char16_t>(0xD800 + (cp >> 10)),
+            static_cast<char16_t>(0xDC00 + (cp & 0x3FF))};
 }
 
 // The reference "&#N;" at the start of `text` when it stands for a character GBK lacks: its
@@ -53,9 +54,9 @@ LocalText lossless_from_utf16(std::u16string_view units) {
         if (gbk_has(character) || character[0] == 0) {
             out += utf16_to_code_page(character, CodePage::gbk, '?');
         } else {
-            const char32_t cp = n == 2 ? 0x10000 + ((character[0] - 0xD800) << 10) +
-                                             (character[1] - 0xDC00)
-                                       : character[0];
+            const char32_t cp =
+                n == 2 ? 0x10000 + ((character[0] - 0xD800) << 10) + (character[1] - 0xDC00)
+                       : character[0];
             out += "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";";
         }
         i += n;

@@ -195,9 +195,10 @@ TEST_F(MainWindowTest, ClosingSavesTheEngineListAndTheControls) {
     std::string kept;
     for (const auto& entry : std::filesystem::directory_iterator(folder() / "inibin"))
         kept += read_file_bytes(entry.path());
-    EXPECT_NE(kept.find(local("甲") + "\r\n&#54620;&#44397;&#50612; &#128512; na&#239;ve &#131072;" +
-                        local("字")),
-              std::string::npos)
+    EXPECT_NE(
+        kept.find(local("甲") + "\r\n&#54620;&#44397;&#50612; &#128512; na&#239;ve &#131072;" +
+                  local("字")),
+        std::string::npos)
         << kept;
 
     // The next start shows the same.
@@ -319,6 +320,46 @@ TEST_F(MainWindowTest, EngineCheckMarksTheEnginesAndOffersToUntickTheDeadOnes) {
     for (TraceEngine& engine : engine_list().engines) engine.enabled = true;
     check->trigger();
     close_window();
+}
+
+// At its end the check offers the suggested encodings first; an engine given one stays ticked
+// when the dead ones are unticked.
+TEST_F(MainWindowTest, EngineCheckOffersTheSuggestedEncodingsBeforeUnticking) {
+    // Shows the keyword only when it arrives in UTF-8: a GBK engine there is a mismatch.
+    HttpTestServer utf8_site([](Connection& c, const RecordedRequest& request) {
+        std::string word;  // the query's bytes
+        const std::string& t = request.target;
+        for (std::size_t i = t.find("q=") + 2; i < t.size(); ++i) {
+            if (t[i] == '%' && i + 2 < t.size()) {
+                word += static_cast<char>(std::stoi(t.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                word += t[i];
+            }
+        }
+        const bool utf8 = word.starts_with("测试");
+        c.send(http_reply(200, "OK",
+                          "<meta charset=utf-8><title>t</title>" + (utf8 ? word : std::string())));
+    });
+    const std::string mismatched = utf8_site.url("/s?q={*}");
+    write_engine_file({"真|0|站1|" + mismatched, "真|1|站2|" + site.url("/gone?q={*}")});
+    cache_icons_for({mismatched, site.url("/gone?q={*}")});
+    MainWindow& w = open_window();
+    answers = {MessageAnswer::ok, MessageAnswer::ok};
+    w.engine_menu()->actions()[2]->trigger();
+    for (int i = 0; i < 1000 && w.engine_check_running(); ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(w.engine_check_running());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(utf8_of(messages[0].text), "1 个引擎的编码不符，改用建议的编码？");
+    EXPECT_EQ(utf8_of(messages[1].text), "检测完成：0 个有效，2 个无效。取消勾选无效的引擎？");
+    EXPECT_EQ(utf8_site.request_count(), 3u);  // robots.txt and a visit in either encoding
+    EXPECT_EQ(engine_list().engines[0].encoding, 1);
+    EXPECT_EQ(ticked(), std::vector<int>{0});
+    EXPECT_EQ(read_file_bytes(engine_list_file_path(folder())),
+              local("真|1|站1|" + mismatched + "\r\n假|1|站2|" + site.url("/gone?q={*}") + "\r\n"));
 }
 
 TEST_F(MainWindowTest, SecondClickStopsTheRun) {

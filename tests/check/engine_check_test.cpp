@@ -233,8 +233,8 @@ TEST_P(EngineCheckDrivers, OneSitePerVerdictWithinTheRequestBudget) {
     EXPECT_EQ(apply_checks(list, checks, true, true), engines.size() - 5);
     EXPECT_EQ(check_done_text(totals), local("检测完成：4 个有效，") +
                                            std::to_string(engines.size() - 4) + local(" 个无效"));
-    EXPECT_TRUE(list[0].enabled);                       // ok
-    EXPECT_TRUE(list[2].enabled);                       // gbk: its encoding fixed, so ticked
+    EXPECT_TRUE(list[0].enabled);  // ok
+    EXPECT_TRUE(list[2].enabled);  // gbk: its encoding fixed, so ticked
     EXPECT_EQ(list[2].encoding, engine_encoding_gbk);
     EXPECT_EQ(list[3].encoding, engine_encoding_utf8);  // silent: not a mismatch
     EXPECT_TRUE(list.back().enabled);                   // added after the check

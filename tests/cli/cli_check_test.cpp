@@ -69,9 +69,9 @@ TEST_F(CliCheckTest, AStalledSiteGetsOneAttemptWithinTheTimeoutThenItsVerdict) {
     EXPECT_EQ(check.out, "【慢】超时（超过时限）\n检测完成：0 个有效，1 个无效\n");
     EXPECT_EQ(stalled.request_count(), 1u);
 
-    const ChildResult run = cli({"run", "--engines", engines, "--keywords",
-                                 write_bytes("k.txt", "k\n"), "--timeout", "0.3", "--journal",
-                                 (dir.path() / "j.db").string()});
+    const ChildResult run =
+        cli({"run", "--engines", engines, "--keywords", write_bytes("k.txt", "k\n"), "--timeout",
+             "0.3", "--journal", (dir.path() / "j.db").string()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(run.out.starts_with("(1:1) 【慢】（超时）\n")) << run.out;
     EXPECT_EQ(stalled.request_count(), 2u);

@@ -133,8 +133,7 @@ TEST_F(CliJournalTest, AJournalThatCannotBeKeptIsSaidOnceAndTheRunAndItsReportGo
 TEST_F(CliJournalTest, AFileThatIsNoJournalIsRefusedAndLeftAlone) {
     const std::string list = engines();
     const std::string before = read_file_bytes(list);
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"run", "--engines", list, "--keywords", keywords(), "--journal", list},
              {"runs", "--journal", list},
              {"check", "--engines", list, "--journal", list}}) {

@@ -131,8 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         OutcomeRow{"ResetUnanswered", path("/reset"), VisitError::bad_response, 0, 3, "", false,
                    false},
-        OutcomeRow{"CutShort", path("/short"), VisitError::bad_response, 200, 3, "", false,
-                   false},
+        OutcomeRow{"CutShort", path("/short"), VisitError::bad_response, 200, 3, "", false, false},
         OutcomeRow{"Garbage", path("/garbage"), VisitError::bad_response, 0, 3, "", false, false},
         // Asked to come back later: the run decides when, not an attempt 500 ms on.
         OutcomeRow{"RateLimited", path("/busy"), VisitError::http, 429, 1, "", false, false},
