@@ -41,6 +41,7 @@
 #include "run/trace_run.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
+#include "text/lossless_text.h"
 #include "ui/qt/qt_clipboard.h"
 #include "ui/qt/qt_control_walk.h"
 #include "ui/qt/qt_engine_tree.h"
@@ -60,8 +61,9 @@ void restrict_to_first_processor() {
     (void)sched_setaffinity(0, sizeof(set), &set);
 }
 
+// The keyword box keeps every character typed (text/lossless_text.h).
 QString to_edit_text(std::string_view local_text) {
-    QString text = to_qstring(local_text);
+    QString text = QString::fromStdU16String(lossless_to_utf16(local_text));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return text;
 }
@@ -69,7 +71,7 @@ QString to_edit_text(std::string_view local_text) {
 LocalText from_edit_text(const QString& text) {
     QString crlf = text;
     crlf.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    return from_qstring(crlf);
+    return lossless_from_utf16(crlf.toStdU16String());
 }
 
 // "文本文件(*.txt)|*.txt|全部文件(*.*)|*.*" as a Qt filter: the names already carry their
@@ -157,6 +159,9 @@ void MainWindow::build_controls() {
     interval_ = designed_line_edit(client, "编辑框留痕间隔秒", "0", QRect(456, 378, 90, 26));
     designed_label(client, "标签4", "循环次数：", QRect(560, 378, 80, 26));
     loops_ = designed_line_edit(client, "编辑框留痕次数", "1", QRect(640, 378, 90, 26));
+    // The longest a request of a visit may take; the default is the request paths' own bound.
+    designed_label(client, "标签5", "请求超时秒：", QRect(366, 502, 90, 26));
+    timeout_ = designed_line_edit(client, "编辑框请求超时秒", "120", QRect(456, 502, 90, 26));
 
     start_ = designed_button(client, "按钮开始留痕", "开始留痕", QRect(366, 414, 364, 40));
 
@@ -328,7 +333,10 @@ void MainWindow::on_start_clicked() {
                              [this](const std::string& text) { set_status_text(local(text)); });
     RunServices services;
     services.recorder = &recorder;
+    services.timeout_ms = request_timeout_ms();
+    run_recorder_ = &recorder;
     on_start_button_clicked(*this, services);
+    run_recorder_ = nullptr;
 }
 
 void MainWindow::export_journal_report() {
@@ -477,6 +485,9 @@ void MainWindow::shut_down() {
     // Whatever still runs further up the stack winds down without asking anything.
     if (ProcessHooksScope* hooks = ProcessHooksScope::current()) hooks->set_message_box({});
     request_trace_stop();  // a run or an export under way stops at its next check
+    // The process may end before the run further up the stack gets to its end: its record says
+    // stopped now, so that it is not left running for good.
+    if (run_recorder_) run_recorder_->run_ended(false);
     if (tray_ != nullptr) tray_->hide();
     if (busy_ > 0 && ender_) {
         ender_(0);
@@ -503,6 +514,11 @@ LocalText MainWindow::loop_count_text() {
 
 LocalText MainWindow::interval_text() {
     return from_qstring(interval_->text());
+}
+
+long MainWindow::request_timeout_ms() {
+    // Seconds, read as the interval is; empty, zero or not a number: the paths' own timeouts.
+    return read_interval_ms(from_qstring(timeout_->text()));
 }
 
 std::vector<TraceEngine> MainWindow::engine_snapshot() {

@@ -15,6 +15,7 @@
 
 #include "app/add_engine_dialog.h"
 #include "app/help_window.h"
+#include "journal/run_recorder.h"
 #include "run/export_link_addresses.h"
 #include "run/run_view.h"
 
@@ -125,6 +126,8 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     LocalText keyword_list_text() override;
     LocalText loop_count_text() override;
     LocalText interval_text() override;
+    // The request timeout "编辑框请求超时秒" in milliseconds; 0 for the paths' own timeouts.
+    long request_timeout_ms();
     std::vector<TraceEngine> engine_snapshot() override;
     bool add_engine_dialog_open() override;
     void set_current_engine(int index) override;
@@ -173,6 +176,9 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     QPlainTextEdit* keywords_ = nullptr;
     QLineEdit* interval_ = nullptr;
     QLineEdit* loops_ = nullptr;
+    QLineEdit* timeout_ = nullptr;
+    // The record of the run under way, ended as stopped when the window closes during it.
+    RunRecorder* run_recorder_ = nullptr;
     QPushButton* start_ = nullptr;
     QPushButton* export_ = nullptr;
     QProgressBar* progress_ = nullptr;

@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QDateTime>
 
+#include <algorithm>
+
 #include "app/main_window.h"
 #include "check/check_worker.h"
 #include "engines/engine_list.h"
@@ -67,8 +69,11 @@ void MainWindow::toggle_engine_check() {
     events.notice = [self](const std::string& text) {
         if (self) self->set_status_text(local(text));
     };
+    // The check's own bound, or the window's request timeout when that is shorter.
+    const long setting = request_timeout_ms();
+    const long timeout = setting > 0 ? std::min(setting, kCheckTimeoutMs) : kCheckTimeoutMs;
     check_ = std::make_unique<CheckWorker>(std::move(chosen), default_check_keyword(),
-                                           journal_file_path(folder_), std::move(events));
+                                           journal_file_path(folder_), std::move(events), timeout);
     check_action_->setText(QString::fromUtf8(kStopCaption));
     if (!run_active()) {
         set_progress_maximum(static_cast<int>(check_positions_.size()));
@@ -126,21 +131,45 @@ void MainWindow::on_engine_check_finished(const CheckTotals& totals,
     check_positions_.clear();
     check_action_->setText(QString::fromUtf8(kCheckCaption));
     if (closing_) return;
-    const LocalText counts = std::to_string(totals.valid) + local(" 个有效，") +
-                             std::to_string(totals.invalid) + local(" 个无效");
     // The bar stays, with the outcome on it, until the next run or check.
-    if (!run_active())
-        set_status_text((totals.stopped ? local("检测已停止：") : local("检测完成：")) + counts);
-    if (totals.stopped || totals.invalid == 0) return;
-    MessageRequest question;
-    question.text = local("检测完成：") + counts + local("。取消勾选无效的引擎？");
-    question.caption = local(kCheckCaption);
-    question.buttons = MessageButtons::ok_cancel;
-    question.icon = MessageIcon::question;
-    if (show_message(question) != MessageAnswer::ok || closing_) return;
-    // The engines that still exist, found by name, address and encoding, lose their ticks.
+    const LocalText done = check_done_text(totals);
+    if (!run_active()) set_status_text(done);
     EngineList& list = engine_list();
-    if (apply_checks(list.engines, checks, true, false) == 0) return;
+    bool changed = false;
+    // The suggested encodings first: an engine given the encoding that works stays ticked
+    // (it no longer matches its failed check below).
+    const auto mismatched = std::count_if(checks.begin(), checks.end(), [](const EngineCheck& c) {
+        return !c.abandoned && c.suggested_encoding.has_value();
+    });
+    if (mismatched > 0) {
+        MessageRequest question;
+        question.text = std::to_string(mismatched) + local(" 个引擎的编码不符，改用建议的编码？");
+        question.caption = local(kCheckCaption);
+        question.buttons = MessageButtons::ok_cancel;
+        question.icon = MessageIcon::question;
+        if (show_message(question) == MessageAnswer::ok && !closing_)
+            changed = apply_checks(list.engines, checks, false, true) > 0;
+        if (closing_) return;
+    }
+    const bool still_invalid = std::any_of(checks.begin(), checks.end(), [&](const EngineCheck& c) {
+        return !c.abandoned && c.verdict != Verdict::ok &&
+               std::any_of(list.engines.begin(), list.engines.end(), [&](const TraceEngine& e) {
+                   return e.enabled && e.address == c.engine.address && e.name == c.engine.name &&
+                          e.encoding == c.engine.encoding;
+               });
+    });
+    if (still_invalid) {
+        MessageRequest question;
+        question.text = done + local("。取消勾选无效的引擎？");
+        question.caption = local(kCheckCaption);
+        question.buttons = MessageButtons::ok_cancel;
+        question.icon = MessageIcon::question;
+        if (show_message(question) == MessageAnswer::ok && !closing_)
+            changed = apply_checks(list.engines, checks, true, false) > 0 || changed;
+        if (closing_) return;
+    }
+    if (!changed) return;
+    // The engines that still exist were found by name, address and encoding.
     const int count = std::min(static_cast<int>(list.engines.size()), tree_->item_count());
     for (int i = 0; i < count; ++i) {
         const int state = list.engines[static_cast<std::size_t>(i)].enabled ? 1 : 0;

@@ -19,7 +19,7 @@ std::vector<std::size_t> engines_to_check(const std::vector<TraceEngine>& engine
 
 CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_view keyword,
                           const std::atomic<bool>& stop, const EngineChecked& checked,
-                          Journal* journal, const CheckNotice& notice) {
+                          Journal* journal, const CheckNotice& notice, long timeout_ms) {
     // Every request below, robots.txt included, is given up at its next poll once `stop` is set.
     const AbandonScope abandon(stop);
     SiteRobots robots;
@@ -27,13 +27,21 @@ CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_v
     std::size_t done = 0;
     for (std::size_t i = 0; i < engines.size(); ++i, ++done) {
         if (stop.load()) break;
-        const EngineCheck check = check_engine(engines[i], keyword, robots);
+        const EngineCheck check = check_engine(engines[i], keyword, robots, timeout_ms);
         if (check.abandoned) break;
         tally_check(check, totals, journal, notice);
         if (checked) checked(i, check);
     }
     totals.stopped = done < engines.size();
     return totals;
+}
+
+LocalText check_done_text(const CheckTotals& totals) {
+    const std::string counts = std::to_string(totals.valid) + local(" 个有效，") +
+                               std::to_string(totals.invalid) + local(" 个无效");
+    if (!totals.stopped) return local("检测完成：") + counts;
+    return local("检测已停止：检测了 ") + std::to_string(totals.valid + totals.invalid) +
+           local(" 个引擎，") + counts;
 }
 
 void tally_check(const EngineCheck& check, CheckTotals& totals, Journal*& journal,
@@ -63,9 +71,10 @@ std::size_t apply_checks(std::vector<TraceEngine>& list, const std::vector<Engin
             if (engine.name != check.engine.name || engine.encoding != check.engine.encoding)
                 continue;
             const TraceEngine before = engine;
-            if (untick) engine.enabled = false;
-            if (fix_encoding && check.suggested_encoding)
-                engine.encoding = *check.suggested_encoding;
+            // An engine whose encoding is fixed works again, so it stays ticked.
+            const bool fixed = fix_encoding && check.suggested_encoding;
+            if (fixed) engine.encoding = *check.suggested_encoding;
+            if (untick && !fixed) engine.enabled = false;
             if (engine != before) ++changed;
             break;
         }

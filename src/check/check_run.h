@@ -34,6 +34,10 @@ struct CheckTotals {
     bool stopped = false;     // `stop` ended the check before the last engine
 };
 
+// The last line of a check: "检测完成：N 个有效，M 个无效", or after a stop
+// "检测已停止：检测了 K 个引擎，N 个有效，M 个无效".
+LocalText check_done_text(const CheckTotals& totals);
+
 // Hears each engine as its check ends: its position in `engines` and the result. Called on the
 // runner's thread, never for a check given up on a stop.
 using EngineChecked = std::function<void(std::size_t index, const EngineCheck& check)>;
@@ -44,10 +48,11 @@ using CheckNotice = std::function<void(const std::string& text)>;
 // robots.txt request per site for the whole list. Each check is written to `journal` when one
 // is given; a journal that refuses a write is given up, said once through `notice`, and the
 // check goes on. Once `stop` is set the request in flight is given up and nothing more is
-// checked.
+// checked. No request takes longer than `timeout_ms`.
 CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_view keyword,
                           const std::atomic<bool>& stop, const EngineChecked& checked,
-                          Journal* journal = nullptr, const CheckNotice& notice = {});
+                          Journal* journal = nullptr, const CheckNotice& notice = {},
+                          long timeout_ms = kCheckTimeoutMs);
 
 // Counts a check that ended in `totals` and writes it to `journal` when there is one; a journal
 // that refuses the write is given up (set to null) and said once through `notice`. What every
@@ -58,8 +63,8 @@ void tally_check(const EngineCheck& check, CheckTotals& totals, Journal*& journa
 // What a check changes in an engine list: with `untick`, every engine of `list` that was checked
 // (the same name, address and encoding as a checked one) and whose verdict is not ok is
 // unticked; with `fix_encoding`, an encoding-mismatch engine takes the suggested encoding. Nothing
-// else changes and nothing is removed; engines added or deleted since the check are simply found or
-// not. Returns how many engines changed.
+// else changes and nothing is removed; an engine whose encoding was fixed stays ticked; engines
+// added or deleted since the check are simply found or not. Returns how many engines changed.
 std::size_t apply_checks(std::vector<TraceEngine>& list, const std::vector<EngineCheck>& checks,
                          bool untick, bool fix_encoding);
 

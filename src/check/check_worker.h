@@ -29,9 +29,11 @@ struct CheckWorkerEvents {
 
 class CheckWorker {
   public:
-    // Starts checking `engines` with `keyword` (local text), recording into `journal_file`.
+    // Starts checking `engines` with `keyword` (local text), recording into `journal_file`; no
+    // request takes longer than `timeout_ms`.
     CheckWorker(std::vector<TraceEngine> engines, LocalText keyword,
-                std::filesystem::path journal_file, CheckWorkerEvents events);
+                std::filesystem::path journal_file, CheckWorkerEvents events,
+                long timeout_ms = kCheckTimeoutMs);
     // Stops the check and waits for its thread: within about a second, the request in flight
     // being given up at its next poll.
     ~CheckWorker();

@@ -8,6 +8,7 @@
 #include "net/curl_request.h"
 #include "net/url_parts.h"
 #include "run/page_visit.h"
+#include "text/lossless_text.h"
 
 namespace trasslo {
 namespace {
@@ -18,10 +19,11 @@ struct VerdictNames {
     std::string_view display;  // UTF-8
 };
 
-constexpr std::array<VerdictNames, 10> kVerdicts = {{
+constexpr std::array<VerdictNames, 11> kVerdicts = {{
     {Verdict::unreachable, "unreachable", "无法连接"},
     {Verdict::timeout, "timeout", "超时"},
     {Verdict::tls_error, "tls-error", "证书错误"},
+    {Verdict::rate_limited, "rate-limited", "访问受限"},
     {Verdict::http_error, "http-error", "网页错误"},
     {Verdict::redirect_home, "redirect-home", "跳转首页"},
     {Verdict::encoding_mismatch, "encoding-mismatch", "编码不符"},
@@ -67,6 +69,8 @@ std::optional<Verdict> transport_verdict(const TraceEngine& engine, const VisitO
     switch (visit.error) {
         case VisitError::dns:
         case VisitError::connect:
+        case VisitError::bad_response:
+        case VisitError::too_long:
             return Verdict::unreachable;
         case VisitError::timeout:
             return Verdict::timeout;
@@ -75,6 +79,8 @@ std::optional<Verdict> transport_verdict(const TraceEngine& engine, const VisitO
         default:
             break;
     }
+    if (visit.status == 429 || (visit.status == 503 && visit.retry_after_seconds))
+        return Verdict::rate_limited;
     if (visit.status >= 400) return Verdict::http_error;
     if (ended_at_home(engine.address, visit)) return Verdict::redirect_home;
     return std::nullopt;
@@ -97,8 +103,8 @@ LocalText verdict_display_name(Verdict verdict) {
 }
 
 EngineCheckSteps::EngineCheckSteps(const TraceEngine& engine, std::string_view keyword,
-                                   SiteRobots& robots)
-    : start_(Clock::now()), robots_(robots) {
+                                   SiteRobots& robots, long timeout_ms)
+    : start_(Clock::now()), robots_(robots), timeout_ms_(timeout_ms) {
     check_.engine = engine;
     check_.keyword = LocalText(keyword);
 }
@@ -115,7 +121,7 @@ EngineCheckSteps::Next EngineCheckSteps::next() {
                                      ? check_.engine.encoding
                                      : other_encoding(check_.engine.encoding);
             visit_ = std::make_unique<VisitSteps>(check_.engine.address, check_.keyword, encoding,
-                                                  page_reader(check_.keyword));
+                                                  page_reader(check_.keyword), timeout_ms_);
         } else if (paused_) {
             paused_ = false;
         } else if (visit_->another_attempt()) {
@@ -162,6 +168,7 @@ void EngineCheckSteps::end_visit() {
             check_.robots = *known;
         } else {
             request_ = robots_.fetch_request(check_.visit.address);
+            limit_request_time(*request_, timeout_ms_);
             stage_ = Stage::robots;
             return;
         }
@@ -199,8 +206,9 @@ void EngineCheckSteps::give_up() {
     finish(Verdict::ok);
 }
 
-EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots) {
-    EngineCheckSteps steps(engine, keyword, robots);
+EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots,
+                         long timeout_ms) {
+    EngineCheckSteps steps(engine, keyword, robots, timeout_ms);
     for (;;) {
         switch (steps.next()) {
             case EngineCheckSteps::Next::request:
@@ -222,7 +230,7 @@ CheckRecord check_record(const EngineCheck& check) {
     record.checked_ms = check.checked_ms;
     record.engine = to_utf8(check.engine.name);
     record.address = to_utf8(check.engine.address);
-    record.keyword = to_utf8(check.keyword);
+    record.keyword = lossless_to_utf8(check.keyword);
     record.verdict = verdict_name(check.verdict);
     record.status = check.visit.status;
     record.final_address = check.visit.final_address;
@@ -250,6 +258,7 @@ LocalText check_reason(const CheckRecord& record) {
         case Verdict::tls_error:
             reason = "证书不受信任或握手失败";
             break;
+        case Verdict::rate_limited:
         case Verdict::http_error:
             reason = status;
             break;

@@ -24,11 +24,16 @@
 
 namespace trasslo {
 
+// The longest any request of a check may take unless told otherwise: a stalled site costs the
+// check of a list seconds, not minutes.
+inline constexpr long kCheckTimeoutMs = 20000;
+
 // In the order they are tried.
 enum class Verdict {
     unreachable,        // no answer: the name does not resolve, refused or reset
     timeout,            // the visit hit its deadline
     tls_error,          // certificate not trusted, or the handshake failed
+    rate_limited,       // 429, or 503 with a Retry-After: the site asks to be left alone
     http_error,         // final status 400 or more
     redirect_home,      // redirects ended on "/" without a query; the template's path is not "/"
     encoding_mismatch,  // not shown with the engine's encoding, shown with the other one
@@ -38,13 +43,14 @@ enum class Verdict {
     ok,
 };
 
-// "unreachable", "timeout", "tls-error", "http-error", "redirect-home", "encoding-mismatch",
-// "not-echoed", "robots-disallow", "noindex", "ok"; and back (nothing for another text).
+// "unreachable", "timeout", "tls-error", "rate-limited", "http-error", "redirect-home",
+// "encoding-mismatch", "not-echoed", "robots-disallow", "noindex", "ok"; and back (nothing for
+// another text).
 std::string_view verdict_name(Verdict verdict);
 std::optional<Verdict> verdict_from_name(std::string_view name);
 
-// What the terminal and the window show: "无法连接", "超时", "证书错误", "网页错误", "跳转首页",
-// "编码不符", "不显示关键词", "robots 禁止", "禁止收录", "有效".
+// What the terminal and the window show: "无法连接", "超时", "证书错误", "访问受限", "网页错误",
+// "跳转首页", "编码不符", "不显示关键词", "robots 禁止", "禁止收录", "有效".
 LocalText verdict_display_name(Verdict verdict);
 
 struct EngineCheck {
@@ -74,8 +80,10 @@ class EngineCheckSteps {
   public:
     enum class Next { request, pause, done };
 
-    // The check starts now; `robots` must outlive it.
-    EngineCheckSteps(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots);
+    // The check starts now; `robots` must outlive it. No request takes longer than
+    // `timeout_ms` (0 or less: the request paths' own timeouts).
+    EngineCheckSteps(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots,
+                     long timeout_ms = kCheckTimeoutMs);
     ~EngineCheckSteps();
     EngineCheckSteps(const EngineCheckSteps&) = delete;
     EngineCheckSteps& operator=(const EngineCheckSteps&) = delete;
@@ -101,6 +109,7 @@ class EngineCheckSteps {
     using Clock = std::chrono::steady_clock;
     Clock::time_point start_;
     SiteRobots& robots_;
+    long timeout_ms_;
     EngineCheck check_;
     Stage stage_ = Stage::first_visit;
     std::unique_ptr<VisitSteps> visit_;
@@ -113,7 +122,8 @@ class EngineCheckSteps {
 // calling thread. At most two visits, and a robots.txt request for a site `robots` has not
 // fetched yet. A stop asked through an abandon scope of the thread (net/abandon_scope.h) gives
 // the check up at the request in flight: the result is then `abandoned`.
-EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots);
+EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots,
+                         long timeout_ms = kCheckTimeoutMs);
 
 // The check as the journal keeps it; and back, as far as a verdict, its reason and its time go.
 CheckRecord check_record(const EngineCheck& check);

@@ -22,13 +22,15 @@ using Site = SiteQueue<std::size_t, CheckTurn>;
 class ParallelCheck {
   public:
     ParallelCheck(const std::vector<TraceEngine>& engines, std::string_view keyword, int at_once,
-                  const EngineChecked& checked, Journal* journal, const CheckNotice& notice)
+                  const EngineChecked& checked, Journal* journal, const CheckNotice& notice,
+                  long timeout_ms)
         : engines_(engines),
           keyword_(keyword),
           at_once_(at_once),
           checked_(checked),
           journal_(journal),
-          notice_(notice) {
+          notice_(notice),
+          timeout_ms_(timeout_ms) {
         std::vector<std::size_t> positions(engines.size());
         for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
         sites_ = queue_by_site<CheckTurn>(positions, [&engines](std::size_t i) -> const LocalText& {
@@ -73,8 +75,8 @@ class ParallelCheck {
         Site& site = sites_[s];
         site.busy = true;
         ++active_;
-        site.steps =
-            std::make_unique<EngineCheckSteps>(engines_[site.items.front()], keyword_, robots_);
+        site.steps = std::make_unique<EngineCheckSteps>(engines_[site.items.front()], keyword_,
+                                                        robots_, timeout_ms_);
         step(s);
     }
 
@@ -110,6 +112,7 @@ class ParallelCheck {
     const EngineChecked& checked_;
     Journal* journal_;
     const CheckNotice& notice_;
+    long timeout_ms_;
     SiteRobots robots_;  // one robots.txt per scheme, host and port for the whole list
     std::vector<Site> sites_;
     SiteTransfers transfers_;
@@ -123,10 +126,11 @@ class ParallelCheck {
 CheckTotals check_engines_in_parallel(const std::vector<TraceEngine>& engines,
                                       std::string_view keyword, int sites,
                                       const std::atomic<bool>& stop, const EngineChecked& checked,
-                                      Journal* journal, const CheckNotice& notice) {
+                                      Journal* journal, const CheckNotice& notice,
+                                      long timeout_ms) {
     // The steps look for a stop at the end of each visit, as they do in check_engine.
     const AbandonScope abandon(stop);
-    ParallelCheck check(engines, keyword, std::max(1, sites), checked, journal, notice);
+    ParallelCheck check(engines, keyword, std::max(1, sites), checked, journal, notice, timeout_ms);
     return check.go(stop);
 }
 

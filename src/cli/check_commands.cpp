@@ -1,5 +1,7 @@
 #include "cli/check_commands.h"
 
+#include "text/lossless_text.h"
+
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -59,7 +61,8 @@ int check_command(const CliOptions& options, const fs::path& folder) {
         }
     }
 
-    const LocalText keyword = options.keyword ? local(*options.keyword) : default_check_keyword();
+    const LocalText keyword =
+        options.keyword ? lossless_from_utf8(*options.keyword) : default_check_keyword();
     // In list order whatever the order the checks ended in, so that the report is the one the
     // check one engine after the other writes.
     std::map<std::size_t, EngineCheck> by_position;
@@ -78,13 +81,14 @@ int check_command(const CliOptions& options, const fs::path& folder) {
         };
         const CheckNotice notice = [&view](const std::string& text) { view.show_notice(text); };
         const int sites = parallel_sites(options);
+        const long timeout_ms = request_timeout_ms(options, kCheckTimeoutMs);
         totals = sites > 1 ? check_engines_in_parallel(chosen, keyword, sites, signals.flag(),
-                                                       checked, journal.get(), notice)
+                                                       checked, journal.get(), notice, timeout_ms)
                            : check_engines(chosen, keyword, signals.flag(), checked, journal.get(),
-                                           notice);
+                                           notice, timeout_ms);
         stopped = signals.received();
-        view.finish(local("检测完成：") + std::to_string(totals.valid) + local(" 个有效，") +
-                    std::to_string(totals.invalid) + local(" 个无效"));
+        totals.stopped = totals.stopped || stopped;
+        view.finish(check_done_text(totals));
     }
 
     std::vector<EngineCheck> checks;

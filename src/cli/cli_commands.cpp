@@ -108,8 +108,12 @@ int run_without_visits(TerminalRunView& view, const RunServices& services) {
 int run_command(const CliOptions& options, const ProgramFolders& folders) {
     const std::filesystem::path& folder = folders.data;
     const int sites = parallel_sites(options);
-    const RunOnTerminal run = [sites](TerminalRunView& view, const RunServices& services) {
-        return run_on_terminal(view, services, sites);
+    const long timeout_ms = request_timeout_ms(options, 0);
+    const RunOnTerminal run = [sites, timeout_ms](TerminalRunView& view,
+                                                  const RunServices& services) {
+        RunServices timed = services;
+        timed.timeout_ms = timeout_ms;
+        return run_on_terminal(view, timed, sites);
     };
     if (options.resume) return resume_run(options, folder, run);
     std::string error;
@@ -136,6 +140,7 @@ int run_command(const CliOptions& options, const ProgramFolders& folders) {
     const std::string interval = options.interval.value_or("0");
     if (auto warning = rounds_warning(rounds)) warn(*warning);
     if (auto warning = interval_warning(interval)) warn(*warning);
+    for (const std::string& warning : keyword_warnings(*keywords, *engines)) warn(warning);
     TerminalRunView view(terminal(), std::move(*engines), std::move(*keywords), local(rounds),
                          local(interval));
     return record_run(view, options, folder, shard_has_sites ? run : run_without_visits);
@@ -165,8 +170,8 @@ int export_command(const CliOptions& options, const ProgramFolders& folders) {
 
 int test_command(const CliOptions& options) {
     // fetch_title's visit; a visit that left no trace says why after the title.
-    const VisitOutcome outcome =
-        visit_page(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0);
+    const VisitOutcome outcome = visit_page(local(options.address), trace_test_keyword(),
+                                            options.utf8 ? 1 : 0, request_timeout_ms(options, 0));
     std::printf("%s\n", terminal_line(outcome.title + visit_failure_reason(outcome)).c_str());
     return outcome.left_trace() ? exit_ok : exit_failed;
 }
@@ -226,6 +231,10 @@ int run_cli(const std::vector<std::string>& args, const ProgramFolders& folders)
         std::fprintf(stderr, "trasslo-cli：无法创建目录 %s 或 %s\n", folders.settings.c_str(),
                      folders.data.c_str());
     const std::filesystem::path& program_folder = folders.data;
+    // A file named as a journal that is none is refused before anything is done with it.
+    for (const std::string& journal : options.journals)
+        if (std::string foreign = foreign_journal_file(journal); !foreign.empty())
+            return input_error(foreign);
     switch (options.command) {
         case Command::run:
             return run_command(options, folders);

@@ -36,7 +36,7 @@ constexpr const char* inputs_help =
 constexpr const char* run_help =
     "用法：trasslo-cli run [--engines FILE] [--keywords FILE] [--rounds N]\n"
     "                      [--interval SECONDS] [--journal FILE] [--report FILE]\n"
-    "                      [--parallel N] [--shard K/N]\n"
+    "                      [--parallel N] [--shard K/N] [--timeout SECONDS]\n"
     "       trasslo-cli run --resume [--journal FILE] [--report FILE] [--parallel N]\n"
     "\n"
     "对每一轮、每个关键词、每个打勾的留痕引擎访问一次留痕地址。每次访问输出一行\n"
@@ -49,6 +49,8 @@ constexpr const char* run_help =
 constexpr const char* run_help_tail =
     "  --rounds N         循环次数（默认 1；不是正整数时为 1）\n"
     "  --interval SECONDS 每次访问后暂停的秒数，可带小数（默认 0）\n"
+    "  --timeout SECONDS  每个请求最多等待的秒数，可带小数（默认：连接 30 秒、整个请求\n"
+    "                     120 秒）；超时的访问不再重试\n"
     "  --journal FILE     留痕记录（默认：程序目录的“留痕记录.db”）；每次访问都记在这里\n"
     "  --report FILE      留痕结束时把这次的访问写成报告（.csv 或 .jsonl）\n"
     "  --resume           继续留痕记录中最近一次没有完成的留痕：用当时记录的引擎、关键词、\n"
@@ -98,13 +100,14 @@ constexpr const char* export_help_tail =
     "  --shard K/N        只导出分片 K 的网站的地址（共 N 片）\n";
 
 constexpr const char* test_help =
-    "用法：trasslo-cli test ADDRESS [--utf8]\n"
+    "用法：trasslo-cli test ADDRESS [--utf8] [--timeout SECONDS]\n"
     "\n"
     "留痕测试：用测试关键词访问留痕地址 ADDRESS（{*} 为关键词的位置），输出网页标题。\n"
     "没有留下痕迹时在标题后说明原因（如“（无法连接）”），退出状态 1。\n"
     "\n"
     "选项：\n"
-    "  --utf8             关键词按 UTF-8 编码（默认 GBK）\n";
+    "  --utf8             关键词按 UTF-8 编码（默认 GBK）\n"
+    "  --timeout SECONDS  每个请求最多等待的秒数\n";
 
 constexpr const char* engines_help =
     "用法：trasslo-cli engines [--engines FILE]\n"
@@ -156,13 +159,14 @@ constexpr const char* dedupe_help =
 constexpr const char* check_help =
     "用法：trasslo-cli check [--engines FILE] [--keyword WORD] [--all] [--report FILE]\n"
     "                        [--untick] [--fix-encoding] [--journal FILE] [--parallel N]\n"
-    "                        [--shard K/N]\n"
+    "                        [--shard K/N] [--timeout SECONDS]\n"
     "\n"
     "按列表顺序检测打勾的留痕引擎（加 --all 时检测全部）：用关键词访问一次留痕地址，\n"
     "必要时换一种编码（GBK 与 UTF-8）再访问一次，并读取网站的 robots.txt（每个网站一次）。\n"
     "每个引擎输出一行，如“【引擎名称】有效”或“【引擎名称】不显示关键词（状态码 200）”，\n"
     "最后输出“检测完成：N 个有效，M 个无效”。结论依次为：无法连接、超时、证书错误、\n"
-    "网页错误、跳转首页、编码不符、不显示关键词、robots 禁止、禁止收录，都不是时为有效。\n"
+    "访问受限、网页错误、跳转首页、编码不符、不显示关键词、robots "
+    "禁止、禁止收录，都不是时为有效。\n"
     "每次检测都记在留痕记录中。标准错误是终端时在那里显示进度条。SIGINT 或 SIGTERM\n"
     "停止检测（退出状态 130）。没有要检测的引擎时退出状态 1。\n"
     "\n"
@@ -175,7 +179,8 @@ constexpr const char* check_help =
     "                     verdict,status,final_address,charset,echoed,noindex,robots,\n"
     "                     suggested_encoding,elapsed_ms,title\n"
     "  --untick           取消勾选检测过而结论不是有效的引擎，并保存列表（其他不变）\n"
-    "  --fix-encoding     把编码不符的引擎改为建议的编码，并保存列表\n"
+    "  --fix-encoding     把编码不符的引擎改为建议的编码，并保存列表（改过的引擎保持打勾）\n"
+    "  --timeout SECONDS  每个请求最多等待的秒数，可带小数（默认 20）\n"
     "  --journal FILE     留痕记录（默认：程序目录的“留痕记录.db”）\n"
     "  --parallel N       同时检测 N 个网站（1 到 256，默认 1）。同一网站（按公共后缀表\n"
     "                     取可注册域名）同时只有一个请求，robots.txt 也算；结论与逐个检测\n"

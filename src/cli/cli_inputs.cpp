@@ -12,6 +12,7 @@
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
 #include "text/charset.h"
+#include "text/lossless_text.h"
 
 namespace trasslo::cli {
 namespace {
@@ -101,8 +102,9 @@ std::optional<LocalText> load_keywords(const std::optional<std::string>& file,
                     *refusal + "，不是文本文件";
             return std::nullopt;
         }
+        // Every character of the file is kept, those GBK lacks included.
         return without_blank_lines(normalize_line_ends(
-            until_zero(decode_bytes_to_local_text(std::string_view(with_utf16_mark(*bytes))))));
+            until_zero(decode_lossless(std::string_view(with_utf16_mark(*bytes))))));
     }
     // The keyword list the main window saved: only look when its settings file exists, so that
     // asking does not create one.

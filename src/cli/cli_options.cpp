@@ -2,6 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "engines/engine_import.h"
@@ -55,6 +59,7 @@ void run_options(CLI::App& app, CliOptions& options) {
     add_journal(app, options, false);
     add_value(app, "--report", options.report);
     add_flag(app, "--resume", options.resume);
+    add_value(app, "--timeout", options.timeout);
     add_site_options(app, options);
 }
 
@@ -80,6 +85,7 @@ void export_options(CLI::App& app, CliOptions& options) {
 void test_options(CLI::App& app, CliOptions& options) {
     app.add_option("ADDRESS", options.address);
     add_flag(app, "--utf8", options.utf8);
+    add_value(app, "--timeout", options.timeout);
 }
 
 void engines_options(CLI::App& app, CliOptions& options) {
@@ -109,6 +115,7 @@ void check_options(CLI::App& app, CliOptions& options) {
     add_value(app, "--report", options.report);
     add_flag(app, "--untick", options.untick);
     add_flag(app, "--fix-encoding", options.fix_encoding);
+    add_value(app, "--timeout", options.timeout);
     add_journal(app, options, false);
     add_site_options(app, options);
 }
@@ -119,9 +126,27 @@ void completion_options(CLI::App& app, CliOptions& options) {
     app.add_option("SHELL", options.shell);
 }
 
+// --timeout SECONDS as seconds: a plain decimal number above 0 and at most an hour.
+std::optional<double> timeout_seconds(const std::string& text) {
+    if (text.empty() || text.size() > 12 ||
+        text.find_first_not_of("0123456789.") != std::string::npos)
+        return std::nullopt;
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !(seconds > 0) || seconds > 3600) return std::nullopt;
+    return seconds;
+}
+
+std::string timeout_needs(const CliOptions& options) {
+    if (options.timeout && !timeout_seconds(*options.timeout))
+        return "--timeout 的值须为大于 0、不超过 3600 的秒数：" + *options.timeout;
+    return "";
+}
+
 // What a command needs beyond its options' syntax; the usage error, or "" when it is met.
 std::string test_needs(const CliOptions& options) {
-    return options.address.empty() ? "test 命令缺少网址" : "";
+    if (options.address.empty()) return "test 命令缺少网址";
+    return timeout_needs(options);
 }
 
 std::string export_needs(const CliOptions& options) {
@@ -132,6 +157,7 @@ std::string export_needs(const CliOptions& options) {
 std::string run_needs(const CliOptions& options) {
     if (options.report && !options.report->empty() && !report_format_of(*options.report))
         return "--report 的文件名须以 .csv 或 .jsonl 结尾";
+    if (std::string error = timeout_needs(options); !error.empty()) return error;
     return site_options_needs(options);
 }
 
@@ -147,6 +173,7 @@ std::string report_needs(const CliOptions& options) {
 
 std::string check_needs(const CliOptions& options) {
     if (options.keyword && options.keyword->empty()) return "--keyword 的关键词为空";
+    if (std::string error = timeout_needs(options); !error.empty()) return error;
     return site_options_needs(options);
 }
 
@@ -338,6 +365,12 @@ std::vector<CommandSummary> command_summaries() {
         summaries.push_back(std::move(summary));
     }
     return summaries;
+}
+
+long request_timeout_ms(const CliOptions& options, long fallback) {
+    if (!options.timeout) return fallback;
+    const std::optional<double> seconds = timeout_seconds(*options.timeout);
+    return seconds ? std::max(1L, static_cast<long>(*seconds * 1000)) : fallback;
 }
 
 std::string_view command_name(Command command) {

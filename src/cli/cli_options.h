@@ -56,6 +56,7 @@ struct CliOptions {
     std::optional<std::string> parallel;    // --parallel N, sites visited at once (1 to 256)
     std::optional<std::string> shard;       // --shard K/N, this process's share of the sites
     std::string shell;                      // completion SHELL
+    std::optional<std::string> timeout;     // --timeout SECONDS, the longest a request may take
 };
 
 struct ParseResult {
@@ -86,6 +87,9 @@ struct CommandSummary {
 };
 // Every command a user types, in the order of the table; hidden ones (completion) left out.
 std::vector<CommandSummary> command_summaries();
+// --timeout SECONDS in milliseconds; `fallback` when it is not given. The value was checked by
+// parse_command_line: a number of seconds above 0, at most 3600.
+long request_timeout_ms(const CliOptions& options, long fallback);
 
 // The name a command is typed as ("run", "export", ...).
 std::string_view command_name(Command command);

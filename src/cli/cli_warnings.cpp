@@ -1,12 +1,50 @@
 #include "cli/cli_warnings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
 #include "engines/engine_list_file.h"
+#include "net/visit_outcome.h"
 #include "run/trace_run.h"
+#include "text/lossless_text.h"
+#include "text/url_encode.h"
 
 namespace trasslo::cli {
+
+std::vector<std::string> keyword_warnings(std::string_view keyword_list_text,
+                                          const std::vector<TraceEngine>& engines) {
+    std::vector<std::string> warnings;
+    const std::vector<LocalText> keywords = split_text(keyword_list_text, "\r\n");
+    const bool gbk_engine = std::any_of(engines.begin(), engines.end(), [](const TraceEngine& e) {
+        return e.enabled && e.encoding != engine_encoding_utf8;
+    });
+    for (std::size_t i = 0; i < keywords.size(); ++i) {
+        const LocalText& keyword = keywords[i];
+        const std::string line = std::to_string(i + 1);
+        const bool too_long =
+            std::any_of(engines.begin(), engines.end(), [&](const TraceEngine& e) {
+                return e.enabled &&
+                       fill_template(e.address, keyword, e.encoding == 1).size() > kMaxAddressBytes;
+            });
+        if (too_long) {
+            std::size_t cut = 0;  // about 60 bytes, at a character boundary
+            while (cut < keyword.size() && cut < 60)
+                cut += is_gbk_lead_byte(static_cast<unsigned char>(keyword[cut])) ? 2 : 1;
+            const std::string start = lossless_to_utf8(keyword.substr(0, cut));
+            warnings.push_back("trasslo-cli：警告：第 " + line + " 行的关键词“" + start +
+                               "…”太长，网址超过 " + std::to_string(kMaxAddressBytes) +
+                               " 字节，不会访问");
+            continue;
+        }
+        if (gbk_engine && has_characters_gbk_lacks(keyword))
+            warnings.push_back("trasslo-cli：警告：关键词“" + lossless_to_utf8(keyword) +
+                               "”中有 GBK 没有的字符，GBK 编码的引擎收到的是“" +
+                               to_utf8(lossless_to_gbk_best_fit(keyword)) + "”");
+    }
+    return warnings;
+}
+
 namespace {
 
 std::string warning(const std::string& text) {

@@ -113,7 +113,9 @@ MessageAnswer TerminalRunView::show_run_message(const MessageRequest& request) {
         draw_bar();
         return MessageAnswer::cancel;
     }
-    std::fprintf(terminal_.out, "%s\n", terminal_line(request.text).c_str());
+    // The final message's lines stay lines.
+    for (const LocalText& line : split_text(request.text, "\n"))
+        std::fprintf(terminal_.out, "%s\n", terminal_line(line).c_str());
     std::fflush(terminal_.out);
     return MessageAnswer::ok;
 }
@@ -166,7 +168,9 @@ TerminalExportView::TerminalExportView(Terminal terminal, std::filesystem::path 
 
 MessageAnswer TerminalExportView::show_export_message(const MessageRequest& request) {
     if (request.text == local("选择的文件路径无法写出，请更换！")) return MessageAnswer::ok;
-    std::fprintf(terminal_.out, "%s\n", terminal_line(request.text).c_str());
+    // The final message's lines stay lines.
+    for (const LocalText& line : split_text(request.text, "\n"))
+        std::fprintf(terminal_.out, "%s\n", terminal_line(line).c_str());
     std::fflush(terminal_.out);
     return MessageAnswer::ok;
 }

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <fstream>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -12,6 +14,7 @@
 #include "base/process_exists.h"
 #include "files/system_error_text.h"
 #include "journal/visit_log.h"
+#include "text/lossless_text.h"
 
 namespace trasslo {
 namespace {
@@ -208,9 +211,27 @@ Journal::~Journal() {
     sqlite3_close_v2(db_);
 }
 
+std::string foreign_journal_file(const fs::path& file) {
+    static constexpr std::string_view kHeader{"SQLite format 3\0", 16};
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) return "";
+    const auto size = fs::file_size(file, ec);
+    if (ec || size == 0) return "";
+    std::ifstream in(file, std::ios::binary);
+    char start[16] = {};
+    in.read(start, sizeof start);
+    if (!in && in.gcount() == 0) return "";  // unreadable: opening it says why
+    if (std::string_view(start, static_cast<std::size_t>(in.gcount())) == kHeader) return "";
+    return file.string() + " 不是留痕记录（不是 SQLite 数据库），未作改动";
+}
+
 std::unique_ptr<Journal> Journal::open(const fs::path& file, Mode mode, std::string& error,
                                        std::optional<fs::path>* set_aside) {
     const std::string name = file.string();
+    if (std::string foreign = foreign_journal_file(file); !foreign.empty()) {
+        error = std::move(foreign);
+        return nullptr;
+    }
     for (int tries = 0; tries < 2; ++tries) {
         sqlite3* db = nullptr;
         const int flags = mode == Mode::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
@@ -392,7 +413,13 @@ VisitRow make_visit_row(std::int64_t run, const VisitPosition& position, std::st
     row.round = position.round;
     row.keyword_index = position.keyword;
     row.engine_index = position.engine;
-    row.keyword = to_utf8(keyword);
+    row.keyword = lossless_to_utf8(keyword);
+    if (outcome.error == VisitError::too_long && row.keyword.size() > kKeptAddressBytes) {
+        // A keyword too long to visit is kept by its start, as its address is.
+        std::size_t cut = kKeptAddressBytes;
+        while (cut > 0 && (static_cast<unsigned char>(row.keyword[cut]) & 0xC0) == 0x80) --cut;
+        row.keyword.resize(cut);
+    }
     row.engine = to_utf8(engine.name);
     row.address_template = to_utf8(engine.address);
     row.encoding = engine.encoding;
@@ -521,7 +548,7 @@ std::optional<std::vector<RunSummary>> Journal::runs() {
     Statement query(db_,
                     "SELECT r.id, r.started_at, r.source, r.state,"
                     " (SELECT COUNT(*) FROM visits v WHERE v.run_id = r.id),"
-                    " (SELECT COUNT(*) FROM visits v WHERE v.run_id = r.id AND v.echoed)"
+                    " (SELECT COUNT(*) FROM visits v WHERE v.run_id = r.id AND v.echoed), r.pid"
                     " FROM runs r ORDER BY r.id");
     if (!query.valid()) {
         fail("无法读取留痕记录");
@@ -530,8 +557,14 @@ std::optional<std::vector<RunSummary>> Journal::runs() {
     std::vector<RunSummary> out;
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
+        std::string state(query.text(3));
+        // A run still marked running whose process is gone was killed: it can be resumed.
+        const std::int64_t pid = query.integer(6);
+        if (state == "running" && pid != static_cast<std::int64_t>(::getpid()) &&
+            !process_exists(pid))
+            state = "interrupted";
         out.push_back(RunSummary{query.integer(0), query.integer(1), std::string(query.text(2)),
-                                 std::string(query.text(3)), query.integer(4), query.integer(5)});
+                                 std::move(state), query.integer(4), query.integer(5)});
     }
     if (result != SQLITE_DONE) {
         fail("无法读取留痕记录");

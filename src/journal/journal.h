@@ -66,10 +66,15 @@ struct RunSummary {
     std::int64_t id = 0;
     std::int64_t started_ms = 0;  // Unix time in milliseconds
     std::string source;
-    std::string state;
+    std::string state;        // run_state_name's, or "interrupted": running, its process gone
     std::int64_t visits = 0;  // visits recorded
     std::int64_t echoed = 0;  // of those, visits whose page showed the keyword
 };
+
+// Why `file` is no journal and must be left alone: a file that does not begin with SQLite's
+// header (an engine list named by mistake, say) is refused rather than set aside as corrupt.
+// Empty (UTF-8, naming the file) when the file is missing, empty or an SQLite database.
+std::string foreign_journal_file(const std::filesystem::path& file);
 
 class Journal {
   public:
@@ -79,7 +84,8 @@ class Journal {
     };
 
     // Opens `file`. Nothing, with `error` set (UTF-8, naming the file and the reason), when it
-    // cannot be used. When a corrupt file was set aside, `set_aside` receives its new name.
+    // cannot be used; a file that is no SQLite database (foreign_journal_file) is left as it is.
+    // When a corrupt database was set aside, `set_aside` receives its new name.
     static std::unique_ptr<Journal> open(const std::filesystem::path& file, Mode mode,
                                          std::string& error,
                                          std::optional<std::filesystem::path>* set_aside = nullptr);

@@ -167,6 +167,12 @@ HttpResponse CurlExchange::finish(CURLcode result, bool cancelled) {
         response_.error = RequestError::none;
     } else {
         response_.error = map_curl_error(result);
+        // A reply curl refuses as no HTTP (an HTTP/0.9 one, say) came over a connection the
+        // site accepted: a broken answer, not a bad address.
+        long connects = 0;
+        if (response_.error == RequestError::bad_address &&
+            curl_easy_getinfo(easy_, CURLINFO_NUM_CONNECTS, &connects) == CURLE_OK && connects > 0)
+            response_.error = RequestError::transfer;
     }
     if (!response_.ok()) {
         response_.body.clear();

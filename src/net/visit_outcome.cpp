@@ -1,12 +1,14 @@
 #include "net/visit_outcome.h"
 
 #include <chrono>
+#include <ctime>
 #include <utility>
 
 #include "base/event_pump.h"
 #include "net/abandon_scope.h"
 #include "net/http_client.h"
 #include "net/page_request.h"
+#include "net/retry_after.h"
 #include "text/charset.h"
 #include "text/html_entities.h"
 #include "text/markers.h"
@@ -22,6 +24,10 @@ std::string_view visit_error_name(VisitError error) {
             return "dns";
         case VisitError::connect:
             return "connect";
+        case VisitError::bad_response:
+            return "bad-response";
+        case VisitError::too_long:
+            return "too-long";
         case VisitError::tls:
             return "tls";
         case VisitError::timeout:
@@ -55,9 +61,10 @@ VisitError visit_error_of(RequestError error, long status) {
             return VisitError::too_large;
         case RequestError::redirect_loop:
             return VisitError::redirect_loop;
+        case RequestError::transfer:
+            return VisitError::bad_response;
         case RequestError::bad_address:
         case RequestError::connect:
-        case RequestError::transfer:
         case RequestError::other:
             return VisitError::connect;
     }
@@ -83,24 +90,43 @@ std::string_view charset_name(int code) {
     }
 }
 
+void limit_request_time(HttpRequest& request, long timeout_ms) {
+    if (timeout_ms <= 0) return;
+    auto bound = [timeout_ms](long& limit) {
+        if (limit <= 0 || limit > timeout_ms) limit = timeout_ms;
+    };
+    bound(request.deadline_ms);
+    bound(request.connect_timeout_ms);
+    if (request.receive_timeout_ms > timeout_ms) request.receive_timeout_ms = timeout_ms;
+}
+
 VisitSteps::VisitSteps(std::string_view address_template, std::string_view keyword, int encoding,
-                       PageReader read_page)
-    : start_(Clock::now()), read_page_(std::move(read_page)) {
+                       PageReader read_page, long timeout_ms)
+    : start_(Clock::now()), read_page_(std::move(read_page)), timeout_ms_(timeout_ms) {
     client_.initialise();
     secure_ = ascii_lower(address_template.substr(0, 8)) == "https://";
     outcome_.address = fill_template(address_template, keyword, encoding == 1);
+    if (outcome_.address.size() > kMaxAddressBytes) {
+        outcome_.address.resize(kKeptAddressBytes);
+        outcome_.error = VisitError::too_long;
+    }
 }
 
 std::optional<HttpRequest> VisitSteps::begin_attempt() {
-    ++outcome_.attempts;
     another_ = false;
+    if (outcome_.error == VisitError::too_long) return std::nullopt;  // never requested
+    ++outcome_.attempts;
     std::optional<HttpRequest> request;
     try {
         request = secure_ ? page_request_prepare(outcome_.address)
                           : client_.bytes_request(outcome_.address);
     } catch (...) {
     }
-    if (!request) finish_attempt(unrequestable_exchange());
+    if (!request) {
+        finish_attempt(unrequestable_exchange());
+    } else {
+        limit_request_time(*request, timeout_ms_);
+    }
     return request;
 }
 
@@ -121,16 +147,27 @@ bool VisitSteps::finish_attempt(HttpResponse exchange) {
     outcome_.bytes = exchange.received_bytes;
     outcome_.error = visit_error_of(exchange.error, exchange.status);
     last_headers_ = exchange.raw_headers;
+    // A site that asks to be left alone gets no attempt 500 ms later; the run decides when.
+    const bool slow_down = exchange.status == 429 || exchange.status == 503;
+    outcome_.retry_after_seconds =
+        slow_down ? retry_after_seconds(exchange.raw_headers, std::time(nullptr)) : std::nullopt;
 
     const DecodedText page = decode_to_local_text(bytes_view(body), 0);
     outcome_.charset = body.empty() ? "" : std::string(charset_name(page.code));
-    if (read_page_) read_page_(page.text, exchange.raw_headers, outcome_);
+    if (read_page_) {
+        // A UTF-8 page as it came, so that characters GBK lacks can be found in it too.
+        std::string_view utf8 = bytes_view(body);
+        if (page.code == 2 && utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
+        read_page_(page.code == 2 ? std::string(utf8) : to_utf8(page.text), exchange.raw_headers,
+                   outcome_);
+    }
 
     long position = 0;
     const LocalText title =
         slice_between_markers_lenient(page.text, "<title>", "</title>", position);
     if (!title.empty()) outcome_.title = decode_html_entities(title);
-    another_ = title.empty() && !outcome_.abandoned && outcome_.attempts < kVisitAttempts;
+    another_ = title.empty() && !outcome_.abandoned && outcome_.error != VisitError::timeout &&
+               !slow_down && outcome_.attempts < kVisitAttempts;
     return another_;
 }
 
@@ -146,8 +183,8 @@ VisitOutcome VisitSteps::take_outcome() {
 }
 
 VisitOutcome make_visit(std::string_view address_template, std::string_view keyword, int encoding,
-                        const PageReader& read_page) {
-    VisitSteps steps(address_template, keyword, encoding, read_page);
+                        const PageReader& read_page, long timeout_ms) {
+    VisitSteps steps(address_template, keyword, encoding, read_page, timeout_ms);
     for (;;) {
         if (std::optional<HttpRequest> request = steps.begin_attempt())
             steps.finish_attempt(perform_request(*request));

@@ -21,7 +21,9 @@ namespace trasslo {
 enum class VisitError {
     none,
     dns,            // the host name does not resolve
-    connect,        // refused, unreachable, reset, closed, or an answer that is not HTTP
+    connect,        // refused or unreachable
+    bad_response,   // the site took the request, then closed, reset, cut its answer short or
+                    // answered something that is not HTTP
     tls,            // handshake failed or certificate not trusted
     timeout,        // a step or the whole exchange ran out of time
     too_large,      // the body went over the size cap
@@ -29,10 +31,17 @@ enum class VisitError {
     http,           // the final status is 400 or more
     rate_limited,   // the site kept answering 429 or 503 (parallel runs)
     site_down,      // not visited: the site failed too many visits in a row (parallel runs)
+    too_long,       // not visited: the address is longer than kMaxAddressBytes
 };
 
-// The report's name of an error class: "", "dns", "connect", "tls", "timeout", "too-large",
-// "redirect-loop", "http", "rate-limited" or "site-down".
+// The longest address a visit requests; sites and proxies refuse longer ones, and a keyword
+// that makes one is a mistake (a whole file pasted as one line).
+inline constexpr std::size_t kMaxAddressBytes = 8192;
+// How much of an address too long to visit the outcome keeps.
+inline constexpr std::size_t kKeptAddressBytes = 256;
+
+// The report's name of an error class: "", "dns", "connect", "bad-response", "tls", "timeout",
+// "too-large", "redirect-loop", "http", "rate-limited", "site-down" or "too-long".
 std::string_view visit_error_name(VisitError error);
 
 // The class of an exchange that ended with `error` after a final response of `status` (0 when
@@ -53,6 +62,8 @@ struct VisitOutcome {
     bool echoed = false;          // the page's text shows the keyword (read by run/page_visit.h)
     bool noindex = false;         // a robots meta tag or an X-Robots-Tag header says noindex
     VisitError error = VisitError::none;
+    // What the Retry-After of a last answer 429 or 503 asks for, in seconds; none without one.
+    std::optional<long long> retry_after_seconds;
     bool abandoned = false;  // given up on a stop (net/abandon_scope.h): no outcome to keep
 
     // A visit leaves a trace when it was not given up and its final response was a page: a
@@ -62,13 +73,16 @@ struct VisitOutcome {
     }
 };
 
-// Reads an attempt's page (local text) and raw response headers into the outcome's page facts
-// (echoed, noindex). The request layer parses no HTML itself: a caller that wants those facts
-// supplies the reader (run/page_visit.h), and fetch_title, which needs only the title, none.
+// Reads an attempt's page (UTF-8, every character the page had) and raw response headers into the
+// outcome's page facts (echoed, noindex). The request layer parses no HTML itself: a caller that
+// wants those facts supplies the reader (run/page_visit.h), and fetch_title, which needs only the
+// title, none.
 using PageReader =
-    std::function<void(std::string_view page, std::string_view raw_headers, VisitOutcome&)>;
+    std::function<void(std::string_view page_utf8, std::string_view raw_headers, VisitOutcome&)>;
 
-// A visit's attempts are at most three, while the title is empty, with a pause between them.
+// A visit's attempts are at most three, while the title is empty, with a pause between them. An
+// attempt that timed out is the last: a site that did not answer in time will not answer a
+// moment later.
 inline constexpr int kVisitAttempts = 3;
 inline constexpr long kAttemptPauseMs = 500;
 
@@ -79,8 +93,10 @@ inline constexpr long kAttemptPauseMs = 500;
 //   while another_attempt(): pause kAttemptPauseMs and go again; then take_outcome().
 class VisitSteps {
   public:
+    // `timeout_ms` > 0 is the longest any request of the visit may take; 0 keeps the request
+    // paths' own timeouts.
     VisitSteps(std::string_view address_template, std::string_view keyword, int encoding,
-               PageReader read_page = {});
+               PageReader read_page = {}, long timeout_ms = 0);
     VisitSteps(const VisitSteps&) = delete;
     VisitSteps& operator=(const VisitSteps&) = delete;
 
@@ -106,6 +122,7 @@ class VisitSteps {
     HttpClient client_;  // the request object of the http path, kept across attempts
     bool secure_ = false;
     bool another_ = false;
+    long timeout_ms_ = 0;
     std::string last_headers_;
     VisitOutcome outcome_;
 };
@@ -113,7 +130,11 @@ class VisitSteps {
 // Makes the visit fetch_title makes and returns its outcome; fetch_title is this visit's title.
 // `read_page`, when given, reads every attempt's page, so the last attempt's facts stand.
 VisitOutcome make_visit(std::string_view address_template, std::string_view keyword, int encoding,
-                        const PageReader& read_page = {});
+                        const PageReader& read_page = {}, long timeout_ms = 0);
+
+// Bounds every time limit of `request` by `timeout_ms` (the whole exchange included); a
+// `timeout_ms` of 0 or less leaves the request as it is.
+void limit_request_time(HttpRequest& request, long timeout_ms);
 
 // The charset name of a charset code of text/charset.h (1 to 6); empty for any other.
 std::string_view charset_name(int code);

@@ -90,7 +90,7 @@ std::uint64_t write_link_addresses(std::FILE* out, std::string_view keyword_list
             if (engine.enabled) {
                 const int utf8 = engine.encoding == engine_encoding_utf8 ? 1 : 0;
                 if (!have_encoded[utf8]) {
-                    encoded[utf8] = url_encode(keyword, utf8 == 1);
+                    encoded[utf8] = encode_keyword(keyword, utf8 == 1);
                     have_encoded[utf8] = true;
                 }
                 CutTemplate& cut = cuts[k];

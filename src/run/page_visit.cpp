@@ -6,6 +6,7 @@
 #include "html/keyword_echo.h"
 #include "html/robots_directives.h"
 #include "text/local_text.h"
+#include "text/lossless_text.h"
 
 namespace trasslo {
 namespace {
@@ -24,16 +25,17 @@ bool headers_forbid_indexing(std::string_view raw_headers) {
 }  // namespace
 
 PageReader page_reader(std::string_view keyword) {
-    return [keyword_utf8 = to_utf8(keyword)](std::string_view page, std::string_view raw_headers,
-                                             VisitOutcome& outcome) {
-        const HtmlPage reading = read_html_page(to_utf8(page));
+    return [keyword_utf8 = lossless_to_utf8(keyword)](
+               std::string_view page_utf8, std::string_view raw_headers, VisitOutcome& outcome) {
+        const HtmlPage reading = read_html_page(page_utf8);
         outcome.echoed = text_echoes_keyword(reading.text, keyword_utf8);
         outcome.noindex = reading.noindex || headers_forbid_indexing(raw_headers);
     };
 }
 
-VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding) {
-    return make_visit(address_template, keyword, encoding, page_reader(keyword));
+VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding,
+                        long timeout_ms) {
+    return make_visit(address_template, keyword, encoding, page_reader(keyword), timeout_ms);
 }
 
 }  // namespace trasslo

@@ -11,6 +11,8 @@ namespace trasslo {
 // The reader of each attempt's page: echo of `keyword` (local text) and noindex.
 PageReader page_reader(std::string_view keyword);
 
-VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding);
+// `timeout_ms` > 0: the longest any request of the visit may take.
+VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding,
+                        long timeout_ms = 0);
 
 }  // namespace trasslo

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/event_pump.h"
-#include "net/retry_after.h"
 #include "run/format_duration.h"
 #include "run/page_visit.h"
 #include "run/run_state.h"
@@ -35,25 +34,25 @@ struct SiteTurn {
     std::unique_ptr<VisitSteps> steps;
     Clock::time_point attempt_at{};  // the next attempt of a visit whose title was empty
     bool between_attempts = false;
-    int retry_after_retries = 0;  // of the visit at the front
-    int backoff_retries = 0;
+    RateLimitWaits waits;  // of the visit at the front
 };
 using Site = SiteQueue<PlannedVisit, SiteTurn>;
 
-bool asks_to_slow_down(long status) {
-    return status == 429 || status == 503;
-}
-
 bool counts_as_down(VisitError error) {
     return error == VisitError::dns || error == VisitError::connect ||
-           error == VisitError::timeout || error == VisitError::tls;
+           error == VisitError::bad_response || error == VisitError::timeout ||
+           error == VisitError::tls;
 }
 
 class ParallelRun {
   public:
     ParallelRun(RunView& view, RunRecorder* recorder, const ParallelSettings& settings,
-                RunReport& report)
-        : view_(view), recorder_(recorder), settings_(settings), report_(report) {}
+                RunReport& report, long timeout_ms)
+        : view_(view),
+          recorder_(recorder),
+          settings_(settings),
+          report_(report),
+          timeout_ms_(timeout_ms) {}
 
     // Groups the plan by site, keeping each site's visits in plan order.
     // Groups the plan by site, keeping each site's visits in plan order.
@@ -116,9 +115,9 @@ class ParallelRun {
         const PlannedVisit& visit = site.items.front();
         site.busy = true;
         ++active_;
-        site.steps =
-            std::make_unique<VisitSteps>(visit.engine.address, *visit.keyword,
-                                         visit.engine.encoding, page_reader(*visit.keyword));
+        site.steps = std::make_unique<VisitSteps>(visit.engine.address, *visit.keyword,
+                                                  visit.engine.encoding,
+                                                  page_reader(*visit.keyword), timeout_ms_);
         begin_attempt(s);
     }
 
@@ -141,7 +140,6 @@ class ParallelRun {
             site.attempt_at = Clock::now() + std::chrono::milliseconds(kAttemptPauseMs);
             return;
         }
-        const std::string headers = site.steps->last_headers();
         VisitOutcome outcome = site.steps->take_outcome();
         site.steps.reset();
         const Clock::time_point now = Clock::now();
@@ -150,7 +148,8 @@ class ParallelRun {
             return;
         }
         if (asks_to_slow_down(outcome.status)) {
-            if (const std::optional<Clock::duration> wait = rate_limit_wait(site, headers)) {
+            if (const std::optional<std::chrono::milliseconds> wait =
+                    site.waits.next_wait(settings_, outcome.retry_after_seconds, interval_ms())) {
                 // The same visit again once the site's wait is over; other sites go on.
                 release(site, now + *wait);
                 return;
@@ -159,30 +158,11 @@ class ParallelRun {
         }
         const PlannedVisit visit = site.items.front();
         site.items.pop_front();
-        site.retry_after_retries = 0;
-        site.backoff_retries = 0;
+        site.waits.reset();
         record(visit, outcome);
         site.failures_in_row = counts_as_down(outcome.error) ? site.failures_in_row + 1 : 0;
         if (site.failures_in_row >= settings_.down_after) site.down = true;
         release(site, now + std::chrono::milliseconds(interval_ms()));
-    }
-
-    // How long a site that answered 429 or 503 is left alone before the visit is made again;
-    // nothing when it is not made again.
-    std::optional<Clock::duration> rate_limit_wait(Site& site, const std::string& headers) {
-        if (const std::optional<long long> seconds =
-                retry_after_seconds(headers, std::time(nullptr))) {
-            // Compared before it is multiplied: the count comes from the site.
-            if (*seconds > settings_.retry_after_cap_ms / 1000 || site.retry_after_retries >= 1)
-                return std::nullopt;
-            ++site.retry_after_retries;
-            return std::chrono::seconds(*seconds);
-        }
-        if (site.backoff_retries >= settings_.backoff_retries) return std::nullopt;
-        long long wait = std::max<long long>(interval_ms(), settings_.backoff_floor_ms);
-        for (int i = 0; i < site.backoff_retries && wait < settings_.backoff_cap_ms; ++i) wait *= 2;
-        ++site.backoff_retries;
-        return std::chrono::milliseconds(std::min<long long>(wait, settings_.backoff_cap_ms));
     }
 
     void release(Site& site, Clock::time_point ready) {
@@ -210,8 +190,7 @@ class ParallelRun {
         view_.set_status_text(visit_status_text(visit.keyword_count, visit.position.keyword,
                                                 visit.engine.name, outcome.title) +
                               visit_failure_reason(outcome));
-        ++report_.visits;
-        if (outcome.left_trace()) ++report_.total;
+        count_visit(report_, outcome);
         view_.set_progress_position(++ended_);
     }
 
@@ -219,6 +198,7 @@ class ParallelRun {
     RunRecorder* recorder_;
     const ParallelSettings& settings_;
     RunReport& report_;
+    long timeout_ms_;
     std::vector<Site> sites_;
     SiteTransfers transfers_;
     int active_ = 0;
@@ -278,7 +258,7 @@ RunReport run_parallel(RunView& view, const RunServices& services,
         question.icon = MessageIcon::warning;
         report.cancelled = view.show_run_message(question) == MessageAnswer::cancel;
     } else {
-        ParallelRun run(view, recorder, settings, report);
+        ParallelRun run(view, recorder, settings, report, services.timeout_ms);
         run.plan(plan);
         run.go();
     }
@@ -289,11 +269,7 @@ RunReport run_parallel(RunView& view, const RunServices& services,
     if (recorder) recorder->run_ended(!report.stopped && !report.cancelled);
     view.set_start_caption(idle_start_caption());
     view.set_progress_visible(false);
-    MessageRequest done;
-    done.text = run_done_text(report.elapsed_ms, report.total);
-    done.buttons = MessageButtons::ok;
-    done.icon = MessageIcon::information;
-    view.show_run_message(done);
+    view.show_run_message(run_end_message(report));
     return report;
 }
 

@@ -5,20 +5,17 @@
 // visit as the sequential run would, so reports and --resume do not know the difference.
 #pragma once
 
+#include "run/rate_limit.h"
 #include "run/run_view.h"
 #include "run/trace_run.h"
 
 namespace trasslo {
 
 // How the run treats sites. The product's values are the defaults; tests shorten the times.
-struct ParallelSettings {
-    int sites = 2;                     // sites visited at once, 1 to 256
-    long backoff_floor_ms = 5000;      // a 429/503 without Retry-After waits max(interval, this)
-    long backoff_cap_ms = 300000;      // ... doubling each time, to at most this
-    int backoff_retries = 3;           // ... this many times, then `rate-limited`
-    long retry_after_cap_ms = 600000;  // a longer Retry-After gives `rate-limited` at once
-    int down_after = 5;                // failed visits in a row (dns, connect, timeout, tls)
-                                       // after which a site's other visits are not made
+struct ParallelSettings : RateLimitSettings {
+    int sites = 2;       // sites visited at once, 1 to 256
+    int down_after = 5;  // failed visits in a row (dns, connect, timeout, tls)
+                         // after which a site's other visits are not made
 };
 
 // The run of on_start_button_clicked with its visits spread over sites: the same status lines

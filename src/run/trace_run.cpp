@@ -47,9 +47,30 @@ LocalText visit_status_text(int keyword_count, int keyword_number, std::string_v
     return text;
 }
 
-LocalText run_done_text(std::int64_t elapsed_ms, std::uint32_t total) {
-    return local("留痕完成！本次使用 ") + format_duration(elapsed_ms) +
-           local(" 在目标网站上留下了 ") + decimal(total) + local(" 个痕迹！");
+void count_visit(RunReport& report, const VisitOutcome& outcome) {
+    ++report.visits;
+    if (!outcome.left_trace()) return;
+    ++report.total;
+    if (outcome.echoed) ++report.echoed;
+    if (outcome.noindex) ++report.noindex;
+}
+
+LocalText run_end_text(const RunReport& report) {
+    LocalText text = local(report.stopped ? "留痕已停止！本次使用 " : "留痕完成！本次使用 ") +
+                     format_duration(report.elapsed_ms) + local(" 在目标网站上留下了 ") +
+                     decimal(report.total) + local(" 个痕迹！");
+    text += "\n" + local("其中 ") + decimal(report.echoed) + local(" 个页面显示了关键词");
+    if (report.noindex > 0)
+        text += local("，") + decimal(report.noindex) + local(" 个页面禁止收录");
+    return text;
+}
+
+MessageRequest run_end_message(const RunReport& report) {
+    MessageRequest done;
+    done.text = run_end_text(report);
+    done.buttons = MessageButtons::ok;
+    done.icon = MessageIcon::information;
+    return done;
 }
 
 int read_loop_count(std::string_view text) {
@@ -105,7 +126,15 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
         inputs.engines = view.engine_snapshot();
         recorder->run_started(inputs);
     }
-    std::uint32_t total = 0;
+    // The pause after a visit and before a rate-limited one is made again; true when a stop
+    // ended it.
+    auto wait_ms_fn = [&](long milliseconds) {
+        if (wait)
+            wait(milliseconds, stop_flag);
+        else
+            pause(milliseconds, stop_flag);
+        return stop_flag;
+    };
     for (int round = 1; round <= rounds && !stop_flag && !report.cancelled; ++round) {
         view.set_round(round, rounds);
         for (int j = 1; j <= keyword_count; ++j) {
@@ -126,27 +155,45 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
                         view.set_current_engine(static_cast<int>(k));
                     // A stop during the visit gives up its request at the next poll.
                     const AbandonScope abandon(stop_flag);
-                    const VisitOutcome outcome =
-                        visit ? visit(engine.address, keyword, engine.encoding)
-                              : visit_page(engine.address, keyword, engine.encoding);
+                    auto visit_once = [&] {
+                        return visit ? visit(engine.address, keyword, engine.encoding)
+                                     : visit_page(engine.address, keyword, engine.encoding,
+                                                  services.timeout_ms);
+                    };
+                    VisitOutcome outcome = visit_once();
+                    // A site that asks to be left alone is visited again after its wait.
+                    RateLimitWaits waits;
+                    while (asks_to_slow_down(outcome.status) && !outcome.abandoned &&
+                           !abandon.abandoned() && !stop_flag) {
+                        const std::optional<std::chrono::milliseconds> delay =
+                            waits.next_wait(services.rate_limits, outcome.retry_after_seconds,
+                                            read_interval_ms(view.interval_text()));
+                        if (!delay) {
+                            outcome.error = VisitError::rate_limited;
+                            break;
+                        }
+                        view.set_status_text(visit_status_text(keyword_count, j, engine.name, {}) +
+                                             local("（访问受限，") +
+                                             format_duration(delay->count()) + local("后再访问）"));
+                        if (wait_ms_fn(delay->count())) break;
+                        outcome = visit_once();
+                    }
                     ++visits;
-                    // A visit given up is neither shown nor counted as a trace.
-                    if (abandon.abandoned() || outcome.abandoned) break;
+                    // A visit given up, or stopped while it waited to be made again, is neither
+                    // shown nor counted.
+                    if (abandon.abandoned() || outcome.abandoned ||
+                        (stop_flag && asks_to_slow_down(outcome.status)))
+                        break;
                     if (recorder) recorder->visit_made(position, keyword, engine, outcome);
                     view.set_status_text(
                         visit_status_text(keyword_count, j, engine.name, outcome.title) +
                         visit_failure_reason(outcome));
-                    ++report.visits;
-                    if (outcome.left_trace()) ++total;
+                    count_visit(report, outcome);
                     // Keep "停止中..." on the button once a stop was asked for during the visit.
                     if (!stop_flag)
                         view.set_start_caption(local("停止留痕(") + format_duration(elapsed()) +
                                                ")");
-                    const long wait_ms = read_interval_ms(view.interval_text());
-                    if (wait)
-                        wait(wait_ms, stop_flag);
-                    else
-                        pause(wait_ms, stop_flag);
+                    wait_ms_fn(read_interval_ms(view.interval_text()));
                 }
                 process_pending_events();
             }
@@ -164,18 +211,13 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
         }
     }
 
-    report.total = total;
     report.stopped = stop_flag;
     report.elapsed_ms = elapsed();
     // The record ends before the final message, which may wait on the user for long.
     if (recorder) recorder->run_ended(!report.stopped && !report.cancelled);
     view.set_start_caption(idle_start_caption());
     view.set_progress_visible(false);
-    MessageRequest done;
-    done.text = run_done_text(report.elapsed_ms, total);
-    done.buttons = MessageButtons::ok;
-    done.icon = MessageIcon::information;
-    view.show_run_message(done);
+    view.show_run_message(run_end_message(report));
     return report;
 }
 

@@ -9,6 +9,7 @@
 
 #include "journal/run_recorder.h"
 #include "net/visit_outcome.h"
+#include "run/rate_limit.h"
 #include "run/run_state.h"
 #include "run/run_view.h"
 #include "text/local_text.h"
@@ -26,15 +27,22 @@ struct RunServices {
     // Keeps the run's record (the journal); none: the run is not recorded. A resumed run's
     // recorder names the visits made before, which the run then skips.
     RunRecorder* recorder = nullptr;
+    // The longest any request of a visit may take; 0 keeps the request paths' own timeouts.
+    // Passed to the real visits only (services.visit replaces them whole).
+    long timeout_ms = 0;
+    // How a visit answered 429 or 503 is made again (the parallel run has its own settings).
+    RateLimitSettings rate_limits{};
 };
 
 // What a click did, for front ends that report more than the window does.
 struct RunReport {
-    bool started = false;      // false: the click asked a running run to stop
-    std::uint32_t total = 0;   // traces left: visits whose final response was a page
-    std::uint32_t visits = 0;  // visits completed, traces or not
-    bool stopped = false;      // ended by a stop request
-    bool cancelled = false;    // ended by Cancel in the no-engine question
+    bool started = false;       // false: the click asked a running run to stop
+    std::uint32_t total = 0;    // traces left: visits whose final response was a page
+    std::uint32_t visits = 0;   // visits completed, traces or not
+    std::uint32_t echoed = 0;   // traces whose page showed the keyword
+    std::uint32_t noindex = 0;  // traces whose page forbids indexing
+    bool stopped = false;       // ended by a stop request
+    bool cancelled = false;     // ended by Cancel in the no-engine question
     std::int64_t elapsed_ms = 0;
 };
 
@@ -59,8 +67,15 @@ LocalText no_engine_question_text();  // "请打勾至少一个留痕引擎再�
 LocalText visit_status_text(int keyword_count, int keyword_number, std::string_view name,
                             std::string_view title);
 
-// The final message: "留痕完成！本次使用 " duration " 在目标网站上留下了 " total " 个痕迹！".
-LocalText run_done_text(std::int64_t elapsed_ms, std::uint32_t total);
+// Counts a visit that ended in the report: visits, traces, and the traces' page facts.
+void count_visit(RunReport& report, const VisitOutcome& outcome);
+
+// The final message: "留痕完成！本次使用 " duration " 在目标网站上留下了 " total " 个痕迹！"
+// ("留痕已停止！" after a stop), then on a line of its own "其中 N 个页面显示了关键词" and, when
+// there are any, "，M 个页面禁止收录".
+LocalText run_end_text(const RunReport& report);
+// The final message box of a run with that text: information icon, OK.
+MessageRequest run_end_message(const RunReport& report);
 
 // The loop count as the run reads it: atoi rules, at least 1.
 int read_loop_count(std::string_view text);

@@ -10,6 +10,10 @@ LocalText visit_failure_reason(const VisitOutcome& outcome) {
         case VisitError::dns:
         case VisitError::connect:
             return local("（无法连接）");
+        case VisitError::bad_response:
+            return local("（网站回应有误）");
+        case VisitError::too_long:
+            return local("（网址过长，未访问）");
         case VisitError::timeout:
             return local("（超时）");
         case VisitError::tls:

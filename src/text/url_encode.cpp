@@ -7,6 +7,7 @@
 
 #include "base/event_pump.h"
 #include "text/code_page.h"
+#include "text/lossless_text.h"
 
 namespace trasslo {
 namespace {
@@ -124,8 +125,17 @@ LocalText list_replace(std::string_view text, std::string_view find_list,
     return result;
 }
 
+LocalText encode_keyword(std::string_view keyword, bool utf8) {
+    if (!has_characters_gbk_lacks(keyword)) return url_encode(keyword, utf8);
+    if (!utf8) return url_encode(lossless_to_gbk_best_fit(keyword), false);
+    // Exactly what was typed, characters GBK lacks included.
+    std::string bytes = lossless_to_utf8(until_zero(keyword));
+    bytes.push_back('\0');
+    return encode_bytes(bytes, actions_for(true, false, false));
+}
+
 LocalText fill_template(std::string_view address_template, std::string_view keyword, bool utf8) {
-    return replace_text(address_template, "{*}", url_encode(keyword, utf8), false, 0);
+    return replace_text(address_template, "{*}", encode_keyword(keyword, utf8), false, 0);
 }
 
 }  // namespace trasslo

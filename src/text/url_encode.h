@@ -27,6 +27,11 @@ LocalText list_replace(std::string_view text, std::string_view find_list,
                        std::string_view replace_list, bool case_sensitive = false,
                        bool fill_empty = false, std::string_view separator = "|", long count = 0);
 
+// A keyword (lossless local text, text/lossless_text.h) escaped for an engine: url_encode of its
+// UTF-8 bytes, every character typed included, or of its GBK bytes with Windows' best fit (or
+// "?") for the characters GBK lacks.
+LocalText encode_keyword(std::string_view keyword, bool utf8);
+
 // The address of one visit: `{*}` in the template (exact, case-sensitive, every occurrence)
 // replaced by the keyword encoded in the engine's encoding.
 LocalText fill_template(std::string_view address_template, std::string_view keyword, bool utf8);

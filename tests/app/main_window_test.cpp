@@ -100,6 +100,7 @@ TEST_F(MainWindowTest, StartsWithoutFilesShowingTheDesignedDefaults) {
               default_keyword_list_text());
     EXPECT_EQ(control<QLineEdit>(w, "编辑框留痕间隔秒")->text(), "0");
     EXPECT_EQ(control<QLineEdit>(w, "编辑框留痕次数")->text(), "1");
+    EXPECT_EQ(control<QLineEdit>(w, "编辑框请求超时秒")->text(), "120");
     EXPECT_EQ(start()->text(), "开始留痕");
 
     ASSERT_EQ(tree().item_count(), 8);
@@ -186,7 +187,10 @@ TEST_F(MainWindowTest, ClosingSavesTheEngineListAndTheControls) {
     MainWindow& w = open_on_local_site(3);
     control<QLineEdit>(w, "编辑框留痕间隔秒")->setText("2.5");
     control<QLineEdit>(w, "编辑框留痕次数")->setText("4");
-    keywords()->setPlainText(QString::fromUtf8("甲\n乙"));
+    control<QLineEdit>(w, "编辑框请求超时秒")->setText("7");
+    // Characters GBK lacks survive the settings file; the others keep their GBK bytes there.
+    const QString typed = QString::fromUtf8("甲\n한국어 😀 naïve 𠀀字");
+    keywords()->setPlainText(typed);
     tree().set_current_item(1);
     control<QPushButton>(w, "按钮删除")->click();
     close_window();
@@ -198,13 +202,23 @@ TEST_F(MainWindowTest, ClosingSavesTheEngineListAndTheControls) {
     const std::string ini = read_file_bytes(settings_file_path(folder()));
     EXPECT_NE(ini.find(local("编辑框留痕间隔秒=2.5")), std::string::npos);
     EXPECT_NE(ini.find(local("编辑框留痕次数=4")), std::string::npos);
+    EXPECT_NE(ini.find(local("编辑框请求超时秒=7")), std::string::npos);
+    std::string kept;
+    for (const auto& entry : std::filesystem::directory_iterator(folder() / "inibin"))
+        kept += read_file_bytes(entry.path());
+    EXPECT_NE(
+        kept.find(local("甲") + "\r\n&#54620;&#44397;&#50612; &#128512; na&#239;ve &#131072;" +
+                  local("字")),
+        std::string::npos)
+        << kept;
 
     // The next start shows the same.
     window.reset();
     settings_store().open(settings_file_path(folder()));
     open_window();
     EXPECT_EQ(control<QLineEdit>(*window, "编辑框留痕间隔秒")->text(), "2.5");
-    EXPECT_EQ(keywords()->toPlainText(), QString::fromUtf8("甲\n乙"));
+    EXPECT_EQ(keywords()->toPlainText(), typed);
+    EXPECT_EQ(control<QLineEdit>(*window, "编辑框请求超时秒")->text(), "7");
     EXPECT_EQ(tree().item_count(), 2);
 }
 
@@ -253,7 +267,7 @@ TEST_F(MainWindowTest, RunVisitsEveryKeywordAtEveryTickedEngineAndReports) {
     ASSERT_FALSE(messages.empty());
     const std::string last = utf8_of(messages.back().text);
     EXPECT_EQ(last.rfind("留痕完成！本次使用 ", 0), 0u) << last;
-    EXPECT_NE(last.find(" 在目标网站上留下了 8 个痕迹！"), std::string::npos) << last;
+    EXPECT_NE(last.find(" 在目标网站上留下了 8 个痕迹！\n其中 "), std::string::npos) << last;
     EXPECT_EQ(start()->text(), "开始留痕");
     EXPECT_FALSE(control<QProgressBar>(w, "进度条")->isVisible());
 }
@@ -424,6 +438,46 @@ TEST_F(MainWindowTest, TheCheckStatusNamesTheEngineItWaitsOn) {
     EXPECT_FALSE(w.engine_check_running());
 }
 
+// At its end the check offers the suggested encodings first; an engine given one stays ticked
+// when the dead ones are unticked.
+TEST_F(MainWindowTest, EngineCheckOffersTheSuggestedEncodingsBeforeUnticking) {
+    // Shows the keyword only when it arrives in UTF-8: a GBK engine there is a mismatch.
+    HttpTestServer utf8_site([](Connection& c, const RecordedRequest& request) {
+        std::string word;  // the query's bytes
+        const std::string& t = request.target;
+        for (std::size_t i = t.find("q=") + 2; i < t.size(); ++i) {
+            if (t[i] == '%' && i + 2 < t.size()) {
+                word += static_cast<char>(std::stoi(t.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                word += t[i];
+            }
+        }
+        const bool utf8 = word.starts_with("测试");
+        c.send(http_reply(200, "OK",
+                          "<meta charset=utf-8><title>t</title>" + (utf8 ? word : std::string())));
+    });
+    const std::string mismatched = utf8_site.url("/s?q={*}");
+    write_engine_file({"真|0|站1|" + mismatched, "真|1|站2|" + site.url("/gone?q={*}")});
+    cache_icons_for({mismatched, site.url("/gone?q={*}")});
+    MainWindow& w = open_window();
+    answers = {MessageAnswer::ok, MessageAnswer::ok};
+    w.engine_menu()->actions()[2]->trigger();
+    for (int i = 0; i < 1000 && w.engine_check_running(); ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(w.engine_check_running());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(utf8_of(messages[0].text), "1 个引擎的编码不符，改用建议的编码？");
+    EXPECT_EQ(utf8_of(messages[1].text), "检测完成：0 个有效，2 个无效。取消勾选无效的引擎？");
+    EXPECT_EQ(utf8_site.request_count(), 3u);  // robots.txt and a visit in either encoding
+    EXPECT_EQ(engine_list().engines[0].encoding, 1);
+    EXPECT_EQ(ticked(), std::vector<int>{0});
+    EXPECT_EQ(read_file_bytes(engine_list_file_path(folder())),
+              local("真|1|站1|" + mismatched + "\r\n假|1|站2|" + site.url("/gone?q={*}") + "\r\n"));
+}
+
 TEST_F(MainWindowTest, SecondClickStopsTheRun) {
     MainWindow& w = open_on_local_site(2);
     keywords()->setPlainText("a\nb\nc\nd");
@@ -442,6 +496,7 @@ TEST_F(MainWindowTest, SecondClickStopsTheRun) {
     EXPECT_LT(visits, 8u);
     ASSERT_FALSE(messages.empty());
     const std::string last = utf8_of(messages.back().text);
+    EXPECT_EQ(last.rfind("留痕已停止！本次使用 ", 0), 0u) << last;
     EXPECT_NE(last.find("留下了 " + std::to_string(visits) + " 个痕迹"), std::string::npos) << last;
 }
 
@@ -616,6 +671,13 @@ TEST_F(MainWindowTest, ClosingDuringARunSavesEndsAndAsksNothingMore) {
     EXPECT_LT(site.count("/s"), 6u);
     EXPECT_EQ(parse_engine_list_text(read_file_bytes(engine_list_file_path(folder()))).size(), 2u);
     EXPECT_FALSE(w.isVisible());
+    // The run is recorded stopped, not left running for good.
+    std::string error;
+    const auto journal = Journal::open(journal_file_path(folder()), Journal::Mode::read, error);
+    ASSERT_TRUE(journal) << error;
+    const auto runs = journal->runs();
+    ASSERT_TRUE(runs && runs->size() == 1u);
+    EXPECT_EQ((*runs)[0].state, "stopped");
 }
 
 TEST_F(MainWindowTest, ClosingDuringAnExportSavesAndEndsWithoutAQuestion) {

@@ -84,6 +84,10 @@ void serve_sites(HostSites& sites) {
     sites.serve("loop.localhost", utf8, "", 302, {"Location: " + utf8});
     sites.serve("loop.localhost", gbk, "", 302, {"Location: " + gbk});
     sites.hold("stall.localhost");
+    // Asked to come back later: no second attempt, and no robots.txt request either.
+    sites.serve("busy.localhost", utf8, "", 429);
+    sites.serve("full.localhost", utf8, "", 503, {"Retry-After: 5"});
+    sites.serve("broken.localhost", utf8, "", 503);
 }
 
 const SiteRow kRows[] = {
@@ -97,7 +101,10 @@ const SiteRow kRows[] = {
     {"noindex.localhost", 1, Verdict::noindex, "allow", "", 1},
     {"bigrobots.localhost", 1, Verdict::ok, "allow", "", 1},
     {"loop.localhost", 1, Verdict::not_echoed, "none", "", -1},
-    {"stall.localhost", 1, Verdict::timeout, "", "", -1},
+    {"stall.localhost", 1, Verdict::timeout, "", "", 1},  // one attempt: it timed out
+    {"busy.localhost", 1, Verdict::rate_limited, "", "", 1},
+    {"full.localhost", 1, Verdict::rate_limited, "", "", 1},
+    {"broken.localhost", 1, Verdict::http_error, "none", "", -1},
     {"down", 1, Verdict::unreachable, "", "", -1},
 };
 
@@ -226,9 +233,11 @@ TEST_P(EngineCheckDrivers, OneSitePerVerdictWithinTheRequestBudget) {
     list.erase(list.begin() + 1);
     list.push_back(TraceEngine{true, 1, "new", sites.url("new.localhost", "/s?q={*}")});
     EXPECT_EQ(apply_checks(list, checks, true, true), engines.size() - 5);
-    EXPECT_TRUE(list[0].enabled);                       // ok
-    EXPECT_FALSE(list[2].enabled);                      // gbk
-    EXPECT_EQ(list[2].encoding, engine_encoding_gbk);   // its encoding fixed
+    EXPECT_EQ(check_done_text(totals), local("检测完成：4 个有效，") +
+                                           std::to_string(engines.size() - 4) + local(" 个无效"));
+    EXPECT_TRUE(list[0].enabled);  // ok
+    EXPECT_TRUE(list[2].enabled);  // gbk: its encoding fixed, so ticked
+    EXPECT_EQ(list[2].encoding, engine_encoding_gbk);
     EXPECT_EQ(list[3].encoding, engine_encoding_utf8);  // silent: not a mismatch
     EXPECT_TRUE(list.back().enabled);                   // added after the check
 }
@@ -257,6 +266,7 @@ TEST_F(EngineCheckList, AStopEndsTheWorkersCheckInFlight) {
     run_posted_ui_tasks();
     ASSERT_TRUE(totals);
     EXPECT_TRUE(totals->stopped);
+    EXPECT_EQ(check_done_text(*totals), local("检测已停止：检测了 0 个引擎，0 个有效，0 个无效"));
     EXPECT_EQ(reported, 0u);
     EXPECT_EQ(sites.requests(),
               std::vector<std::string>{"stall.localhost " + search_target(engine_encoding_utf8)});

@@ -2,6 +2,8 @@
 // ticks of checked engines that are not ok, and the exit statuses of a list with nothing to check.
 #include "cli/cli_fixture.h"
 
+#include <chrono>
+
 namespace trasslo::support {
 namespace {
 
@@ -52,6 +54,35 @@ TEST_F(CliCheckTest, LinesReportAndUntickOfTheCheckedEnginesThatAreNotOk) {
     EXPECT_TRUE(rows[2].starts_with("乙," + dead + ",unreachable,0,")) << rows[2];
     EXPECT_NE(rows[2].find(",,0,0,,,"), std::string::npos) << rows[2];
     EXPECT_TRUE(rows[3].starts_with("\"丁,\"\"引号\"\"\",")) << rows[3];
+}
+
+// A site that takes the request and never answers costs one attempt of --timeout, then its
+// verdict; the run says the same of its visit.
+TEST_F(CliCheckTest, AStalledSiteGetsOneAttemptWithinTheTimeoutThenItsVerdict) {
+    HttpTestServer stalled([](Connection& c, const RecordedRequest&) { c.hold(); });
+    const std::string engines =
+        write_gbk_lines("e.txt", {engine_line(true, 0, "慢", stalled.url("/s?q={*}"))});
+    const auto start = std::chrono::steady_clock::now();
+    const ChildResult check = cli({"check", "--engines", engines, "--keyword", "k", "--timeout",
+                                   "0.3", "--journal", (dir.path() / "j.db").string()});
+    EXPECT_EQ(check.status, 0) << check.err;
+    EXPECT_EQ(check.out, "【慢】超时（超过时限）\n检测完成：0 个有效，1 个无效\n");
+    EXPECT_EQ(stalled.request_count(), 1u);
+
+    const ChildResult run =
+        cli({"run", "--engines", engines, "--keywords", write_bytes("k.txt", "k\n"), "--timeout",
+             "0.3", "--journal", (dir.path() / "j.db").string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.starts_with("(1:1) 【慢】（超时）\n")) << run.out;
+    EXPECT_EQ(stalled.request_count(), 2u);
+    // Without the timeout either would take minutes.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+
+    for (const char* bad : {"0", "-1", "abc", "4000"}) {
+        const ChildResult r = cli({"check", "--engines", engines, "--timeout", bad});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find("--timeout"), std::string::npos) << r.err;
+    }
 }
 
 TEST_F(CliCheckTest, NothingToCheckExitsWithOne) {

@@ -30,6 +30,18 @@ const std::string a_and_chinese =
     "http://a.test/s?q=%D6%D0%CE%C4\r\n"
     "http://b.test/s?w=%E4%B8%AD%E6%96%87\r\n";
 
+// A keyword with characters GBK lacks, from a UTF-8 file: the UTF-8 engine's address carries
+// exactly what was typed, the GBK one's no reference text.
+TEST_F(CliExportTest, CharactersGbkLacksReachTheUtf8EnginesAddressWhole) {
+    const ChildResult r = export_keywords(write_bytes("k.txt", "한국어 😀\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string file = read_file_bytes(out_file);
+    EXPECT_NE(file.find("http://b.test/s?w=%ED%95%9C%EA%B5%AD%EC%96%B4%20%F0%9F%98%80\r\n"),
+              std::string::npos)
+        << file;
+    EXPECT_EQ(file.find("%26%23"), std::string::npos) << file;
+}
+
 TEST_F(CliExportTest, WritesTheAddressesAndPrintsTheCount) {
     const ChildResult r = export_keywords(write_gbk_lines("k.txt", {"a", "中文"}));
     EXPECT_EQ(r.status, 0) << r.err;

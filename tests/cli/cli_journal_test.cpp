@@ -120,7 +120,7 @@ TEST_F(CliJournalTest, AStoppedRunIsResumedWithItsInputsOnceAndThenThereIsNothin
         cli({"run", "--resume", "--journal", journal, "--engines", write_bytes("none.txt", "")});
     EXPECT_EQ(resumed.status, 0) << resumed.err;
     const std::vector<std::string> lines = lines_of(resumed.out);
-    ASSERT_EQ(lines.size(), 4u) << resumed.out;
+    ASSERT_EQ(lines.size(), 5u) << resumed.out;  // three visits and the final two lines
     EXPECT_EQ(lines[0], "(2:1) 【慢】slow /s?q=a");
     EXPECT_EQ(lines[1], "(2:2) 【甲】page /e1?q=%D6%D0%CE%C4");
     EXPECT_EQ(lines[2], "(2:2) 【慢】slow /s?q=%D6%D0%CE%C4");
@@ -139,11 +139,31 @@ TEST_F(CliJournalTest, AJournalThatCannotBeKeptIsSaidOnceAndTheRunAndItsReportGo
     const ChildResult r = cli({"run", "--engines", engines(), "--keywords", keywords(), "--journal",
                                journal, "--report", csv});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(lines_of(r.out).size(), 5u);
+    EXPECT_EQ(lines_of(r.out).size(), 6u);
     const std::vector<std::string> said = lines_of(r.err);
     ASSERT_EQ(said.size(), 1u) << r.err;
     EXPECT_TRUE(said[0].starts_with("trasslo-cli：本次留痕不做记录：")) << said[0];
     EXPECT_EQ(lines_of(read_file_bytes(csv)).size(), 5u);
+}
+
+// A file named as the journal that is no SQLite database (an engine list, say) is refused and
+// left as it is, for every command that takes --journal.
+TEST_F(CliJournalTest, AFileThatIsNoJournalIsRefusedAndLeftAlone) {
+    const std::string list = engines();
+    const std::string before = read_file_bytes(list);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"run", "--engines", list, "--keywords", keywords(), "--journal", list},
+             {"runs", "--journal", list},
+             {"check", "--engines", list, "--journal", list}}) {
+        SCOPED_TRACE(args.front());
+        const ChildResult r = cli(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("不是留痕记录"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(read_file_bytes(list), before);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().string().find("损坏"), std::string::npos) << entry.path();
 }
 
 }  // namespace

@@ -70,12 +70,13 @@ TEST_F(CliParallelTest, AStoppedParallelRunResumedInParallelMakesExactlyTheMissi
     ASSERT_EQ(child.wait(std::chrono::seconds(5)), 130) << child.err();
     // The visit in flight is neither shown nor recorded; the final message counts the rest.
     const std::vector<std::string> shown = lines_of(child.out());
-    ASSERT_EQ(shown.size(), 13u) << child.out();
-    EXPECT_NE(shown.back().find("留下了 12 个痕迹"), std::string::npos) << shown.back();
+    ASSERT_EQ(shown.size(), 14u) << child.out();
+    EXPECT_NE(shown[12].find("留痕已停止！"), std::string::npos) << shown[12];
+    EXPECT_NE(shown[12].find("留下了 12 个痕迹"), std::string::npos) << shown[12];
 
     const ChildResult resumed = cli({"run", "--resume", "--journal", journal, "--parallel", "3"});
     ASSERT_EQ(resumed.status, 0) << resumed.err;
-    EXPECT_EQ(lines_of(resumed.out).size(), 6u + 1u) << resumed.out;  // and the final message
+    EXPECT_EQ(lines_of(resumed.out).size(), 6u + 2u) << resumed.out;  // and the final message
     const std::vector<std::string> rows = report_rows({journal});
     ASSERT_EQ(rows.size(), 18u);
     std::map<std::string, int> per_engine;

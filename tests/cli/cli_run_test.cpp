@@ -25,11 +25,17 @@ bool starts_with(const std::string& text, const std::string& prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
-// "留痕完成！本次使用 <duration> 在目标网站上留下了 N 个痕迹！" with any duration.
-void expect_final_message(const std::string& line, int traces) {
-    EXPECT_TRUE(starts_with(line, "留痕完成！本次使用 ")) << line;
+// The last two lines: "留痕完成！本次使用 <duration> 在目标网站上留下了 N 个痕迹！" with any
+// duration ("留痕已停止！" after a stop), then "其中 E 个页面显示了关键词".
+void expect_final_message(const std::vector<std::string>& lines, int traces, int echoed,
+                          bool stopped = false) {
+    ASSERT_GE(lines.size(), 2u);
+    const std::string& line = lines[lines.size() - 2];
+    EXPECT_TRUE(starts_with(line, stopped ? "留痕已停止！本次使用 " : "留痕完成！本次使用 "))
+        << line;
     const std::string tail = " 在目标网站上留下了 " + std::to_string(traces) + " 个痕迹！";
     EXPECT_TRUE(line.size() > tail.size() && line.ends_with(tail)) << line;
+    EXPECT_EQ(lines.back(), "其中 " + std::to_string(echoed) + " 个页面显示了关键词");
 }
 
 TEST_F(CliRunTest, TwoKeywordsThreeEnginesTwoRoundsPrintTwelveStatusLinesThenTheReport) {
@@ -53,9 +59,9 @@ TEST_F(CliRunTest, TwoKeywordsThreeEnginesTwoRoundsPrintTwelveStatusLinesThenThe
                                  "/cn/e2?q=%E4%B8%AD%E6%96%87", "/e3?q=%D6%D0%CE%C4"});
     }
     std::vector<std::string> lines = lines_of(r.out);
-    ASSERT_EQ(lines.size(), 13u) << r.out;
-    expect_final_message(lines.back(), 12);
-    lines.pop_back();
+    ASSERT_EQ(lines.size(), 14u) << r.out;
+    expect_final_message(lines, 12, 8);  // "a" everywhere, "中文" on 乙 (its title)
+    lines.resize(12);
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(targets(), expected_targets);
 }
@@ -102,9 +108,9 @@ TEST_F(CliRunTest, UnreachableSiteShowsTheReasonAndIsNoTrace) {
         cli({"run", "--engines", engines, "--keywords", write_bytes("k.txt", "k\n")});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = lines_of(r.out);
-    ASSERT_EQ(lines.size(), 2u) << r.out;
+    ASSERT_EQ(lines.size(), 3u) << r.out;
     EXPECT_EQ(lines[0], "(1:1) 【死】（无法连接）");
-    expect_final_message(lines[1], 0);
+    expect_final_message(lines, 0, 0);
 }
 
 TEST_F(CliRunTest, NoTickedEngineIsAFailureSaidOnStandardErrorWithoutARun) {
@@ -158,8 +164,8 @@ TEST_F(CliRunTest, RoundsAndIntervalAreReadLikeTheWindowsEditBoxesAndOddValuesAr
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(server.request_count() - before, static_cast<std::size_t>(c.visits));
-        ASSERT_EQ(lines_of(r.out).size(), static_cast<std::size_t>(c.visits) + 1) << r.out;
-        expect_final_message(lines_of(r.out).back(), c.visits);
+        ASSERT_EQ(lines_of(r.out).size(), static_cast<std::size_t>(c.visits) + 2) << r.out;
+        expect_final_message(lines_of(r.out), c.visits, c.visits);
     }
 }
 
@@ -183,9 +189,9 @@ TEST_P(CliStopTest, SignalDuringThePauseEndsTheRunWithTheReportAndStatus130) {
 
     EXPECT_EQ(status, 130) << child.err();
     const std::vector<std::string> lines = lines_of(child.out());
-    ASSERT_EQ(lines.size(), 2u) << child.out();
+    ASSERT_EQ(lines.size(), 3u) << child.out();
     EXPECT_EQ(lines[0], "(2:1) 【甲】page /e1?q=a");
-    expect_final_message(lines[1], 1);
+    expect_final_message(lines, 1, 1, /*stopped=*/true);
     EXPECT_EQ(targets(), std::vector<std::string>{"/e1?q=a"});
     // The stop is no missing engine: nothing is asked.
     EXPECT_EQ(child.err(), "");
@@ -212,8 +218,8 @@ TEST_P(CliStopTest, SignalDuringAStalledVisitGivesItUpAndEndsWithin2Seconds) {
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(2));
     EXPECT_EQ(status, 130) << child.err();
     const std::vector<std::string> lines = lines_of(child.out());
-    ASSERT_EQ(lines.size(), 1u) << child.out();
-    expect_final_message(lines[0], 0);
+    ASSERT_EQ(lines.size(), 2u) << child.out();
+    expect_final_message(lines, 0, 0, /*stopped=*/true);
     EXPECT_EQ(stalled.connection_count(), 1u);
 }
 
@@ -244,7 +250,7 @@ TEST_F(CliRunTest, ProgressBarWithTheRoundOnlyWhenStandardErrorIsATerminal) {
     EXPECT_TRUE(child.err().ends_with("\r\x1b[K")) << child.err();
     // Standard output is the same as without a terminal.
     const std::vector<std::string> lines = lines_of(child.out());
-    ASSERT_EQ(lines.size(), 5u) << child.out();
+    ASSERT_EQ(lines.size(), 6u) << child.out();
     EXPECT_EQ(lines[0], "(2:1) 【甲】page /e1?q=a");
     EXPECT_EQ(lines[1], "(2:2) 【甲】page /e1?q=b");
     EXPECT_EQ(lines[2], "(2:1) 【甲】page /e1?q=a");

@@ -30,7 +30,8 @@ using support::Connection;
 using support::RecordedRequest;
 
 constexpr int kEngines = 3;
-constexpr int kKeywords = 150;
+// Enough visits that a run lasts well past the latest kill (250 ms) on a fast machine.
+constexpr int kKeywords = 600;
 constexpr int kRounds = 2;
 constexpr int kPlanned = kEngines * kKeywords * kRounds;
 

@@ -98,8 +98,32 @@ TEST(Journal, ARunStillGoingInAnotherProcessIsNotResumable) {
     const std::string sql = "UPDATE runs SET pid = " + std::to_string(::getppid());
     ASSERT_EQ(execute(journal->handle(), sql.c_str()), SQLITE_OK);
     EXPECT_EQ(journal->latest_unfinished_run(), std::nullopt);
+    EXPECT_EQ((*journal->runs())[0].state, "running");
+    // Its process gone (a pid no process has): interrupted, and resumable before an older one.
+    const auto older = journal->begin_run(RunSource::cli, sample_inputs());
+    ASSERT_TRUE(journal->end_run(*older, RunState::stopped));
+    const auto killed = journal->begin_run(RunSource::window, sample_inputs());
+    ASSERT_EQ(execute(journal->handle(), "UPDATE runs SET pid = 2147483647 WHERE id = 3"),
+              SQLITE_OK);
+    ASSERT_EQ(*killed, 3);
+    EXPECT_EQ((*journal->runs())[2].state, "interrupted");
+    EXPECT_EQ(journal->latest_unfinished_run(), *killed);
     ASSERT_TRUE(journal->reopen_run(*run));  // this process takes it over
-    EXPECT_EQ(journal->latest_unfinished_run(), *run);
+    EXPECT_EQ(journal->latest_unfinished_run(), *killed);
+}
+
+// A file that is no SQLite database is refused and left as it is; a damaged database is set
+// aside.
+TEST(Journal, AForeignFileIsRefusedUntouched) {
+    TempDir dir;
+    const fs::path list = dir.path() / "myeng.txt";
+    write_file_bytes(list, "真|0|甲|http://a/?q={*}\r\n");
+    std::string error;
+    EXPECT_FALSE(Journal::open(list, Journal::Mode::write, error));
+    EXPECT_NE(error.find("不是留痕记录"), std::string::npos) << error;
+    EXPECT_EQ(read_file_bytes(list), "真|0|甲|http://a/?q={*}\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(foreign_journal_file(dir.path() / "none.db"), "");
 }
 
 // What a report holds, for a journal of two runs: the first with a title that needs quoting.
@@ -316,7 +340,8 @@ TEST(Journal, UnusableFilesAreRefusedWithTheReasonAndKept) {
 TEST(Journal, ACorruptFileIsSetAsideWithItsTimeAndANewOneStarted) {
     TempDir dir;
     const fs::path file = dir.path() / "留痕记录.db";
-    const std::string garbage(8192, '\x5A');
+    // A database by its header, damaged behind it.
+    const std::string garbage = std::string("SQLite format 3\0", 16) + std::string(8176, '\x5A');
     write_file_bytes(file, garbage);
     std::string error;
     std::optional<fs::path> aside;

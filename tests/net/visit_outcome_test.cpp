@@ -44,6 +44,18 @@ void answer(Connection& c, const RecordedRequest& request) {
         c.hold();
     } else if (path == "/stall") {
         c.hold();
+    } else if (path == "/closed") {
+        c.close();
+    } else if (path == "/reset") {
+        c.reset();
+    } else if (path == "/short") {
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n<title>cut");
+        c.close();
+    } else if (path == "/garbage") {
+        c.send("HTTP/1.1 ???\r\n\x01\x02\r\n\r\n");
+        c.close();
+    } else if (path == "/busy") {
+        c.send(http_reply(429, "Too Many Requests", "", {"Retry-After: 7"}));
     }
 }
 
@@ -112,7 +124,17 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         OutcomeRow{"OverTheSizeCap", path("/huge"), VisitError::too_large, 200, 3, "", false,
                    false},
-        OutcomeRow{"Stalled", path("/stall"), VisitError::timeout, 0, 3, "", false, false},
+        // A site that did not answer in time gets no second attempt.
+        OutcomeRow{"Stalled", path("/stall"), VisitError::timeout, 0, 1, "", false, false},
+        // Taken, then closed, reset, cut short or answered with garbage: not "no connection".
+        OutcomeRow{"ClosedUnanswered", path("/closed"), VisitError::bad_response, 0, 3, "", false,
+                   false},
+        OutcomeRow{"ResetUnanswered", path("/reset"), VisitError::bad_response, 0, 3, "", false,
+                   false},
+        OutcomeRow{"CutShort", path("/short"), VisitError::bad_response, 200, 3, "", false, false},
+        OutcomeRow{"Garbage", path("/garbage"), VisitError::bad_response, 0, 3, "", false, false},
+        // Asked to come back later: the run decides when, not an attempt 500 ms on.
+        OutcomeRow{"RateLimited", path("/busy"), VisitError::http, 429, 1, "", false, false},
         OutcomeRow{"Refused",
                    [](const support::HttpTestServer&) {
                        return "http://127.0.0.1:" +

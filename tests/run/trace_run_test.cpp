@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -23,6 +24,10 @@ using support::HttpTestServer;
 using support::RecordedRequest;
 
 using support::TestHooks;
+
+LocalText final_message_of(const FakeRunView& view) {
+    return view.messages.empty() ? LocalText() : view.messages.back().text;
+}
 
 class TraceRunTest : public ::testing::Test {
   protected:
@@ -372,6 +377,48 @@ TEST(RunInputsTest, IntervalReadsLikeAtofTruncatedToMilliseconds) {
     EXPECT_EQ(read_interval_ms("+-1"), 0);
     EXPECT_EQ(read_interval_ms("nan"), 0);
     EXPECT_EQ(read_interval_ms("1e300"), INT_MAX);
+}
+
+// A site that asks to be left alone is waited for as the parallel run waits: its Retry-After
+// once per visit (capped), else the back-off from max(interval, floor), then `rate-limited`.
+// An address too long to visit is not requested. The final lines count what the pages showed.
+TEST(TraceRunRateLimits, RetryAfterOnceThenTheBackOffThenRateLimited) {
+    std::atomic<int> busy_answers{0};
+    HttpTestServer server([&](Connection& c, const RecordedRequest& request) {
+        if (request.target.starts_with("/busy") && busy_answers++ == 0) {
+            c.send(support::http_reply(429, "Too Many Requests", "", {"Retry-After: 3"}));
+        } else if (request.target.starts_with("/busy") || request.target.starts_with("/full")) {
+            c.send(support::http_reply(503, "Busy", ""));
+        } else {
+            c.send(support::http_reply(200, "OK", "<title>t</title>a", {"X-Robots-Tag: noindex"}));
+        }
+    });
+    FakeRunView view;
+    view.engines = {engine(true, 0, "忙", server.url("/busy?q={*}")),
+                    engine(true, 0, "好", server.url("/ok?q={*}"))};
+    view.keywords = "a\r\n" + std::string(9000, 'x');
+    std::vector<long> waits;
+    RunServices services;
+    services.rate_limits.backoff_floor_ms = 100;
+    services.rate_limits.backoff_retries = 2;
+    services.wait = [&](long ms, const bool&) { waits.push_back(ms); };
+    const RunReport report = on_start_button_clicked(view, services);
+
+    // 3 s asked, then 503s without Retry-After: 100 ms, 200 ms, then given up.
+    EXPECT_EQ(waits, (std::vector<long>{3000, 100, 200, 0, 0, 0, 0}));
+    EXPECT_EQ(busy_answers.load(), 4);
+    EXPECT_EQ(server.request_count(), 5u);  // the long keyword was never sent
+    EXPECT_NE(view.statuses.end(),
+              std::find(view.statuses.begin(), view.statuses.end(),
+                        visit_status_text(2, 1, local("忙"), "") + local("（访问受限）")));
+    EXPECT_EQ(view.statuses.back(),
+              visit_status_text(2, 2, local("好"), "") + local("（网址过长，未访问）"));
+    EXPECT_EQ(report.total, 1u);
+    EXPECT_EQ(report.visits, 4u);
+    EXPECT_EQ(report.echoed, 1u);
+    EXPECT_EQ(report.noindex, 1u);
+    EXPECT_NE(final_message_of(view).find(local("\n其中 1 个页面显示了关键词，1 个页面禁止收录")),
+              std::string::npos);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "text/lossless_text.h"
 #include "ui/qt/qt_text.h"
 
 namespace trasslo {
@@ -26,13 +27,14 @@ const LocalText& line_break() {
     return text;
 }
 
-// Qt keeps lines apart with "\n"; local text with CR LF.
+// Qt keeps lines apart with "\n"; local text with CR LF. Multi-line boxes (the keyword list)
+// keep every character typed: text/lossless_text.h.
 LocalText multi_line_to_local(const QString& text) {
-    return replace_text(from_qstring(text), "\n", line_break());
+    return replace_text(lossless_from_utf16(text.toStdU16String()), "\n", line_break());
 }
 
 QString multi_line_from_local(std::string_view text) {
-    QString out = to_qstring(text);
+    QString out = QString::fromStdU16String(lossless_to_utf16(text));
     out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return out;
 }
