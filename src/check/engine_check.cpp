@@ -6,6 +6,7 @@
 #include "base/event_pump.h"
 #include "net/abandon_scope.h"
 #include "net/curl_request.h"
+#include "net/site_of_host.h"
 #include "net/url_parts.h"
 #include "run/page_visit.h"
 
@@ -18,10 +19,11 @@ struct VerdictNames {
     std::string_view display;  // UTF-8
 };
 
-constexpr std::array<VerdictNames, 10> kVerdicts = {{
+constexpr std::array<VerdictNames, 11> kVerdicts = {{
     {Verdict::unreachable, "unreachable", "无法连接"},
     {Verdict::timeout, "timeout", "超时"},
     {Verdict::tls_error, "tls-error", "证书错误"},
+    {Verdict::challenge, "challenge", "验证拦截"},
     {Verdict::http_error, "http-error", "网页错误"},
     {Verdict::redirect_home, "redirect-home", "跳转首页"},
     {Verdict::encoding_mismatch, "encoding-mismatch", "编码不符"},
@@ -67,7 +69,10 @@ std::optional<Verdict> transport_verdict(const TraceEngine& engine, const VisitO
     switch (visit.error) {
         case VisitError::dns:
         case VisitError::connect:
+        case VisitError::proxy_failed:
             return Verdict::unreachable;
+        case VisitError::challenge:
+            return Verdict::challenge;
         case VisitError::timeout:
             return Verdict::timeout;
         case VisitError::tls:
@@ -97,8 +102,8 @@ LocalText verdict_display_name(Verdict verdict) {
 }
 
 EngineCheckSteps::EngineCheckSteps(const TraceEngine& engine, std::string_view keyword,
-                                   SiteRobots& robots)
-    : start_(Clock::now()), robots_(robots) {
+                                   SiteRobots& robots, ProxyPool* proxies)
+    : start_(Clock::now()), robots_(robots), proxies_(proxies) {
     check_.engine = engine;
     check_.keyword = LocalText(keyword);
 }
@@ -116,13 +121,32 @@ EngineCheckSteps::Next EngineCheckSteps::next() {
                                      : other_encoding(check_.engine.encoding);
             visit_ = std::make_unique<VisitSteps>(check_.engine.address, check_.keyword, encoding,
                                                   page_reader(check_.keyword));
+            if (proxies_) {
+                route_ = proxies_->choose(site_of_address(check_.engine.address));
+                if (!route_) {
+                    // Every proxy rests: no request, and never a direct one.
+                    visit_.reset();
+                    check_.visit = proxy_failed_outcome(check_.engine.address, check_.keyword,
+                                                        encoding);
+                    finish(Verdict::unreachable);
+                    continue;
+                }
+                visit_->set_route(*route_);
+            }
         } else if (paused_) {
             paused_ = false;
         } else if (visit_->another_attempt()) {
             paused_ = true;
             return Next::pause;
+        } else if (route_ && !route_->environment && visit_->failed_at_proxy()) {
+            // The way failed, not the site: the visit again through the next route.
+            proxies_->failed(*route_);
+            visit_.reset();
+            continue;
         } else {
+            if (route_ && !route_->environment) proxies_->succeeded(*route_);
             end_visit();
+            if (stage_ == Stage::robots && route_) route_->apply(*request_);
             continue;
         }
         request_ = visit_->begin_attempt();
@@ -199,8 +223,9 @@ void EngineCheckSteps::give_up() {
     finish(Verdict::ok);
 }
 
-EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots) {
-    EngineCheckSteps steps(engine, keyword, robots);
+EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots,
+                         ProxyPool* proxies) {
+    EngineCheckSteps steps(engine, keyword, robots, proxies);
     for (;;) {
         switch (steps.next()) {
             case EngineCheckSteps::Next::request:

@@ -22,8 +22,10 @@ using Site = SiteQueue<std::size_t, CheckTurn>;
 class ParallelCheck {
   public:
     ParallelCheck(const std::vector<TraceEngine>& engines, std::string_view keyword, int at_once,
-                  const EngineChecked& checked, Journal* journal, const CheckNotice& notice)
-        : engines_(engines),
+                  const EngineChecked& checked, Journal* journal, const CheckNotice& notice,
+                  ProxyPool* proxies)
+        : proxies_(proxies),
+          engines_(engines),
           keyword_(keyword),
           at_once_(at_once),
           checked_(checked),
@@ -74,7 +76,8 @@ class ParallelCheck {
         site.busy = true;
         ++active_;
         site.steps =
-            std::make_unique<EngineCheckSteps>(engines_[site.items.front()], keyword_, robots_);
+            std::make_unique<EngineCheckSteps>(engines_[site.items.front()], keyword_, robots_,
+                                               proxies_);
         step(s);
     }
 
@@ -104,6 +107,7 @@ class ParallelCheck {
         if (checked_) checked_(position, check);
     }
 
+    ProxyPool* proxies_;
     const std::vector<TraceEngine>& engines_;
     std::string_view keyword_;
     int at_once_;
@@ -123,10 +127,11 @@ class ParallelCheck {
 CheckTotals check_engines_in_parallel(const std::vector<TraceEngine>& engines,
                                       std::string_view keyword, int sites,
                                       const std::atomic<bool>& stop, const EngineChecked& checked,
-                                      Journal* journal, const CheckNotice& notice) {
+                                      Journal* journal, const CheckNotice& notice,
+                                      ProxyPool* proxies) {
     // The steps look for a stop at the end of each visit, as they do in check_engine.
     const AbandonScope abandon(stop);
-    ParallelCheck check(engines, keyword, std::max(1, sites), checked, journal, notice);
+    ParallelCheck check(engines, keyword, std::max(1, sites), checked, journal, notice, proxies);
     return check.go(stop);
 }
 

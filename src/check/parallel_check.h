@@ -20,6 +20,7 @@ namespace trasslo {
 CheckTotals check_engines_in_parallel(const std::vector<TraceEngine>& engines,
                                       std::string_view keyword, int sites,
                                       const std::atomic<bool>& stop, const EngineChecked& checked,
-                                      Journal* journal = nullptr, const CheckNotice& notice = {});
+                                      Journal* journal = nullptr, const CheckNotice& notice = {},
+                                      ProxyPool* proxies = nullptr);
 
 }  // namespace trasslo

@@ -10,6 +10,7 @@
 #include "check/check_report.h"
 #include "check/check_run.h"
 #include "check/parallel_check.h"
+#include "cli/cli_proxies.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_inputs.h"
 #include "cli/stop_signals.h"
@@ -59,6 +60,8 @@ int check_command(const CliOptions& options, const fs::path& folder) {
         }
     }
 
+    const std::unique_ptr<ProxyPool> proxies = proxy_pool_for(options, error);
+    if (!proxies) return failure(exit_usage, error);
     const LocalText keyword = options.keyword ? local(*options.keyword) : default_check_keyword();
     // In list order whatever the order the checks ended in, so that the report is the one the
     // check one engine after the other writes.
@@ -79,9 +82,10 @@ int check_command(const CliOptions& options, const fs::path& folder) {
         const CheckNotice notice = [&view](const std::string& text) { view.show_notice(text); };
         const int sites = parallel_sites(options);
         totals = sites > 1 ? check_engines_in_parallel(chosen, keyword, sites, signals.flag(),
-                                                       checked, journal.get(), notice)
+                                                       checked, journal.get(), notice,
+                                                       proxies.get())
                            : check_engines(chosen, keyword, signals.flag(), checked, journal.get(),
-                                           notice);
+                                           notice, proxies.get());
         stopped = signals.received();
         view.finish(local("检测完成：") + std::to_string(totals.valid) + local(" 个有效，") +
                     std::to_string(totals.invalid) + local(" 个无效"));

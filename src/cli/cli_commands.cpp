@@ -11,6 +11,7 @@
 #include "cli/cli_help.h"
 #include "cli/cli_inputs.h"
 #include "cli/cli_options.h"
+#include "cli/cli_proxies.h"
 #include "cli/cli_warnings.h"
 #include "cli/import_commands.h"
 #include "cli/journal_commands.h"
@@ -21,6 +22,7 @@
 #include "run/parallel_run.h"
 #include "run/shard.h"
 #include "run/trace_run.h"
+#include "run/user_challenge_signs.h"
 #include "run/visit_reason.h"
 #include "run/window_defaults.h"
 
@@ -64,6 +66,10 @@ int run_on_terminal(TerminalRunView& view, const RunServices& services, int site
     const RunReport report = sites > 1 ? run_parallel(view, services, settings)
                                        : on_start_button_clicked(view, services);
     if (signals.received()) return exit_stopped;
+    if (report.halted) {
+        std::fprintf(stderr, "%s\n", to_utf8(services.safeguard->halted_text()).c_str());
+        return exit_halted;
+    }
     if (report.cancelled || view.asked_for_engines()) return exit_failed;
     return exit_ok;
 }
@@ -96,11 +102,17 @@ int run_without_visits(TerminalRunView& view, const RunServices& services) {
 
 int run_command(const CliOptions& options, const std::filesystem::path& folder) {
     const int sites = parallel_sites(options);
-    const RunOnTerminal run = [sites](TerminalRunView& view, const RunServices& services) {
+    std::string error;
+    const std::unique_ptr<ProxyPool> proxies = proxy_pool_for(options, error);
+    if (!proxies) return input_error(error);
+    Safeguard safeguard(safeguard_percent(options));
+    const RunOnTerminal run = [&](TerminalRunView& view, const RunServices& given) {
+        RunServices services = given;
+        services.proxies = proxies.get();
+        services.safeguard = &safeguard;
         return run_on_terminal(view, services, sites);
     };
     if (options.resume) return resume_run(options, folder, run);
-    std::string error;
     auto engines = engines_for(options, folder, error);
     if (!engines) return input_error(error);
     auto keywords = load_keywords(options.keywords, folder, stdin, error);
@@ -147,9 +159,12 @@ int export_command(const CliOptions& options, const std::filesystem::path& folde
 }
 
 int test_command(const CliOptions& options) {
+    std::string error;
+    const std::unique_ptr<ProxyPool> proxies = proxy_pool_for(options, error);
+    if (!proxies) return input_error(error);
     // fetch_title's visit; a visit that left no trace says why after the title.
-    const VisitOutcome outcome =
-        visit_page(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0);
+    const VisitOutcome outcome = visit_page(local(options.address), trace_test_keyword(),
+                                            options.utf8 ? 1 : 0, proxies.get());
     std::printf("%s\n", terminal_line(outcome.title + visit_failure_reason(outcome)).c_str());
     return outcome.left_trace() ? exit_ok : exit_failed;
 }
@@ -176,6 +191,12 @@ int run_cli(const std::vector<std::string>& args, const std::filesystem::path& p
     if (options.help) {
         std::fputs(help_text(options.command).c_str(), stdout);
         return exit_ok;
+    }
+    if (options.command == Command::run || options.command == Command::test ||
+        options.command == Command::check) {
+        std::vector<std::string> warnings;
+        load_user_challenge_signs(program_folder, warnings);
+        for (const std::string& warning : warnings) warn("trasslo-cli：" + warning);
     }
     switch (options.command) {
         case Command::run:

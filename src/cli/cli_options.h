@@ -52,6 +52,10 @@ struct CliOptions {
     bool fix_encoding = false;              // check --fix-encoding
     std::optional<std::string> parallel;    // --parallel N, sites visited at once (1 to 256)
     std::optional<std::string> shard;       // --shard K/N, this process's share of the sites
+    std::vector<std::string> proxies;       // --proxy URL, any number of them
+    std::optional<std::string> proxies_file;    // --proxies FILE
+    std::optional<std::string> proxy_rotation;  // --proxy-rotation site|visit
+    std::optional<std::string> safeguard;       // run --safeguard PCT
 };
 
 struct ParseResult {
@@ -70,6 +74,9 @@ void add_site_options(CLI::App& app, CliOptions& options);
 std::string site_options_needs(const CliOptions& options);
 // --parallel N as a number: 1 when it is not given.
 int parallel_sites(const CliOptions& options);
+
+// run --safeguard PCT as a number: 80 when it is not given, -1 when it is no whole 0 to 100.
+int safeguard_percent(const CliOptions& options);
 
 // The name a command is typed as ("run", "export", ...).
 std::string_view command_name(Command command);

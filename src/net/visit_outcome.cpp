@@ -5,6 +5,7 @@
 
 #include "base/event_pump.h"
 #include "net/abandon_scope.h"
+#include "net/challenge_signs.h"
 #include "net/http_client.h"
 #include "net/page_request.h"
 #include "text/charset.h"
@@ -36,6 +37,10 @@ std::string_view visit_error_name(VisitError error) {
             return "rate-limited";
         case VisitError::site_down:
             return "site-down";
+        case VisitError::challenge:
+            return "challenge";
+        case VisitError::proxy_failed:
+            return "proxy-failed";
     }
     return "";
 }
@@ -100,7 +105,11 @@ std::optional<HttpRequest> VisitSteps::begin_attempt() {
                           : client_.bytes_request(outcome_.address);
     } catch (...) {
     }
-    if (!request) finish_attempt(unrequestable_exchange());
+    if (!request) {
+        finish_attempt(unrequestable_exchange());
+    } else if (route_) {
+        route_->apply(*request);
+    }
     return request;
 }
 
@@ -120,6 +129,7 @@ bool VisitSteps::finish_attempt(HttpResponse exchange) {
     outcome_.final_address = exchange.final_url;
     outcome_.bytes = exchange.received_bytes;
     outcome_.error = visit_error_of(exchange.error, exchange.status);
+    outcome_.proxy_fault = exchange.proxy_fault;
     last_headers_ = exchange.raw_headers;
 
     const DecodedText page = decode_to_local_text(bytes_view(body), 0);
@@ -130,8 +140,20 @@ bool VisitSteps::finish_attempt(HttpResponse exchange) {
     const LocalText title =
         slice_between_markers_lenient(page.text, "<title>", "</title>", position);
     if (!title.empty()) outcome_.title = decode_html_entities(title);
-    another_ = title.empty() && !outcome_.abandoned && outcome_.attempts < kVisitAttempts;
+    if ((outcome_.error == VisitError::none || outcome_.error == VisitError::http) &&
+        exchange.status > 0 &&
+        challenge_signs()->matches({exchange.status, exchange.final_url, exchange.raw_headers,
+                                    outcome_.title, page.text, outcome_.echoed}))
+        outcome_.error = VisitError::challenge;
+    // A proxy that failed is the driver's to replace; another attempt through it would not help.
+    another_ = title.empty() && !outcome_.abandoned && !outcome_.proxy_fault &&
+               outcome_.error != VisitError::challenge && outcome_.attempts < kVisitAttempts;
     return another_;
+}
+
+void VisitSteps::set_route(const ProxyRoute& route) {
+    route_ = route;
+    outcome_.proxy = route.label();
 }
 
 void VisitSteps::abandon() {
@@ -146,8 +168,9 @@ VisitOutcome VisitSteps::take_outcome() {
 }
 
 VisitOutcome make_visit(std::string_view address_template, std::string_view keyword, int encoding,
-                        const PageReader& read_page) {
+                        const PageReader& read_page, const std::optional<ProxyRoute>& route) {
     VisitSteps steps(address_template, keyword, encoding, read_page);
+    if (route) steps.set_route(*route);
     for (;;) {
         if (std::optional<HttpRequest> request = steps.begin_attempt())
             steps.finish_attempt(perform_request(*request));
