@@ -22,6 +22,7 @@
 #include "app/clickable_label.h"
 #include "app/designed_widgets.h"
 #include "app/help_window.h"
+#include "app/proxy_dialog.h"
 #include "app/tray_icon.h"
 #include "app/version.h"
 #include "base/event_pump.h"
@@ -230,6 +231,7 @@ void MainWindow::build_engine_menu() {
                             &MainWindow::export_journal_report);
     check_action_ = engine_menu_->addAction(QStringLiteral("检测打勾的引擎"), this,
                                             &MainWindow::toggle_engine_check);
+    engine_menu_->addAction(QStringLiteral("代理设置.."), this, &MainWindow::open_proxy_dialog);
 }
 
 void MainWindow::on_created() {
@@ -312,7 +314,33 @@ void MainWindow::on_start_clicked() {
                              [this](const std::string& text) { set_status_text(local(text)); });
     RunServices services;
     services.recorder = &recorder;
+    const std::unique_ptr<ProxyPool> proxies = proxy_pool_of(read_proxy_settings(settings_store()));
+    proxies->warn = [this](const std::string& text) { set_status_text(local(text)); };
+    services.proxies = proxies.get();
+    Safeguard safeguard;
+    services.safeguard = &safeguard;
+    services.halt = [this](const Safeguard& watch) {
+        MessageRequest question;
+        question.text = watch.question_text();
+        question.buttons = MessageButtons::yes_no;
+        question.icon = MessageIcon::question;
+        return show_run_message(question) == MessageAnswer::yes;
+    };
     on_start_button_clicked(*this, services);
+}
+
+void MainWindow::open_proxy_dialog() {
+    // Window-modal without a loop of its own: OK keeps the settings, either button ends it.
+    auto* dialog = new ProxyDialog(read_proxy_settings(settings_store()), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        if (write_proxy_settings(settings_store(), dialog->settings())) return;
+        MessageRequest message;
+        message.text = local("无法保存代理设置：设置文件不能写入");
+        message.icon = MessageIcon::warning;
+        show_message(message);
+    });
+    dialog->open();
 }
 
 void MainWindow::export_journal_report() {

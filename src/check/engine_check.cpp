@@ -126,8 +126,8 @@ EngineCheckSteps::Next EngineCheckSteps::next() {
                 if (!route_) {
                     // Every proxy rests: no request, and never a direct one.
                     visit_.reset();
-                    check_.visit = proxy_failed_outcome(check_.engine.address, check_.keyword,
-                                                        encoding);
+                    check_.visit =
+                        proxy_failed_outcome(check_.engine.address, check_.keyword, encoding);
                     finish(Verdict::unreachable);
                     continue;
                 }

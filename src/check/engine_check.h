@@ -39,13 +39,14 @@ enum class Verdict {
     ok,
 };
 
-// "unreachable", "timeout", "tls-error", "challenge", "http-error", "redirect-home", "encoding-mismatch",
-// "not-echoed", "robots-disallow", "noindex", "ok"; and back (nothing for another text).
+// "unreachable", "timeout", "tls-error", "challenge", "http-error", "redirect-home",
+// "encoding-mismatch", "not-echoed", "robots-disallow", "noindex", "ok"; and back (nothing for
+// another text).
 std::string_view verdict_name(Verdict verdict);
 std::optional<Verdict> verdict_from_name(std::string_view name);
 
-// What the terminal and the window show: "无法连接", "超时", "证书错误", "验证拦截", "网页错误", "跳转首页",
-// "编码不符", "不显示关键词", "robots 禁止", "禁止收录", "有效".
+// What the terminal and the window show: "无法连接", "超时", "证书错误", "验证拦截", "网页错误",
+// "跳转首页", "编码不符", "不显示关键词", "robots 禁止", "禁止收录", "有效".
 LocalText verdict_display_name(Verdict verdict);
 
 struct EngineCheck {

@@ -75,9 +75,8 @@ class ParallelCheck {
         Site& site = sites_[s];
         site.busy = true;
         ++active_;
-        site.steps =
-            std::make_unique<EngineCheckSteps>(engines_[site.items.front()], keyword_, robots_,
-                                               proxies_);
+        site.steps = std::make_unique<EngineCheckSteps>(engines_[site.items.front()], keyword_,
+                                                        robots_, proxies_);
         step(s);
     }
 

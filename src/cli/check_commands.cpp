@@ -10,9 +10,9 @@
 #include "check/check_report.h"
 #include "check/check_run.h"
 #include "check/parallel_check.h"
-#include "cli/cli_proxies.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_inputs.h"
+#include "cli/cli_proxies.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_views.h"
 #include "engines/engine_list_file.h"
@@ -81,11 +81,11 @@ int check_command(const CliOptions& options, const fs::path& folder) {
         };
         const CheckNotice notice = [&view](const std::string& text) { view.show_notice(text); };
         const int sites = parallel_sites(options);
-        totals = sites > 1 ? check_engines_in_parallel(chosen, keyword, sites, signals.flag(),
-                                                       checked, journal.get(), notice,
-                                                       proxies.get())
-                           : check_engines(chosen, keyword, signals.flag(), checked, journal.get(),
-                                           notice, proxies.get());
+        totals = sites > 1
+                     ? check_engines_in_parallel(chosen, keyword, sites, signals.flag(), checked,
+                                                 journal.get(), notice, proxies.get())
+                     : check_engines(chosen, keyword, signals.flag(), checked, journal.get(),
+                                     notice, proxies.get());
         stopped = signals.received();
         view.finish(local("检测完成：") + std::to_string(totals.valid) + local(" 个有效，") +
                     std::to_string(totals.invalid) + local(" 个无效"));

@@ -365,7 +365,8 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
 int safeguard_percent(const CliOptions& options) {
     if (!options.safeguard) return 80;
     const std::string& text = *options.safeguard;
-    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return -1;
     const int value = std::stoi(text);
     return value > 100 ? -1 : value;

@@ -36,9 +36,8 @@ std::unique_ptr<ProxyPool> proxy_pool_for(const CliOptions& options, std::string
         return nullptr;
     }
     auto pool = std::make_unique<ProxyPool>(
-        std::move(proxies),
-        proxy_rotation_from_name(options.proxy_rotation.value_or("site")).value_or(
-            ProxyRotation::site));
+        std::move(proxies), proxy_rotation_from_name(options.proxy_rotation.value_or("site"))
+                                .value_or(ProxyRotation::site));
     pool->warn = [](const std::string& warning) {
         std::fprintf(stderr, "trasslo-cli：%s\n", warning.c_str());
     };

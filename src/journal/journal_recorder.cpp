@@ -129,8 +129,8 @@ void JournalRecorder::run_ended(bool finished) {
         return;
     }
     if (!journal_->end_run(*run_, finished  ? RunState::finished
-                                       : halted_ ? RunState::halted
-                                                 : RunState::stopped))
+                                  : halted_ ? RunState::halted
+                                            : RunState::stopped))
         give_up(journal_->error());
 }
 

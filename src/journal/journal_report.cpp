@@ -20,7 +20,7 @@ constexpr const char* kSelectWithoutProxy =
 // Column kinds in report_columns() order.
 enum class Kind { number, text, flag };
 constexpr std::array<Kind, 16> kKinds = {
-    Kind::number, Kind::number, Kind::text,   Kind::text, Kind::text,   Kind::number,
+    Kind::number, Kind::number, Kind::text,   Kind::text,   Kind::text, Kind::number,
     Kind::text,   Kind::number, Kind::number, Kind::number, Kind::text, Kind::text,
     Kind::flag,   Kind::flag,   Kind::text,   Kind::text,
 };
@@ -67,9 +67,9 @@ std::string csv_report_head(const std::vector<std::string_view>& columns) {
 
 const std::array<std::string_view, 16>& report_columns() {
     static constexpr std::array<std::string_view, 16> columns = {
-        "run",     "round",         "keyword",  "engine",     "address", "status",
-        "final_address", "attempts", "elapsed_ms", "bytes", "charset", "title",
-        "echoed",   "noindex",    "error", "proxy",
+        "run",           "round",    "keyword",    "engine", "address", "status",
+        "final_address", "attempts", "elapsed_ms", "bytes",  "charset", "title",
+        "echoed",        "noindex",  "error",      "proxy",
     };
     return columns;
 }
@@ -91,9 +91,10 @@ bool write_report_rows(Journal& journal, std::optional<std::int64_t> run, Report
                        std::FILE* out, std::string& error) {
     // The key's order is the plan's order, and reading along it needs no sorting.
     const std::string sql =
-        std::string(journal.visits_have_proxy() ? kSelect : kSelectWithoutProxy) + (run ? " WHERE run_id = ?1 ORDER BY round, keyword_index, "
-                                      "engine_index"
-                                    : " ORDER BY run_id, round, keyword_index, engine_index");
+        std::string(journal.visits_have_proxy() ? kSelect : kSelectWithoutProxy) +
+        (run ? " WHERE run_id = ?1 ORDER BY round, keyword_index, "
+               "engine_index"
+             : " ORDER BY run_id, round, keyword_index, engine_index");
     Statement rows(journal.handle(), sql);
     if (!rows.valid()) {
         error =

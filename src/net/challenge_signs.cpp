@@ -27,7 +27,8 @@ bool has_path_segment(std::string_view path, std::string_view segment) {
     for (std::size_t at = path.find(segment); at != std::string_view::npos;
          at = path.find(segment, at + 1)) {
         const std::size_t end = at + segment.size();
-        if (end == path.size() || std::string_view("/?#.;").find(path[end]) != std::string_view::npos)
+        if (end == path.size() ||
+            std::string_view("/?#.;").find(path[end]) != std::string_view::npos)
             return true;
     }
     return false;

@@ -43,8 +43,8 @@ class ChallengeSigns {
         std::vector<std::string> bodies;                           // lower-cased, local text
     };
     std::vector<StatusSign> statuses_;
-    std::vector<std::string> hosts_;   // lower-cased
-    std::vector<std::string> paths_;   // lower-cased, starting with '/'
+    std::vector<std::string> hosts_;  // lower-cased
+    std::vector<std::string> paths_;  // lower-cased, starting with '/'
     std::vector<LocalText> titles_;
 };
 

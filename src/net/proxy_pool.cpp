@@ -10,8 +10,7 @@
 namespace trasslo {
 namespace {
 
-constexpr std::string_view kSchemes[] = {"http",   "https",   "socks4",
-                                         "socks4a", "socks5", "socks5h"};
+constexpr std::string_view kSchemes[] = {"http", "https", "socks4", "socks4a", "socks5", "socks5h"};
 
 struct UrlHandle {
     CURLU* url = curl_url();
@@ -138,10 +137,7 @@ void ProxyRoute::apply(HttpRequest& request) const {
 
 ProxyPool::ProxyPool(std::vector<ProxyEndpoint> proxies, ProxyRotation rotation,
                      Clock::duration rest)
-    : proxies_(std::move(proxies)),
-      health_(proxies_.size()),
-      rotation_(rotation),
-      rest_(rest) {}
+    : proxies_(std::move(proxies)), health_(proxies_.size()), rotation_(rotation), rest_(rest) {}
 
 bool ProxyPool::resting(std::size_t index, Clock::time_point now) const {
     return health_[index].rests_until > now;

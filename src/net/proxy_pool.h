@@ -58,7 +58,7 @@ std::optional<ProxyRotation> proxy_rotation_from_name(std::string_view name);
 
 // How one visit reaches its site.
 struct ProxyRoute {
-    std::size_t index = 0;  // in the pool
+    std::size_t index = 0;     // in the pool
     bool environment = false;  // no proxies given: as curl reads http_proxy and the others
     ProxyEndpoint endpoint;
 

@@ -58,7 +58,7 @@ struct VisitOutcome {
     VisitError error = VisitError::none;
     std::string proxy;         // the route as scheme://host:port, empty when direct
     bool proxy_fault = false;  // the last attempt failed at its proxy, not at the site
-    bool abandoned = false;  // given up on a stop (net/abandon_scope.h): no outcome to keep
+    bool abandoned = false;    // given up on a stop (net/abandon_scope.h): no outcome to keep
 
     // A visit leaves a trace when it was not given up and its final response was a page: a
     // status from 200 to 399 and no error.

@@ -6,8 +6,8 @@
 #include "html/keyword_echo.h"
 #include "html/robots_directives.h"
 #include "net/site_of_host.h"
-#include "text/url_encode.h"
 #include "text/local_text.h"
+#include "text/url_encode.h"
 
 namespace trasslo {
 namespace {

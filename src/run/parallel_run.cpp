@@ -34,7 +34,7 @@ struct SiteTurn {
     bool down = false;
     std::unique_ptr<VisitSteps> steps;
     std::optional<ProxyRoute> route;  // of the visit under way
-    Clock::time_point attempt_at{};  // the next attempt of a visit whose title was empty
+    Clock::time_point attempt_at{};   // the next attempt of a visit whose title was empty
     bool between_attempts = false;
     int retry_after_retries = 0;  // of the visit at the front
     int backoff_retries = 0;

@@ -52,7 +52,8 @@ void Safeguard::rearm() {
 
 LocalText Safeguard::halted_text() const {
     return local("最近 ") + std::to_string(kWindow) + local(" 次访问中 ") +
-           std::to_string(failures_) + local(" 次失败，留痕已暂停；用 trasslo-cli run --resume 继续");
+           std::to_string(failures_) +
+           local(" 次失败，留痕已暂停；用 trasslo-cli run --resume 继续");
 }
 
 LocalText Safeguard::question_text() const {

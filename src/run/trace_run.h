@@ -10,8 +10,8 @@
 #include "journal/run_recorder.h"
 #include "net/visit_outcome.h"
 #include "run/run_state.h"
-#include "run/safeguard.h"
 #include "run/run_view.h"
+#include "run/safeguard.h"
 #include "text/local_text.h"
 
 namespace trasslo {

@@ -84,6 +84,9 @@ void serve_sites(HostSites& sites) {
     sites.serve("loop.localhost", utf8, "", 302, {"Location: " + utf8});
     sites.serve("loop.localhost", gbk, "", 302, {"Location: " + gbk});
     sites.hold("stall.localhost");
+    // A challenge in a 403: a challenge, not an http error.
+    sites.serve("challenge.localhost", utf8, utf8_page("Just a moment..."), 403,
+                {"cf-mitigated: challenge"});
 }
 
 const SiteRow kRows[] = {
@@ -98,6 +101,7 @@ const SiteRow kRows[] = {
     {"bigrobots.localhost", 1, Verdict::ok, "allow", "", 1},
     {"loop.localhost", 1, Verdict::not_echoed, "none", "", -1},
     {"stall.localhost", 1, Verdict::timeout, "", "", -1},
+    {"challenge.localhost", 1, Verdict::challenge, "", "", 1},
     {"down", 1, Verdict::unreachable, "", "", -1},
 };
 

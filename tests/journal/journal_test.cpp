@@ -163,9 +163,10 @@ TEST_F(JournalReport, AJournalWithoutTheProxyColumnIsReadAsItIsAndGainsItWhenWri
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
     // The visits table as journals were made before visits went through proxies.
-    ASSERT_EQ(execute(db, "CREATE TABLE old AS SELECT * FROM visits;"
-                          "ALTER TABLE old DROP COLUMN proxy; DROP TABLE visits;"
-                          "ALTER TABLE old RENAME TO visits"),
+    ASSERT_EQ(execute(db,
+                      "CREATE TABLE old AS SELECT * FROM visits;"
+                      "ALTER TABLE old DROP COLUMN proxy; DROP TABLE visits;"
+                      "ALTER TABLE old RENAME TO visits"),
               SQLITE_OK);
     sqlite3_close(db);
     std::string error;

@@ -34,7 +34,8 @@ void answer(Connection& c, const RecordedRequest& request) {
     } else if (path == "/verify") {
         c.send(http_reply(200, "OK", page("安全验证"), {utf8}));
     } else if (path == "/js") {
-        c.send(http_reply(521, "", page("x", "<script>document.cookie='__jsl_clearance=1'</script>")));
+        c.send(
+            http_reply(521, "", page("x", "<script>document.cookie='__jsl_clearance=1'</script>")));
     } else if (path == "/echo") {
         c.send(http_reply(200, "OK", page("验证码 - 搜索", "结果：关键词"), {utf8}));
     } else if (path == "/forbidden") {
@@ -54,10 +55,10 @@ struct VisitCase {
 TEST(ChallengeVisits, AChallengeEndsTheVisitWithItsErrorAndLeavesNoTrace) {
     support::HttpTestServer site(answer);
     const VisitCase cases[] = {
-        {"/baidu", VisitError::challenge},     {"/cf", VisitError::challenge},
-        {"/cf503", VisitError::challenge},     {"/moved", VisitError::challenge},
-        {"/js", VisitError::challenge},        {"/echo", VisitError::none},
-        {"/forbidden", VisitError::http},      {"/plain521", VisitError::http},
+        {"/baidu", VisitError::challenge}, {"/cf", VisitError::challenge},
+        {"/cf503", VisitError::challenge}, {"/moved", VisitError::challenge},
+        {"/js", VisitError::challenge},    {"/echo", VisitError::none},
+        {"/forbidden", VisitError::http},  {"/plain521", VisitError::http},
         {"/result", VisitError::none},
     };
     for (const VisitCase& c : cases) {

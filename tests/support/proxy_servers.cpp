@@ -53,8 +53,8 @@ bool TestProxy::start() {
                               << "\"\nLogLevel Info\nTimeout 30\nMaxClients 64\n";
         args = {"-d", "-c", config.string()};
     } else {
-        args = {"-i", "127.0.0.1", "-p", std::to_string(port_), "-u", user_,
-                "-P", password_,     "-b", outgoing_};
+        args = {"-i",      "127.0.0.1", "-p",     std::to_string(port_), "-u", user_, "-P",
+                password_, "-b",        outgoing_};
     }
     try {
         process_ = std::make_unique<ChildProcess>(program, args, dir_.path());
@@ -74,8 +74,8 @@ bool TestProxy::start() {
 }
 
 std::string TestProxy::address() const {
-    return std::string(kind_ == Kind::http ? "http" : "socks5") + "://127.0.0.1:" +
-           std::to_string(port_);
+    return std::string(kind_ == Kind::http ? "http" : "socks5") +
+           "://127.0.0.1:" + std::to_string(port_);
 }
 
 std::string TestProxy::address_with_login() const {
