@@ -5,10 +5,13 @@
 #include <QDateTime>
 
 #include "app/main_window.h"
+#include "app/proxy_settings.h"
+#include "base/ui_dispatch.h"
 #include "check/check_worker.h"
 #include "engines/engine_list.h"
 #include "journal/check_records.h"
 #include "run/run_state.h"
+#include "settings/settings_store.h"
 #include "ui/qt/qt_engine_tree.h"
 #include "ui/qt/qt_text.h"
 
@@ -67,8 +70,16 @@ void MainWindow::toggle_engine_check() {
     events.notice = [self](const std::string& text) {
         if (self) self->set_status_text(local(text));
     };
+    // The window's proxies; a rested one is said in the status line, from the UI thread.
+    std::shared_ptr<ProxyPool> proxies = proxy_pool_of(read_proxy_settings(settings_store()));
+    proxies->warn = [self](const std::string& text) {
+        post_to_ui([self, text] {
+            if (self) self->set_status_text(local(text));
+        });
+    };
     check_ = std::make_unique<CheckWorker>(std::move(chosen), default_check_keyword(),
-                                           journal_file_path(folder_), std::move(events));
+                                           journal_file_path(folder_), std::move(events),
+                                           std::move(proxies));
     check_action_->setText(QString::fromUtf8(kStopCaption));
     if (!run_active()) {
         set_progress_maximum(static_cast<int>(check_positions_.size()));

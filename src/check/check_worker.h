@@ -29,9 +29,11 @@ struct CheckWorkerEvents {
 
 class CheckWorker {
   public:
-    // Starts checking `engines` with `keyword` (local text), recording into `journal_file`.
+    // Starts checking `engines` with `keyword` (local text), recording into `journal_file`;
+    // through `proxies` when given (net/proxy_pool.h; its warnings come on the worker's thread).
     CheckWorker(std::vector<TraceEngine> engines, LocalText keyword,
-                std::filesystem::path journal_file, CheckWorkerEvents events);
+                std::filesystem::path journal_file, CheckWorkerEvents events,
+                std::shared_ptr<ProxyPool> proxies = nullptr);
     // Stops the check and waits for its thread: within about a second, the request in flight
     // being given up at its next poll.
     ~CheckWorker();
