@@ -176,8 +176,10 @@ HttpResponse CurlExchange::finish(CURLcode result, bool cancelled) {
     return std::move(response_);
 }
 
+// Only a proxy named to the request counts: the environment's is curl's choice, and a visit
+// has no other way to go instead of it.
 bool CurlExchange::through_proxy() const {
-    return request_.proxy.has_value() || request_.proxy_from_environment;
+    return request_.proxy.has_value();
 }
 
 // A failure of the way to the site rather than of the site: the proxy was not reached or did
