@@ -334,11 +334,15 @@ void MainWindow::open_proxy_dialog() {
     auto* dialog = new ProxyDialog(read_proxy_settings(settings_store()), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        if (write_proxy_settings(settings_store(), dialog->settings())) return;
-        MessageRequest message;
-        message.text = local("无法保存代理设置：设置文件不能写入");
-        message.icon = MessageIcon::warning;
-        show_message(message);
+        // Saved from the event loop, once the dialog has finished: a write may pump events,
+        // and the closed dialog is deleted by them.
+        QTimer::singleShot(0, this, [this, chosen = dialog->settings()] {
+            if (write_proxy_settings(settings_store(), chosen)) return;
+            MessageRequest message;
+            message.text = local("无法保存代理设置：设置文件不能写入");
+            message.icon = MessageIcon::warning;
+            show_message(message);
+        });
     });
     dialog->open();
 }
