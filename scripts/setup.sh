@@ -22,7 +22,7 @@ if [ "${1:-}" = "--test" ]; then
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format
     xvfb xauth trayer x11-apps x11-utils netpbm fonts-wqy-microhei
-    nginx openssl python3 sqlite3
+    nginx openssl python3 sqlite3 tinyproxy microsocks
     help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream
   )
 fi

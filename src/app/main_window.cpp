@@ -23,6 +23,7 @@
 #include "app/clickable_label.h"
 #include "app/designed_widgets.h"
 #include "app/help_window.h"
+#include "app/proxy_dialog.h"
 #include "app/tray_icon.h"
 #include "app/version.h"
 #include "base/event_pump.h"
@@ -335,8 +336,38 @@ void MainWindow::on_start_clicked() {
     services.recorder = &recorder;
     services.timeout_ms = request_timeout_ms();
     run_recorder_ = &recorder;
+    const std::unique_ptr<ProxyPool> proxies = proxy_pool_of(read_proxy_settings(settings_store()));
+    proxies->warn = [this](const std::string& text) { set_status_text(local(text)); };
+    services.proxies = proxies.get();
+    Safeguard safeguard;
+    services.safeguard = &safeguard;
+    services.halt = [this](const Safeguard& watch) {
+        MessageRequest question;
+        question.text = watch.question_text();
+        question.buttons = MessageButtons::yes_no;
+        question.icon = MessageIcon::question;
+        return show_run_message(question) == MessageAnswer::yes;
+    };
     on_start_button_clicked(*this, services);
     run_recorder_ = nullptr;
+}
+
+void MainWindow::open_proxy_dialog() {
+    // Window-modal without a loop of its own: OK keeps the settings, either button ends it.
+    auto* dialog = new ProxyDialog(read_proxy_settings(settings_store()), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        // Saved from the event loop, once the dialog has finished: a write may pump events,
+        // and the closed dialog is deleted by them.
+        QTimer::singleShot(0, this, [this, chosen = dialog->settings()] {
+            if (write_proxy_settings(settings_store(), chosen)) return;
+            MessageRequest message;
+            message.text = local("无法保存代理设置：设置文件不能写入");
+            message.icon = MessageIcon::warning;
+            show_message(message);
+        });
+    });
+    dialog->open();
 }
 
 void MainWindow::export_journal_report() {

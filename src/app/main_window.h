@@ -69,6 +69,8 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     void open_add_engine_dialog();
     // "导出留痕报告..": the save dialog, then the latest run's CSV report from the journal.
     void export_journal_report();
+    // "代理设置..": the proxies and their rotation, kept in the settings file.
+    void open_proxy_dialog();
     // "导入引擎列表..": the files the user picks are imported into the list (engine_import.h),
     // their new engines appended ticked with their icons fetched, and the summary shown.
     void import_engine_lists();

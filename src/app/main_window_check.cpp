@@ -7,10 +7,13 @@
 #include <algorithm>
 
 #include "app/main_window.h"
+#include "app/proxy_settings.h"
+#include "base/ui_dispatch.h"
 #include "check/check_worker.h"
 #include "engines/engine_list.h"
 #include "journal/check_records.h"
 #include "run/run_state.h"
+#include "settings/settings_store.h"
 #include "ui/qt/qt_engine_tree.h"
 #include "ui/qt/qt_text.h"
 
@@ -72,8 +75,16 @@ void MainWindow::toggle_engine_check() {
     // The check's own bound, or the window's request timeout when that is shorter.
     const long setting = request_timeout_ms();
     const long timeout = setting > 0 ? std::min(setting, kCheckTimeoutMs) : kCheckTimeoutMs;
+    // The window's proxies; a rested one is said in the status line, from the UI thread.
+    std::shared_ptr<ProxyPool> proxies = proxy_pool_of(read_proxy_settings(settings_store()));
+    proxies->warn = [self](const std::string& text) {
+        post_to_ui([self, text] {
+            if (self) self->set_status_text(local(text));
+        });
+    };
     check_ = std::make_unique<CheckWorker>(std::move(chosen), default_check_keyword(),
-                                           journal_file_path(folder_), std::move(events), timeout);
+                                           journal_file_path(folder_), std::move(events), timeout,
+                                           std::move(proxies));
     check_action_->setText(QString::fromUtf8(kStopCaption));
     if (!run_active()) {
         set_progress_maximum(static_cast<int>(check_positions_.size()));

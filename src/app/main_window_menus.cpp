@@ -33,6 +33,7 @@ const WindowCommand kCommands[] = {
     {"引擎", "检测打勾的引擎", &MainWindow::toggle_engine_check, true},
     {"引擎", "全选", &MainWindow::tick_every_engine, false},
     {"引擎", "不选", &MainWindow::tick_no_engine, false},
+    {"引擎", "代理设置..", &MainWindow::open_proxy_dialog, true},
     {"帮助", "疑点说明", &MainWindow::open_help_window, false},
     {"帮助", "关于", &MainWindow::show_about, false},
 };

@@ -13,7 +13,7 @@ const std::vector<std::string_view>& check_report_columns() {
     static const std::vector<std::string_view> columns = {
         "engine",     "address", "verdict", "status", "final_address",
         "charset",    "echoed",  "noindex", "robots", "suggested_encoding",
-        "elapsed_ms", "title",
+        "elapsed_ms", "title",   "proxy",
     };
     return columns;
 }
@@ -33,6 +33,7 @@ std::string check_report_row(const EngineCheck& check) {
         r.suggested_encoding,
         std::to_string(r.elapsed_ms),
         r.title,
+        check.visit.proxy,
     };
     std::string row;
     for (const std::string& field : fields) {

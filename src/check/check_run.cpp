@@ -19,7 +19,8 @@ std::vector<std::size_t> engines_to_check(const std::vector<TraceEngine>& engine
 
 CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_view keyword,
                           const std::atomic<bool>& stop, const EngineChecked& checked,
-                          Journal* journal, const CheckNotice& notice, long timeout_ms) {
+                          Journal* journal, const CheckNotice& notice, long timeout_ms,
+                          ProxyPool* proxies) {
     // Every request below, robots.txt included, is given up at its next poll once `stop` is set.
     const AbandonScope abandon(stop);
     SiteRobots robots;
@@ -27,7 +28,7 @@ CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_v
     std::size_t done = 0;
     for (std::size_t i = 0; i < engines.size(); ++i, ++done) {
         if (stop.load()) break;
-        const EngineCheck check = check_engine(engines[i], keyword, robots, timeout_ms);
+        const EngineCheck check = check_engine(engines[i], keyword, robots, timeout_ms, proxies);
         if (check.abandoned) break;
         tally_check(check, totals, journal, notice);
         if (checked) checked(i, check);

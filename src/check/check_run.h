@@ -52,7 +52,7 @@ using CheckNotice = std::function<void(const std::string& text)>;
 CheckTotals check_engines(const std::vector<TraceEngine>& engines, std::string_view keyword,
                           const std::atomic<bool>& stop, const EngineChecked& checked,
                           Journal* journal = nullptr, const CheckNotice& notice = {},
-                          long timeout_ms = kCheckTimeoutMs);
+                          long timeout_ms = kCheckTimeoutMs, ProxyPool* proxies = nullptr);
 
 // Counts a check that ended in `totals` and writes it to `journal` when there is one; a journal
 // that refuses the write is given up (set to null) and said once through `notice`. What every

@@ -6,11 +6,12 @@ namespace trasslo {
 
 CheckWorker::CheckWorker(std::vector<TraceEngine> engines, LocalText keyword,
                          std::filesystem::path journal_file, CheckWorkerEvents events,
-                         long timeout_ms) {
+                         long timeout_ms, std::shared_ptr<ProxyPool> proxies) {
     // The events are shared by the tasks posted; a task may run after the worker is gone.
     auto shared = std::make_shared<const CheckWorkerEvents>(std::move(events));
     thread_ = std::thread([this, engines = std::move(engines), keyword = std::move(keyword),
-                           journal_file = std::move(journal_file), shared, timeout_ms] {
+                           journal_file = std::move(journal_file), shared, timeout_ms,
+                           proxies = std::move(proxies)] {
         const auto notice = [shared](const std::string& text) {
             post_to_ui([shared, text] {
                 if (shared->notice) shared->notice(text);
@@ -28,7 +29,7 @@ CheckWorker::CheckWorker(std::vector<TraceEngine> engines, LocalText keyword,
                     if (shared->checked) shared->checked(done, total, check);
                 });
             },
-            journal.get(), notice, timeout_ms);
+            journal.get(), notice, timeout_ms, proxies.get());
         post_to_ui([shared, totals, checks] {
             if (shared->finished) shared->finished(totals, *checks);
         });

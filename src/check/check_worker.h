@@ -30,10 +30,11 @@ struct CheckWorkerEvents {
 class CheckWorker {
   public:
     // Starts checking `engines` with `keyword` (local text), recording into `journal_file`; no
-    // request takes longer than `timeout_ms`.
+    // request takes longer than `timeout_ms`; through `proxies` when given (net/proxy_pool.h;
+    // its warnings come on the worker's thread).
     CheckWorker(std::vector<TraceEngine> engines, LocalText keyword,
                 std::filesystem::path journal_file, CheckWorkerEvents events,
-                long timeout_ms = kCheckTimeoutMs);
+                long timeout_ms = kCheckTimeoutMs, std::shared_ptr<ProxyPool> proxies = nullptr);
     // Stops the check and waits for its thread: within about a second, the request in flight
     // being given up at its next poll.
     ~CheckWorker();

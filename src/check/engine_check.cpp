@@ -6,6 +6,7 @@
 #include "base/event_pump.h"
 #include "net/abandon_scope.h"
 #include "net/curl_request.h"
+#include "net/site_of_host.h"
 #include "net/url_parts.h"
 #include "run/page_visit.h"
 #include "text/lossless_text.h"
@@ -19,10 +20,11 @@ struct VerdictNames {
     std::string_view display;  // UTF-8
 };
 
-constexpr std::array<VerdictNames, 11> kVerdicts = {{
+constexpr std::array<VerdictNames, 12> kVerdicts = {{
     {Verdict::unreachable, "unreachable", "无法连接"},
     {Verdict::timeout, "timeout", "超时"},
     {Verdict::tls_error, "tls-error", "证书错误"},
+    {Verdict::challenge, "challenge", "验证拦截"},
     {Verdict::rate_limited, "rate-limited", "访问受限"},
     {Verdict::http_error, "http-error", "网页错误"},
     {Verdict::redirect_home, "redirect-home", "跳转首页"},
@@ -71,7 +73,10 @@ std::optional<Verdict> transport_verdict(const TraceEngine& engine, const VisitO
         case VisitError::connect:
         case VisitError::bad_response:
         case VisitError::too_long:
+        case VisitError::proxy_failed:
             return Verdict::unreachable;
+        case VisitError::challenge:
+            return Verdict::challenge;
         case VisitError::timeout:
             return Verdict::timeout;
         case VisitError::tls:
@@ -103,8 +108,8 @@ LocalText verdict_display_name(Verdict verdict) {
 }
 
 EngineCheckSteps::EngineCheckSteps(const TraceEngine& engine, std::string_view keyword,
-                                   SiteRobots& robots, long timeout_ms)
-    : start_(Clock::now()), robots_(robots), timeout_ms_(timeout_ms) {
+                                   SiteRobots& robots, long timeout_ms, ProxyPool* proxies)
+    : start_(Clock::now()), robots_(robots), timeout_ms_(timeout_ms), proxies_(proxies) {
     check_.engine = engine;
     check_.keyword = LocalText(keyword);
 }
@@ -122,13 +127,32 @@ EngineCheckSteps::Next EngineCheckSteps::next() {
                                      : other_encoding(check_.engine.encoding);
             visit_ = std::make_unique<VisitSteps>(check_.engine.address, check_.keyword, encoding,
                                                   page_reader(check_.keyword), timeout_ms_);
+            if (proxies_) {
+                route_ = proxies_->choose(site_of_address(check_.engine.address));
+                if (!route_) {
+                    // Every proxy rests: no request, and never a direct one.
+                    visit_.reset();
+                    check_.visit =
+                        proxy_failed_outcome(check_.engine.address, check_.keyword, encoding);
+                    finish(Verdict::unreachable);
+                    continue;
+                }
+                visit_->set_route(*route_);
+            }
         } else if (paused_) {
             paused_ = false;
         } else if (visit_->another_attempt()) {
             paused_ = true;
             return Next::pause;
+        } else if (route_ && !route_->environment && visit_->failed_at_proxy()) {
+            // The way failed, not the site: the visit again through the next route.
+            proxies_->failed(*route_);
+            visit_.reset();
+            continue;
         } else {
+            if (route_ && !route_->environment) proxies_->succeeded(*route_);
             end_visit();
+            if (stage_ == Stage::robots && route_) route_->apply(*request_);
             continue;
         }
         request_ = visit_->begin_attempt();
@@ -207,8 +231,8 @@ void EngineCheckSteps::give_up() {
 }
 
 EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots,
-                         long timeout_ms) {
-    EngineCheckSteps steps(engine, keyword, robots, timeout_ms);
+                         long timeout_ms, ProxyPool* proxies) {
+    EngineCheckSteps steps(engine, keyword, robots, timeout_ms, proxies);
     for (;;) {
         switch (steps.next()) {
             case EngineCheckSteps::Next::request:

@@ -33,6 +33,7 @@ enum class Verdict {
     unreachable,        // no answer: the name does not resolve, refused or reset
     timeout,            // the visit hit its deadline
     tls_error,          // certificate not trusted, or the handshake failed
+    challenge,          // the site answered with a challenge page (net/challenge_signs.h)
     rate_limited,       // 429, or 503 with a Retry-After: the site asks to be left alone
     http_error,         // final status 400 or more
     redirect_home,      // redirects ended on "/" without a query; the template's path is not "/"
@@ -43,13 +44,15 @@ enum class Verdict {
     ok,
 };
 
-// "unreachable", "timeout", "tls-error", "rate-limited", "http-error", "redirect-home",
+// "unreachable", "timeout", "tls-error", "challenge", "rate-limited", "http-error",
+// "redirect-home",
 // "encoding-mismatch", "not-echoed", "robots-disallow", "noindex", "ok"; and back (nothing for
 // another text).
 std::string_view verdict_name(Verdict verdict);
 std::optional<Verdict> verdict_from_name(std::string_view name);
 
-// What the terminal and the window show: "无法连接", "超时", "证书错误", "访问受限", "网页错误",
+// What the terminal and the window show: "无法连接", "超时", "证书错误", "验证拦截", "访问受限",
+// "网页错误",
 // "跳转首页", "编码不符", "不显示关键词", "robots 禁止", "禁止收录", "有效".
 LocalText verdict_display_name(Verdict verdict);
 
@@ -80,10 +83,12 @@ class EngineCheckSteps {
   public:
     enum class Next { request, pause, done };
 
-    // The check starts now; `robots` must outlive it. No request takes longer than
-    // `timeout_ms` (0 or less: the request paths' own timeouts).
+    // The check starts now; `robots` (and `proxies`, when given) must outlive it. No request
+    // takes longer than `timeout_ms` (0 or less: the request paths' own timeouts). With
+    // `proxies`, the visits and robots.txt go through the site's route, a visit that failed at
+    // its proxy is made again through the next one, and every proxy resting gives unreachable.
     EngineCheckSteps(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots,
-                     long timeout_ms = kCheckTimeoutMs);
+                     long timeout_ms = kCheckTimeoutMs, ProxyPool* proxies = nullptr);
     ~EngineCheckSteps();
     EngineCheckSteps(const EngineCheckSteps&) = delete;
     EngineCheckSteps& operator=(const EngineCheckSteps&) = delete;
@@ -116,6 +121,8 @@ class EngineCheckSteps {
     bool paused_ = false;  // the pause before the visit's next attempt was taken
     std::optional<Verdict> early_;
     std::optional<HttpRequest> request_;
+    ProxyPool* proxies_;
+    std::optional<ProxyRoute> route_;
 };
 
 // Checks one engine (its address template and encoding) with `keyword` (local text) on the
@@ -123,7 +130,7 @@ class EngineCheckSteps {
 // fetched yet. A stop asked through an abandon scope of the thread (net/abandon_scope.h) gives
 // the check up at the request in flight: the result is then `abandoned`.
 EngineCheck check_engine(const TraceEngine& engine, std::string_view keyword, SiteRobots& robots,
-                         long timeout_ms = kCheckTimeoutMs);
+                         long timeout_ms = kCheckTimeoutMs, ProxyPool* proxies = nullptr);
 
 // The check as the journal keeps it; and back, as far as a verdict, its reason and its time go.
 CheckRecord check_record(const EngineCheck& check);

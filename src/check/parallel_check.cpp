@@ -23,8 +23,9 @@ class ParallelCheck {
   public:
     ParallelCheck(const std::vector<TraceEngine>& engines, std::string_view keyword, int at_once,
                   const EngineChecked& checked, Journal* journal, const CheckNotice& notice,
-                  long timeout_ms)
-        : engines_(engines),
+                  long timeout_ms, ProxyPool* proxies)
+        : proxies_(proxies),
+          engines_(engines),
           keyword_(keyword),
           at_once_(at_once),
           checked_(checked),
@@ -76,7 +77,7 @@ class ParallelCheck {
         site.busy = true;
         ++active_;
         site.steps = std::make_unique<EngineCheckSteps>(engines_[site.items.front()], keyword_,
-                                                        robots_, timeout_ms_);
+                                                        robots_, timeout_ms_, proxies_);
         step(s);
     }
 
@@ -106,6 +107,7 @@ class ParallelCheck {
         if (checked_) checked_(position, check);
     }
 
+    ProxyPool* proxies_;
     const std::vector<TraceEngine>& engines_;
     std::string_view keyword_;
     int at_once_;
@@ -126,11 +128,12 @@ class ParallelCheck {
 CheckTotals check_engines_in_parallel(const std::vector<TraceEngine>& engines,
                                       std::string_view keyword, int sites,
                                       const std::atomic<bool>& stop, const EngineChecked& checked,
-                                      Journal* journal, const CheckNotice& notice,
-                                      long timeout_ms) {
+                                      Journal* journal, const CheckNotice& notice, long timeout_ms,
+                                      ProxyPool* proxies) {
     // The steps look for a stop at the end of each visit, as they do in check_engine.
     const AbandonScope abandon(stop);
-    ParallelCheck check(engines, keyword, std::max(1, sites), checked, journal, notice, timeout_ms);
+    ParallelCheck check(engines, keyword, std::max(1, sites), checked, journal, notice, timeout_ms,
+                        proxies);
     return check.go(stop);
 }
 

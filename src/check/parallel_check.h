@@ -21,6 +21,7 @@ CheckTotals check_engines_in_parallel(const std::vector<TraceEngine>& engines,
                                       std::string_view keyword, int sites,
                                       const std::atomic<bool>& stop, const EngineChecked& checked,
                                       Journal* journal = nullptr, const CheckNotice& notice = {},
-                                      long timeout_ms = kCheckTimeoutMs);
+                                      long timeout_ms = kCheckTimeoutMs,
+                                      ProxyPool* proxies = nullptr);
 
 }  // namespace trasslo

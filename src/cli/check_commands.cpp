@@ -14,6 +14,7 @@
 #include "check/parallel_check.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_inputs.h"
+#include "cli/cli_proxies.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_views.h"
 #include "engines/engine_list_file.h"
@@ -61,6 +62,8 @@ int check_command(const CliOptions& options, const fs::path& folder) {
         }
     }
 
+    const std::unique_ptr<ProxyPool> proxies = proxy_pool_for(options, error);
+    if (!proxies) return failure(exit_usage, error);
     const LocalText keyword =
         options.keyword ? lossless_from_utf8(*options.keyword) : default_check_keyword();
     // In list order whatever the order the checks ended in, so that the report is the one the
@@ -82,10 +85,11 @@ int check_command(const CliOptions& options, const fs::path& folder) {
         const CheckNotice notice = [&view](const std::string& text) { view.show_notice(text); };
         const int sites = parallel_sites(options);
         const long timeout_ms = request_timeout_ms(options, kCheckTimeoutMs);
-        totals = sites > 1 ? check_engines_in_parallel(chosen, keyword, sites, signals.flag(),
-                                                       checked, journal.get(), notice, timeout_ms)
-                           : check_engines(chosen, keyword, signals.flag(), checked, journal.get(),
-                                           notice, timeout_ms);
+        totals = sites > 1
+                     ? check_engines_in_parallel(chosen, keyword, sites, signals.flag(), checked,
+                                                 journal.get(), notice, timeout_ms, proxies.get())
+                     : check_engines(chosen, keyword, signals.flag(), checked, journal.get(),
+                                     notice, timeout_ms, proxies.get());
         stopped = signals.received();
         totals.stopped = totals.stopped || stopped;
         view.finish(check_done_text(totals));

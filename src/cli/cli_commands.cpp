@@ -11,6 +11,7 @@
 #include "cli/cli_help.h"
 #include "cli/cli_inputs.h"
 #include "cli/cli_options.h"
+#include "cli/cli_proxies.h"
 #include "cli/cli_warnings.h"
 #include "cli/completion_script.h"
 #include "cli/import_commands.h"
@@ -27,6 +28,7 @@
 #include "run/parallel_run.h"
 #include "run/shard.h"
 #include "run/trace_run.h"
+#include "run/user_challenge_signs.h"
 #include "run/visit_reason.h"
 #include "run/window_defaults.h"
 #include "settings/settings_store.h"
@@ -75,6 +77,10 @@ int run_on_terminal(TerminalRunView& view, const RunServices& services, int site
     const RunReport report = sites > 1 ? run_parallel(view, services, settings)
                                        : on_start_button_clicked(view, services);
     if (signals.received()) return exit_stopped;
+    if (report.halted) {
+        std::fprintf(stderr, "%s\n", to_utf8(services.safeguard->halted_text()).c_str());
+        return exit_halted;
+    }
     if (report.cancelled || view.asked_for_engines()) return exit_failed;
     return exit_ok;
 }
@@ -109,14 +115,18 @@ int run_command(const CliOptions& options, const ProgramFolders& folders) {
     const std::filesystem::path& folder = folders.data;
     const int sites = parallel_sites(options);
     const long timeout_ms = request_timeout_ms(options, 0);
-    const RunOnTerminal run = [sites, timeout_ms](TerminalRunView& view,
-                                                  const RunServices& services) {
-        RunServices timed = services;
-        timed.timeout_ms = timeout_ms;
-        return run_on_terminal(view, timed, sites);
+    std::string error;
+    const std::unique_ptr<ProxyPool> proxies = proxy_pool_for(options, error);
+    if (!proxies) return input_error(error);
+    Safeguard safeguard(safeguard_percent(options));
+    const RunOnTerminal run = [&](TerminalRunView& view, const RunServices& given) {
+        RunServices services = given;
+        services.timeout_ms = timeout_ms;
+        services.proxies = proxies.get();
+        services.safeguard = &safeguard;
+        return run_on_terminal(view, services, sites);
     };
     if (options.resume) return resume_run(options, folder, run);
-    std::string error;
     auto engines = engines_for(options, folder, error);
     if (!engines) return input_error(error);
     auto keywords = load_keywords(options.keywords, folders.settings, stdin, error);
@@ -169,9 +179,13 @@ int export_command(const CliOptions& options, const ProgramFolders& folders) {
 }
 
 int test_command(const CliOptions& options) {
+    std::string error;
+    const std::unique_ptr<ProxyPool> proxies = proxy_pool_for(options, error);
+    if (!proxies) return input_error(error);
     // fetch_title's visit; a visit that left no trace says why after the title.
-    const VisitOutcome outcome = visit_page(local(options.address), trace_test_keyword(),
-                                            options.utf8 ? 1 : 0, request_timeout_ms(options, 0));
+    const VisitOutcome outcome =
+        visit_page(local(options.address), trace_test_keyword(), options.utf8 ? 1 : 0,
+                   request_timeout_ms(options, 0), proxies.get());
     std::printf("%s\n", terminal_line(outcome.title + visit_failure_reason(outcome)).c_str());
     return outcome.left_trace() ? exit_ok : exit_failed;
 }
@@ -235,6 +249,12 @@ int run_cli(const std::vector<std::string>& args, const ProgramFolders& folders)
     for (const std::string& journal : options.journals)
         if (std::string foreign = foreign_journal_file(journal); !foreign.empty())
             return input_error(foreign);
+    if (options.command == Command::run || options.command == Command::test ||
+        options.command == Command::check) {
+        std::vector<std::string> warnings;
+        load_user_challenge_signs(folders.settings, warnings);
+        for (const std::string& warning : warnings) warn("trasslo-cli：" + warning);
+    }
     switch (options.command) {
         case Command::run:
             return run_command(options, folders);

@@ -13,6 +13,7 @@ namespace trasslo::cli {
 inline constexpr int exit_ok = 0;
 inline constexpr int exit_failed = 1;     // run cancelled for want of engines, file not writable
 inline constexpr int exit_usage = 2;      // usage error, unreadable input file
+inline constexpr int exit_halted = 3;     // run halted by its safeguard (run --resume goes on)
 inline constexpr int exit_stopped = 130;  // SIGINT / SIGTERM
 
 // Runs the command line `args` (without the program name) with the program's files in `folders`;

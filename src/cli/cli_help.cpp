@@ -36,13 +36,16 @@ constexpr const char* inputs_help =
 constexpr const char* run_help =
     "用法：trasslo-cli run [--engines FILE] [--keywords FILE] [--rounds N]\n"
     "                      [--interval SECONDS] [--journal FILE] [--report FILE]\n"
-    "                      [--parallel N] [--shard K/N] [--timeout SECONDS]\n"
+    "                      [--parallel N] [--shard K/N] [--timeout SECONDS] [--safeguard PCT]\n"
+    "                      [--proxy URL]... [--proxies FILE] [--proxy-rotation site|visit]\n"
     "       trasslo-cli run --resume [--journal FILE] [--report FILE] [--parallel N]\n"
     "\n"
     "对每一轮、每个关键词、每个打勾的留痕引擎访问一次留痕地址。每次访问输出一行\n"
     "“(关键词数:第几个) 【引擎名称】网页标题”，最后输出留痕完成的信息。\n"
     "标准错误是终端时在那里显示进度条。SIGINT 或 SIGTERM 停止留痕（退出状态 130）。\n"
     "没有打勾的引擎时提示写到标准错误，留痕结束，退出状态 1。\n"
+    "最近 50 次访问中失败的比例达到 --safeguard 时留痕暂停，记为 halted，退出状态 3；\n"
+    "用 run --resume 继续。\n"
     "\n"
     "选项：\n";
 
@@ -58,7 +61,19 @@ constexpr const char* run_help_tail =
     "  --parallel N       同时访问 N 个网站（1 到 256，默认 1）。同一网站（按公共后缀表\n"
     "                     取可注册域名）同时只有一个请求，间隔按网站计算；429/503 时\n"
     "                     退避，连续 5 次无法连接的网站跳过其余访问\n"
-    "  --shard K/N        只访问分片 K 的网站（共 N 片），见 docs/scale-out.md\n";
+    "  --shard K/N        只访问分片 K 的网站（共 N 片），见 docs/scale-out.md\n"
+    "  --safeguard PCT    最近 50 次访问中至少 PCT% 失败（验证拦截也算）时暂停留痕\n"
+    "                     （默认 80；0 关闭）\n";
+
+// The proxy options of every command that makes visits.
+constexpr const char* proxy_help =
+    "  --proxy URL        经代理访问，可以给多个：http、https、socks4、socks4a、socks5、\n"
+    "                     socks5h，登录写作 用户:密码@（百分号编码）；direct 表示直连\n"
+    "  --proxies FILE     代理列表文件，一行一个，# 开头为注释；格式不对的行警告后跳过\n"
+    "  --proxy-rotation R site（默认）：每个网站整次固定一个代理，按首次访问轮流分配；\n"
+    "                     visit：每次访问换下一个代理。代理连续两次不可用时停用 10 分钟，\n"
+    "                     访问改走下一个代理；都停用时访问记为 proxy-failed，不会直连。\n"
+    "                     不给代理时按 http_proxy、https_proxy、all_proxy、no_proxy 环境变量\n";
 
 constexpr const char* report_help =
     "用法：trasslo-cli report [--journal FILE]... [--run N | --all] [--format csv|jsonl]\n"
@@ -66,7 +81,7 @@ constexpr const char* report_help =
     "\n"
     "把留痕记录中的访问写成报告，默认是最近一次留痕的访问。CSV 为 UTF-8（带 BOM）、\n"
     "CR LF；JSON Lines 每行一个访问。列：run,round,keyword,engine,address,status,\n"
-    "final_address,attempts,elapsed_ms,bytes,charset,title,echoed,noindex,error；\n"
+    "final_address,attempts,elapsed_ms,bytes,charset,title,echoed,noindex,error,proxy；\n"
     "给出多个 --journal 时在最后加一列 journal（记录文件名），以区分各分片的行。\n"
     "没有编号为 N 的留痕时列出已有的编号，退出状态 2。\n"
     "\n"
@@ -81,7 +96,7 @@ constexpr const char* runs_help =
     "用法：trasslo-cli runs [--journal FILE]\n"
     "\n"
     "列出留痕记录中的每次留痕，一行一次，以制表符分隔：编号、开始时间（本地时间，\n"
-    "ISO 8601）、来源（window 或 cli）、状态（running、stopped 或 finished）、\n"
+    "ISO 8601）、来源（window 或 cli）、状态（running、stopped、halted 或 finished）、\n"
     "访问次数、显示了关键词的访问次数。\n"
     "\n"
     "选项：\n"
@@ -100,7 +115,8 @@ constexpr const char* export_help_tail =
     "  --shard K/N        只导出分片 K 的网站的地址（共 N 片）\n";
 
 constexpr const char* test_help =
-    "用法：trasslo-cli test ADDRESS [--utf8] [--timeout SECONDS]\n"
+    "用法：trasslo-cli test ADDRESS [--utf8] [--timeout SECONDS] [--proxy URL]...\n"
+    "                           [--proxies FILE]\n"
     "\n"
     "留痕测试：用测试关键词访问留痕地址 ADDRESS（{*} 为关键词的位置），输出网页标题。\n"
     "没有留下痕迹时在标题后说明原因（如“（无法连接）”），退出状态 1。\n"
@@ -159,13 +175,14 @@ constexpr const char* dedupe_help =
 constexpr const char* check_help =
     "用法：trasslo-cli check [--engines FILE] [--keyword WORD] [--all] [--report FILE]\n"
     "                        [--untick] [--fix-encoding] [--journal FILE] [--parallel N]\n"
-    "                        [--shard K/N] [--timeout SECONDS]\n"
+    "                        [--shard K/N] [--timeout SECONDS] [--proxy URL]...\n"
+    "                        [--proxies FILE] [--proxy-rotation site|visit]\n"
     "\n"
     "按列表顺序检测打勾的留痕引擎（加 --all 时检测全部）：用关键词访问一次留痕地址，\n"
     "必要时换一种编码（GBK 与 UTF-8）再访问一次，并读取网站的 robots.txt（每个网站一次）。\n"
     "每个引擎输出一行，如“【引擎名称】有效”或“【引擎名称】不显示关键词（状态码 200）”，\n"
     "最后输出“检测完成：N 个有效，M 个无效”。结论依次为：无法连接、超时、证书错误、\n"
-    "访问受限、网页错误、跳转首页、编码不符、不显示关键词、robots "
+    "验证拦截、访问受限、网页错误、跳转首页、编码不符、不显示关键词、robots "
     "禁止、禁止收录，都不是时为有效。\n"
     "每次检测都记在留痕记录中。标准错误是终端时在那里显示进度条。SIGINT 或 SIGTERM\n"
     "停止检测（退出状态 130）。没有要检测的引擎时退出状态 1。\n"
@@ -177,7 +194,7 @@ constexpr const char* check_help =
     "  --all              检测所有引擎，不只是打勾的\n"
     "  --report FILE      把结论写成 CSV 报告（UTF-8 带 BOM，CR LF），列：engine,address,\n"
     "                     verdict,status,final_address,charset,echoed,noindex,robots,\n"
-    "                     suggested_encoding,elapsed_ms,title\n"
+    "                     suggested_encoding,elapsed_ms,title,proxy\n"
     "  --untick           取消勾选检测过而结论不是有效的引擎，并保存列表（其他不变）\n"
     "  --fix-encoding     把编码不符的引擎改为建议的编码，并保存列表（改过的引擎保持打勾）\n"
     "  --timeout SECONDS  每个请求最多等待的秒数，可带小数（默认 20）\n"
@@ -204,11 +221,11 @@ constexpr const char* completion_help =
 std::string help_text(Command command) {
     switch (command) {
         case Command::run:
-            return std::string(run_help) + inputs_help + run_help_tail;
+            return std::string(run_help) + inputs_help + run_help_tail + proxy_help;
         case Command::export_addresses:
             return std::string(export_help) + inputs_help + export_help_tail;
         case Command::test:
-            return test_help;
+            return std::string(test_help) + proxy_help;
         case Command::engines:
             return engines_help;
         case Command::report:
@@ -220,7 +237,7 @@ std::string help_text(Command command) {
         case Command::dedupe:
             return dedupe_help;
         case Command::check:
-            return check_help;
+            return std::string(check_help) + proxy_help;
         case Command::where:
             return where_help;
         case Command::completion:

@@ -51,6 +51,24 @@ std::string shard_needs(const CliOptions& options) {
     return "";
 }
 
+// --proxy URL (any number), --proxies FILE and --proxy-rotation site|visit, for every command
+// that makes visits.
+void add_proxy_options(CLI::App& app, CliOptions& options) {
+    app.add_option("--proxy", options.proxies)
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    add_value(app, "--proxies", options.proxies_file);
+    add_value(app, "--proxy-rotation", options.proxy_rotation);
+}
+
+std::string proxy_needs(const CliOptions& options) {
+    if (options.proxy_rotation && *options.proxy_rotation != "site" &&
+        *options.proxy_rotation != "visit")
+        return "--proxy-rotation 只能是 site 或 visit";
+    if (options.proxies_file && options.proxies_file->empty()) return "--proxies 的文件名为空";
+    return "";
+}
+
 void run_options(CLI::App& app, CliOptions& options) {
     add_value(app, "--engines", options.engines);
     add_value(app, "--keywords", options.keywords);
@@ -60,7 +78,9 @@ void run_options(CLI::App& app, CliOptions& options) {
     add_value(app, "--report", options.report);
     add_flag(app, "--resume", options.resume);
     add_value(app, "--timeout", options.timeout);
+    add_value(app, "--safeguard", options.safeguard);
     add_site_options(app, options);
+    add_proxy_options(app, options);
 }
 
 void report_options(CLI::App& app, CliOptions& options) {
@@ -86,6 +106,7 @@ void test_options(CLI::App& app, CliOptions& options) {
     app.add_option("ADDRESS", options.address);
     add_flag(app, "--utf8", options.utf8);
     add_value(app, "--timeout", options.timeout);
+    add_proxy_options(app, options);
 }
 
 void engines_options(CLI::App& app, CliOptions& options) {
@@ -118,6 +139,7 @@ void check_options(CLI::App& app, CliOptions& options) {
     add_value(app, "--timeout", options.timeout);
     add_journal(app, options, false);
     add_site_options(app, options);
+    add_proxy_options(app, options);
 }
 
 void no_options(CLI::App&, CliOptions&) {}
@@ -146,7 +168,8 @@ std::string timeout_needs(const CliOptions& options) {
 // What a command needs beyond its options' syntax; the usage error, or "" when it is met.
 std::string test_needs(const CliOptions& options) {
     if (options.address.empty()) return "test 命令缺少网址";
-    return timeout_needs(options);
+    if (std::string error = timeout_needs(options); !error.empty()) return error;
+    return proxy_needs(options);
 }
 
 std::string export_needs(const CliOptions& options) {
@@ -158,6 +181,9 @@ std::string run_needs(const CliOptions& options) {
     if (options.report && !options.report->empty() && !report_format_of(*options.report))
         return "--report 的文件名须以 .csv 或 .jsonl 结尾";
     if (std::string error = timeout_needs(options); !error.empty()) return error;
+    if (options.safeguard && safeguard_percent(options) < 0)
+        return "--safeguard 的值须为 0 到 100 的整数：" + *options.safeguard;
+    if (std::string needs = proxy_needs(options); !needs.empty()) return needs;
     return site_options_needs(options);
 }
 
@@ -174,6 +200,7 @@ std::string report_needs(const CliOptions& options) {
 std::string check_needs(const CliOptions& options) {
     if (options.keyword && options.keyword->empty()) return "--keyword 的关键词为空";
     if (std::string error = timeout_needs(options); !error.empty()) return error;
+    if (std::string needs = proxy_needs(options); !needs.empty()) return needs;
     return site_options_needs(options);
 }
 
@@ -411,6 +438,16 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
     result.error = parse_command_arguments(
         *info, std::vector<std::string>(args.begin() + 1, args.end()), options);
     return result;
+}
+
+int safeguard_percent(const CliOptions& options) {
+    if (!options.safeguard) return 80;
+    const std::string& text = *options.safeguard;
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    const int value = std::stoi(text);
+    return value > 100 ? -1 : value;
 }
 
 }  // namespace trasslo::cli

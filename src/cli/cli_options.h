@@ -30,33 +30,37 @@ enum class Command {
 
 struct CliOptions {
     Command command = Command::none;
-    bool help = false;                      // --help / -h, for the program or for `command`
-    bool version = false;                   // --version, for the program
-    std::optional<std::string> engines;     // --engines FILE
-    std::optional<std::string> keywords;    // --keywords FILE, "-" for standard input
-    std::optional<std::string> rounds;      // --rounds N, kept as text like the window's edit
-    std::optional<std::string> interval;    // --interval SECONDS, likewise
-    std::optional<std::string> out;         // --out FILE
-    std::string address;                    // test ADDRESS
-    bool utf8 = false;                      // test --utf8
-    std::vector<std::string> journals;      // --journal FILE (repeatable on report)
-    bool resume = false;                    // run --resume
-    std::optional<std::string> report;      // run --report FILE (.csv or .jsonl); check (.csv)
-    std::optional<std::string> run_id;      // report --run N
-    bool all = false;                       // report --all; check --all (every engine)
-    std::optional<std::string> format;      // report --format csv|jsonl
-    std::vector<std::string> files;         // import FILE...
-    std::optional<std::string> encoding;    // import --encoding gbk|gb2312|gb18030|utf-8|utf8
-    std::vector<std::string> placeholders;  // import --placeholder TEXT, any number of them
-    bool dry_run = false;                   // import --dry-run
-    bool write = false;                     // dedupe --write
-    std::optional<std::string> keyword;     // check --keyword WORD
-    bool untick = false;                    // check --untick
-    bool fix_encoding = false;              // check --fix-encoding
-    std::optional<std::string> parallel;    // --parallel N, sites visited at once (1 to 256)
-    std::optional<std::string> shard;       // --shard K/N, this process's share of the sites
-    std::string shell;                      // completion SHELL
-    std::optional<std::string> timeout;     // --timeout SECONDS, the longest a request may take
+    bool help = false;                          // --help / -h, for the program or for `command`
+    bool version = false;                       // --version, for the program
+    std::optional<std::string> engines;         // --engines FILE
+    std::optional<std::string> keywords;        // --keywords FILE, "-" for standard input
+    std::optional<std::string> rounds;          // --rounds N, kept as text like the window's edit
+    std::optional<std::string> interval;        // --interval SECONDS, likewise
+    std::optional<std::string> out;             // --out FILE
+    std::string address;                        // test ADDRESS
+    bool utf8 = false;                          // test --utf8
+    std::vector<std::string> journals;          // --journal FILE (repeatable on report)
+    bool resume = false;                        // run --resume
+    std::optional<std::string> report;          // run --report FILE (.csv or .jsonl); check (.csv)
+    std::optional<std::string> run_id;          // report --run N
+    bool all = false;                           // report --all; check --all (every engine)
+    std::optional<std::string> format;          // report --format csv|jsonl
+    std::vector<std::string> files;             // import FILE...
+    std::optional<std::string> encoding;        // import --encoding gbk|gb2312|gb18030|utf-8|utf8
+    std::vector<std::string> placeholders;      // import --placeholder TEXT, any number of them
+    bool dry_run = false;                       // import --dry-run
+    bool write = false;                         // dedupe --write
+    std::optional<std::string> keyword;         // check --keyword WORD
+    bool untick = false;                        // check --untick
+    bool fix_encoding = false;                  // check --fix-encoding
+    std::optional<std::string> parallel;        // --parallel N, sites visited at once (1 to 256)
+    std::optional<std::string> shard;           // --shard K/N, this process's share of the sites
+    std::string shell;                          // completion SHELL
+    std::optional<std::string> timeout;         // --timeout SECONDS, the longest a request may take
+    std::vector<std::string> proxies;           // --proxy URL, any number of them
+    std::optional<std::string> proxies_file;    // --proxies FILE
+    std::optional<std::string> proxy_rotation;  // --proxy-rotation site|visit
+    std::optional<std::string> safeguard;       // run --safeguard PCT
 };
 
 struct ParseResult {
@@ -90,6 +94,8 @@ std::vector<CommandSummary> command_summaries();
 // --timeout SECONDS in milliseconds; `fallback` when it is not given. The value was checked by
 // parse_command_line: a number of seconds above 0, at most 3600.
 long request_timeout_ms(const CliOptions& options, long fallback);
+// run --safeguard PCT as a number: 80 when it is not given, -1 when it is no whole 0 to 100.
+int safeguard_percent(const CliOptions& options);
 
 // The name a command is typed as ("run", "export", ...).
 std::string_view command_name(Command command);

@@ -72,6 +72,7 @@ CREATE TABLE IF NOT EXISTS visits(
   noindex INTEGER NOT NULL,
   error TEXT NOT NULL,
   visited_at INTEGER NOT NULL,
+  proxy TEXT NOT NULL DEFAULT '',
   PRIMARY KEY(run_id, round, keyword_index, engine_index)
 ) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS checks(
@@ -97,16 +98,16 @@ CREATE INDEX IF NOT EXISTS checks_by_address ON checks(address, checked_at);
 constexpr const char* kInsertVisit =
     "INSERT INTO visits(run_id, round, keyword_index, engine_index, keyword, engine, template,"
     " encoding, address, status, final_address, attempts, elapsed_ms, bytes, charset, title,"
-    " echoed, noindex, error, visited_at)"
+    " echoed, noindex, error, visited_at, proxy)"
     " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18,"
-    " ?19, ?20)";
+    " ?19, ?20, ?21)";
 
 constexpr const char* kRecoverVisit =
     "INSERT OR IGNORE INTO visits(run_id, round, keyword_index, engine_index, keyword, engine,"
     " template, encoding, address, status, final_address, attempts, elapsed_ms, bytes, charset,"
-    " title, echoed, noindex, error, visited_at)"
+    " title, echoed, noindex, error, visited_at, proxy)"
     " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18,"
-    " ?19, ?20)";
+    " ?19, ?20, ?21)";
 
 constexpr const char* kFindVisit =
     "SELECT 1 FROM visits WHERE run_id = ?1 AND round = ?2 AND keyword_index = ?3"
@@ -193,6 +194,8 @@ std::string_view run_state_name(RunState state) {
             return "running";
         case RunState::stopped:
             return "stopped";
+        case RunState::halted:
+            return "halted";
         case RunState::finished:
             return "finished";
     }
@@ -340,6 +343,12 @@ Journal::Setup Journal::set_up(Mode mode) {
                 return result;
             }
         }
+        // A journal of an earlier version has no proxy column yet: it gains it here.
+        if (!has_visit_column("proxy") &&
+            execute(db_, "ALTER TABLE visits ADD COLUMN proxy TEXT NOT NULL DEFAULT ''") !=
+                SQLITE_OK &&
+            !has_visit_column("proxy"))
+            return failed("无法更新留痕记录");
         insert_visit_ = Statement(db_, kInsertVisit);
         recover_visit_ = Statement(db_, kRecoverVisit);
         if (!insert_visit_.valid() || !recover_visit_.valid()) return failed("无法使用留痕记录");
@@ -347,7 +356,15 @@ Journal::Setup Journal::set_up(Mode mode) {
     }
     find_visit_ = Statement(db_, kFindVisit);
     if (!find_visit_.valid()) return failed("无法使用留痕记录");
+    visits_have_proxy_ = has_visit_column("proxy");
     return Setup::ready;
+}
+
+bool Journal::has_visit_column(std::string_view name) {
+    Statement columns(db_, "SELECT 1 FROM pragma_table_info('visits') WHERE name = ?1");
+    if (!columns.valid()) return false;
+    columns.bind_text(1, name);
+    return columns.step() == SQLITE_ROW;
 }
 
 std::optional<std::int64_t> Journal::begin_run(RunSource source, const RunInputs& inputs) {
@@ -435,6 +452,7 @@ VisitRow make_visit_row(std::int64_t run, const VisitPosition& position, std::st
     row.noindex = outcome.noindex;
     row.error = std::string(visit_error_name(outcome.error));
     row.visited_at = unix_ms_now();
+    row.proxy = outcome.proxy;
     return row;
 }
 
@@ -470,6 +488,7 @@ bool Journal::record_visit_rows(const std::vector<VisitRow>& rows, bool recovere
         s.bind(18, row.noindex ? 1 : 0);
         s.bind_text(19, row.error);
         s.bind(20, row.visited_at);
+        s.bind_text(21, row.proxy);
         const int result = s.step();
         s.reset();
         if (result != SQLITE_DONE) {

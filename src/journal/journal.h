@@ -43,6 +43,7 @@ struct VisitRow {
     bool echoed = false, noindex = false;
     std::string error;
     std::int64_t visited_at = 0;  // when the visit ended, Unix time in milliseconds
+    std::string proxy;            // scheme://host:port of the proxy used, empty when direct
 
     friend bool operator==(const VisitRow&, const VisitRow&) = default;
 };
@@ -52,7 +53,7 @@ VisitRow make_visit_row(std::int64_t run, const VisitPosition& position, std::st
                         const TraceEngine& engine, const VisitOutcome& outcome);
 
 enum class RunSource { window, cli };
-enum class RunState { running, stopped, finished };
+enum class RunState { running, stopped, halted, finished };
 
 // Renames a corrupt journal file, with its WAL files, to "<name>-损坏-<local time>.db" beside
 // it, so that a new journal can start while the old one is kept. The new name, or nothing when
@@ -60,7 +61,8 @@ enum class RunState { running, stopped, finished };
 std::optional<std::filesystem::path> set_corrupt_journal_aside(const std::filesystem::path& file);
 
 std::string_view run_source_name(RunSource source);  // "window", "cli"
-std::string_view run_state_name(RunState state);     // "running", "stopped", "finished"
+// "running", "stopped", "halted" (by the safeguard), "finished"
+std::string_view run_state_name(RunState state);
 
 struct RunSummary {
     std::int64_t id = 0;
@@ -123,6 +125,9 @@ class Journal {
     bool visit_recorded(std::int64_t run, const VisitPosition& position);
 
     sqlite3* handle() const { return db_; }
+    // Whether the visits have a proxy column (a journal of an earlier version read as it is
+    // has none).
+    bool visits_have_proxy() const { return visits_have_proxy_; }
 
   private:
     Journal(sqlite3* db, std::filesystem::path file);
@@ -134,6 +139,8 @@ class Journal {
     std::filesystem::path file_;
     std::string error_;
     bool corrupt_ = false;
+    bool visits_have_proxy_ = false;
+    bool has_visit_column(std::string_view name);
     // Moves the logs of processes that are gone into the journal, and removes them.
     void recover_visit_logs();
     // A reader's view of those logs: their visits are seen as the journal's, the file and the

@@ -128,7 +128,9 @@ void JournalRecorder::run_ended(bool finished) {
         give_up(journal_->error());
         return;
     }
-    if (!journal_->end_run(*run_, finished ? RunState::finished : RunState::stopped))
+    if (!journal_->end_run(*run_, finished  ? RunState::finished
+                                  : halted_ ? RunState::halted
+                                            : RunState::stopped))
         give_up(journal_->error());
 }
 

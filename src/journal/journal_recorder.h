@@ -41,6 +41,7 @@ class JournalRecorder : public RunRecorder {
     void visit_made(const VisitPosition& position, std::string_view keyword,
                     const TraceEngine& engine, const VisitOutcome& outcome) override;
     void run_ended(bool finished) override;
+    void run_halted() override { halted_ = true; }
 
     // The journal the run is kept in, and its id there; null / nothing once it is not kept.
     Journal* journal() const { return journal_.get(); }
@@ -62,6 +63,7 @@ class JournalRecorder : public RunRecorder {
     std::unique_ptr<VisitLog> log_;
     std::vector<VisitRow> logged_;  // in the log, not yet in the journal
     std::chrono::steady_clock::time_point moved_at_{};
+    bool halted_ = false;
 };
 
 }  // namespace trasslo

@@ -13,14 +13,18 @@ namespace {
 
 constexpr const char* kSelect =
     "SELECT run_id, round, keyword, engine, address, status, final_address, attempts,"
-    " elapsed_ms, bytes, charset, title, echoed, noindex, error FROM visits";
+    " elapsed_ms, bytes, charset, title, echoed, noindex, error, proxy FROM visits";
+// A journal of an earlier version, read as it is, has no proxy column: its visits were direct.
+constexpr const char* kSelectWithoutProxy =
+    "SELECT run_id, round, keyword, engine, address, status, final_address, attempts,"
+    " elapsed_ms, bytes, charset, title, echoed, noindex, error, '' FROM visits";
 
 // Column kinds in report_columns() order.
 enum class Kind { number, text, flag };
-constexpr std::array<Kind, 15> kKinds = {
-    Kind::number, Kind::number, Kind::text,   Kind::text,   Kind::text,
-    Kind::number, Kind::text,   Kind::number, Kind::number, Kind::number,
-    Kind::text,   Kind::text,   Kind::flag,   Kind::flag,   Kind::text,
+constexpr std::array<Kind, 16> kKinds = {
+    Kind::number, Kind::number, Kind::text,   Kind::text,   Kind::text, Kind::number,
+    Kind::text,   Kind::number, Kind::number, Kind::number, Kind::text, Kind::text,
+    Kind::flag,   Kind::flag,   Kind::text,   Kind::text,
 };
 
 // Rows are gathered into blocks of about this size before they are written.
@@ -63,11 +67,11 @@ std::string csv_report_head(const std::vector<std::string_view>& columns) {
     return head;
 }
 
-const std::array<std::string_view, 15>& report_columns() {
-    static constexpr std::array<std::string_view, 15> columns = {
-        "run",     "round",         "keyword",  "engine",     "address",
-        "status",  "final_address", "attempts", "elapsed_ms", "bytes",
-        "charset", "title",         "echoed",   "noindex",    "error",
+const std::array<std::string_view, 16>& report_columns() {
+    static constexpr std::array<std::string_view, 16> columns = {
+        "run",           "round",    "keyword",    "engine", "address", "status",
+        "final_address", "attempts", "elapsed_ms", "bytes",  "charset", "title",
+        "echoed",        "noindex",  "error",      "proxy",
     };
     return columns;
 }
@@ -91,9 +95,10 @@ bool write_report_rows(Journal& journal, std::optional<std::int64_t> run, Report
                        std::FILE* out, std::string& error, const std::string* journal_name) {
     // The key's order is the plan's order, and reading along it needs no sorting.
     const std::string sql =
-        std::string(kSelect) + (run ? " WHERE run_id = ?1 ORDER BY round, keyword_index, "
-                                      "engine_index"
-                                    : " ORDER BY run_id, round, keyword_index, engine_index");
+        std::string(journal.visits_have_proxy() ? kSelect : kSelectWithoutProxy) +
+        (run ? " WHERE run_id = ?1 ORDER BY round, keyword_index, "
+               "engine_index"
+             : " ORDER BY run_id, round, keyword_index, engine_index");
     Statement rows(journal.handle(), sql);
     if (!rows.valid()) {
         error =

@@ -22,7 +22,7 @@ enum class ReportFormat { csv, jsonl };
 
 // The columns, in order: run, round, keyword, engine, address, status, final_address, attempts,
 // elapsed_ms, bytes, charset, title, echoed, noindex, error.
-const std::array<std::string_view, 15>& report_columns();
+const std::array<std::string_view, 16>& report_columns();
 
 // The format a report file's name asks for: ".csv" or ".jsonl" (ASCII case folded).
 std::optional<ReportFormat> report_format_of(std::string_view file_name);

@@ -40,6 +40,8 @@ class RunRecorder {
                             const TraceEngine& engine, const VisitOutcome& outcome) = 0;
     // The run ended: every planned visit made (`finished`), or stopped before that.
     virtual void run_ended(bool finished) = 0;
+    // The run is about to end because its safeguard halted it (before run_ended(false)).
+    virtual void run_halted() {}
 };
 
 }  // namespace trasslo

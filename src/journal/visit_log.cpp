@@ -86,6 +86,7 @@ std::string visit_log_line(const VisitRow& row) {
     add_number(line, row.noindex ? 1 : 0);
     add_text(line, row.error);
     add_number(line, row.visited_at);
+    add_text(line, row.proxy);
     line += '\n';
     return line;
 }
@@ -104,7 +105,8 @@ std::optional<VisitRow> read_visit_log_line(std::string_view line) {
             fields.back() += c;
         }
     }
-    if (fields.size() != 21 || fields[0] != "v1") return std::nullopt;
+    // A log of an earlier version has no proxy field.
+    if ((fields.size() != 21 && fields.size() != 22) || fields[0] != "v1") return std::nullopt;
     bool numbers = true;
     // A number that does not fit its column is a damaged line, as a cut one is: cast down, it
     // could land on another visit's key.
@@ -143,6 +145,7 @@ std::optional<VisitRow> read_visit_log_line(std::string_view line) {
     row.noindex = number(18) != 0;
     row.error = fields[19];
     row.visited_at = number(20);
+    if (fields.size() == 22) row.proxy = fields[21];
     if (!numbers) return std::nullopt;
     return row;
 }

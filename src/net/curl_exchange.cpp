@@ -173,12 +173,63 @@ HttpResponse CurlExchange::finish(CURLcode result, bool cancelled) {
         if (response_.error == RequestError::bad_address &&
             curl_easy_getinfo(easy_, CURLINFO_NUM_CONNECTS, &connects) == CURLE_OK && connects > 0)
             response_.error = RequestError::transfer;
+        response_.proxy_fault = through_proxy() && failed_at_proxy(result);
+        // A proxy that answered the tunnel's CONNECT with an error could not reach the site:
+        // the site's connection failed, not its answer.
+        long connect_code = 0;
+        if (!response_.proxy_fault && response_.error == RequestError::transfer &&
+            curl_easy_getinfo(easy_, CURLINFO_HTTP_CONNECTCODE, &connect_code) == CURLE_OK &&
+            connect_code >= 300)
+            response_.error = RequestError::connect;
     }
     if (!response_.ok()) {
         response_.body.clear();
         response_.body.shrink_to_fit();
     }
     return std::move(response_);
+}
+
+// Only a proxy named to the request counts: the environment's is curl's choice, and a visit
+// has no other way to go instead of it.
+bool CurlExchange::through_proxy() const {
+    return request_.proxy.has_value();
+}
+
+// A failure of the way to the site rather than of the site: the proxy was not reached or did
+// not answer in time, asked for another login, or (SOCKS) refused us. A proxy that reports the
+// site unreachable (a 502 to CONNECT, a SOCKS "connection refused") is the site's failure.
+bool CurlExchange::failed_at_proxy(CURLcode result) const {
+    long connect_code = 0;
+    curl_easy_getinfo(easy_, CURLINFO_HTTP_CONNECTCODE, &connect_code);
+    // 407 as the protocol says; some proxies (tinyproxy) answer a CONNECT with 401.
+    if (connect_code == 407 || connect_code == 401) return true;
+    switch (result) {
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return true;
+        case CURLE_OPERATION_TIMEDOUT: {
+            // Timed out before the proxy took the connection.
+            curl_off_t connected = 0;
+            curl_easy_getinfo(easy_, CURLINFO_CONNECT_TIME_T, &connected);
+            return connected == 0;
+        }
+        case CURLE_PROXY: {
+            long detail = CURLPX_OK;
+            curl_easy_getinfo(easy_, CURLINFO_PROXY_ERROR, &detail);
+            switch (detail) {
+                case CURLPX_REPLY_CONNECTION_REFUSED:
+                case CURLPX_REPLY_HOST_UNREACHABLE:
+                case CURLPX_REPLY_NETWORK_UNREACHABLE:
+                case CURLPX_REPLY_TTL_EXPIRED:
+                case CURLPX_RESOLVE_HOST:
+                    return false;
+                default:
+                    return true;
+            }
+        }
+        default:
+            return false;
+    }
 }
 
 // Applies the request record to the handle; false when curl refused an essential setting.
@@ -244,8 +295,13 @@ bool CurlExchange::configure() {
     set(CURLOPT_FOLLOWLOCATION, request.follow_redirects ? 1L : 0L);
     set(CURLOPT_MAXREDIRS, 20L);
 
-    // Direct unless a proxy is named: an empty proxy overrides the environment's variables.
-    if (request.proxy) {
+    // Direct unless a proxy is named or the environment's is asked for: an empty proxy
+    // overrides the environment's variables. A tunnel (CONNECT) for every scheme lets the site
+    // receive the very bytes a direct request sends.
+    if (request.proxy_tunnel) set(CURLOPT_HTTPPROXYTUNNEL, 1L);
+    if (request.proxy_from_environment && !request.proxy) {
+        // curl reads http_proxy, https_proxy, all_proxy and no_proxy itself.
+    } else if (request.proxy) {
         set(CURLOPT_PROXY, request.proxy->c_str());
         set(CURLOPT_NOPROXY, request.no_proxy.c_str());
         if (!request.proxy_user.empty()) {

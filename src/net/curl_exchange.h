@@ -38,6 +38,8 @@ class CurlExchange {
 
     friend size_t exchange_body(char*, size_t, size_t, void*);
     bool configure();
+    bool through_proxy() const;
+    bool failed_at_proxy(CURLcode result) const;
 };
 
 // curl's global set-up, done once by the first exchange of any thread.

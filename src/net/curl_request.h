@@ -42,9 +42,11 @@ struct HttpRequest {
     long receive_timeout_ms = 0;  // a stall this long ends the transfer; 0: none
     long deadline_ms = 0;         // whole exchange; 0 or over the cap: the cap
     bool follow_redirects = true;
-    std::optional<std::string> proxy{};  // left out: direct, whatever the environment says
-    std::string no_proxy{};              // comma-separated hosts that bypass `proxy`
-    std::string user{}, password{};      // server credentials, any scheme; empty: none
+    std::optional<std::string> proxy{};   // left out: direct, whatever the environment says
+    bool proxy_from_environment = false;  // without `proxy`: as curl reads http_proxy and the like
+    bool proxy_tunnel = false;  // through an HTTP proxy with CONNECT, for http:// addresses too
+    std::string no_proxy{};     // comma-separated hosts that bypass `proxy`
+    std::string user{}, password{};  // server credentials, any scheme; empty: none
     std::string proxy_user{}, proxy_password{};
     const std::atomic<bool>* cancel = nullptr;  // set (from an event handler) to stop
     std::size_t keep_first_bytes = 0;  // > 0: a longer body is cut to this many bytes and the
@@ -60,6 +62,7 @@ struct HttpResponse {
     ByteBuffer body{};               // empty unless error == none
     std::string final_url{};         // the address last asked for, after the redirects followed
     std::size_t received_bytes = 0;  // body bytes that arrived, also when the body was refused
+    bool proxy_fault = false;        // failed at the proxy: not reached, no answer, 407 or refused
     bool ok() const { return error == RequestError::none; }
 };
 

@@ -6,6 +6,7 @@
 
 #include "base/event_pump.h"
 #include "net/abandon_scope.h"
+#include "net/challenge_signs.h"
 #include "net/http_client.h"
 #include "net/page_request.h"
 #include "net/retry_after.h"
@@ -42,6 +43,10 @@ std::string_view visit_error_name(VisitError error) {
             return "rate-limited";
         case VisitError::site_down:
             return "site-down";
+        case VisitError::challenge:
+            return "challenge";
+        case VisitError::proxy_failed:
+            return "proxy-failed";
     }
     return "";
 }
@@ -126,6 +131,7 @@ std::optional<HttpRequest> VisitSteps::begin_attempt() {
         finish_attempt(unrequestable_exchange());
     } else {
         limit_request_time(*request, timeout_ms_);
+        if (route_) route_->apply(*request);
     }
     return request;
 }
@@ -146,6 +152,7 @@ bool VisitSteps::finish_attempt(HttpResponse exchange) {
     outcome_.final_address = exchange.final_url;
     outcome_.bytes = exchange.received_bytes;
     outcome_.error = visit_error_of(exchange.error, exchange.status);
+    outcome_.proxy_fault = exchange.proxy_fault;
     last_headers_ = exchange.raw_headers;
     // A site that asks to be left alone gets no attempt 500 ms later; the run decides when.
     const bool slow_down = exchange.status == 429 || exchange.status == 503;
@@ -166,9 +173,21 @@ bool VisitSteps::finish_attempt(HttpResponse exchange) {
     const LocalText title =
         slice_between_markers_lenient(page.text, "<title>", "</title>", position);
     if (!title.empty()) outcome_.title = decode_html_entities(title);
-    another_ = title.empty() && !outcome_.abandoned && outcome_.error != VisitError::timeout &&
+    if ((outcome_.error == VisitError::none || outcome_.error == VisitError::http) &&
+        exchange.status > 0 &&
+        challenge_signs()->matches({exchange.status, exchange.final_url, exchange.raw_headers,
+                                    outcome_.title, page.text, outcome_.echoed}))
+        outcome_.error = VisitError::challenge;
+    // A proxy that failed is the driver's to replace; another attempt through it would not help.
+    another_ = title.empty() && !outcome_.abandoned && !outcome_.proxy_fault &&
+               outcome_.error != VisitError::challenge && outcome_.error != VisitError::timeout &&
                !slow_down && outcome_.attempts < kVisitAttempts;
     return another_;
+}
+
+void VisitSteps::set_route(const ProxyRoute& route) {
+    route_ = route;
+    outcome_.proxy = route.label();
 }
 
 void VisitSteps::abandon() {
@@ -183,8 +202,10 @@ VisitOutcome VisitSteps::take_outcome() {
 }
 
 VisitOutcome make_visit(std::string_view address_template, std::string_view keyword, int encoding,
-                        const PageReader& read_page, long timeout_ms) {
+                        const PageReader& read_page, long timeout_ms,
+                        const std::optional<ProxyRoute>& route) {
     VisitSteps steps(address_template, keyword, encoding, read_page, timeout_ms);
+    if (route) steps.set_route(*route);
     for (;;) {
         if (std::optional<HttpRequest> request = steps.begin_attempt())
             steps.finish_attempt(perform_request(*request));

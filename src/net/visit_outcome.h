@@ -13,6 +13,7 @@
 
 #include "net/curl_request.h"
 #include "net/http_client.h"
+#include "net/proxy_pool.h"
 #include "text/local_text.h"
 
 namespace trasslo {
@@ -32,6 +33,8 @@ enum class VisitError {
     rate_limited,   // the site kept answering 429 or 503 (parallel runs)
     site_down,      // not visited: the site failed too many visits in a row (parallel runs)
     too_long,       // not visited: the address is longer than kMaxAddressBytes
+    challenge,      // the final answer was a challenge page (net/challenge_signs.h)
+    proxy_failed,   // every proxy was resting: the visit was not made
 };
 
 // The longest address a visit requests; sites and proxies refuse longer ones, and a keyword
@@ -41,7 +44,8 @@ inline constexpr std::size_t kMaxAddressBytes = 8192;
 inline constexpr std::size_t kKeptAddressBytes = 256;
 
 // The report's name of an error class: "", "dns", "connect", "bad-response", "tls", "timeout",
-// "too-large", "redirect-loop", "http", "rate-limited", "site-down" or "too-long".
+// "too-large", "redirect-loop", "http", "rate-limited", "site-down", "too-long", "challenge" or
+// "proxy-failed".
 std::string_view visit_error_name(VisitError error);
 
 // The class of an exchange that ended with `error` after a final response of `status` (0 when
@@ -64,7 +68,9 @@ struct VisitOutcome {
     VisitError error = VisitError::none;
     // What the Retry-After of a last answer 429 or 503 asks for, in seconds; none without one.
     std::optional<long long> retry_after_seconds;
-    bool abandoned = false;  // given up on a stop (net/abandon_scope.h): no outcome to keep
+    std::string proxy;         // the route as scheme://host:port, empty when direct
+    bool proxy_fault = false;  // the last attempt failed at its proxy, not at the site
+    bool abandoned = false;    // given up on a stop (net/abandon_scope.h): no outcome to keep
 
     // A visit leaves a trace when it was not given up and its final response was a page: a
     // status from 200 to 399 and no error.
@@ -106,10 +112,14 @@ class VisitSteps {
     // Reads the attempt's answer into the outcome; true when another attempt follows.
     bool finish_attempt(HttpResponse exchange);
     bool another_attempt() const { return another_; }
+    // The way every attempt reaches the site; without one, direct.
+    void set_route(const ProxyRoute& route);
     // Given up on a stop: no further attempt, and the outcome says so.
     void abandon();
     // The status of the last attempt's final response; 0 when none came.
     long last_status() const { return outcome_.status; }
+    // Whether the last attempt failed at its proxy rather than at the site.
+    bool failed_at_proxy() const { return outcome_.proxy_fault; }
     // The raw header block of the last attempt's final response (Retry-After and such).
     const std::string& last_headers() const { return last_headers_; }
     // The outcome, its time measured from construction up to now. Called once.
@@ -124,13 +134,15 @@ class VisitSteps {
     bool another_ = false;
     long timeout_ms_ = 0;
     std::string last_headers_;
+    std::optional<ProxyRoute> route_;
     VisitOutcome outcome_;
 };
 
 // Makes the visit fetch_title makes and returns its outcome; fetch_title is this visit's title.
 // `read_page`, when given, reads every attempt's page, so the last attempt's facts stand.
 VisitOutcome make_visit(std::string_view address_template, std::string_view keyword, int encoding,
-                        const PageReader& read_page = {}, long timeout_ms = 0);
+                        const PageReader& read_page = {}, long timeout_ms = 0,
+                        const std::optional<ProxyRoute>& route = std::nullopt);
 
 // Bounds every time limit of `request` by `timeout_ms` (the whole exchange included); a
 // `timeout_ms` of 0 or less leaves the request as it is.

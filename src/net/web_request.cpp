@@ -141,6 +141,7 @@ void WebRequest::take_response(HttpResponse response) {
     exchange_.raw_headers = response.raw_headers;
     exchange_.final_url = response.final_url;
     exchange_.received_bytes = response.received_bytes;
+    exchange_.proxy_fault = response.proxy_fault;
     status_ = response.status;
     status_text_ = std::move(response.status_text);
     raw_headers_ = std::move(response.raw_headers);

@@ -5,8 +5,10 @@
 #include "html/html_page.h"
 #include "html/keyword_echo.h"
 #include "html/robots_directives.h"
+#include "net/site_of_host.h"
 #include "text/local_text.h"
 #include "text/lossless_text.h"
+#include "text/url_encode.h"
 
 namespace trasslo {
 namespace {
@@ -34,8 +36,30 @@ PageReader page_reader(std::string_view keyword) {
 }
 
 VisitOutcome visit_page(std::string_view address_template, std::string_view keyword, int encoding,
-                        long timeout_ms) {
-    return make_visit(address_template, keyword, encoding, page_reader(keyword), timeout_ms);
+                        long timeout_ms, ProxyPool* proxies) {
+    if (!proxies)
+        return make_visit(address_template, keyword, encoding, page_reader(keyword), timeout_ms);
+    const std::string site = site_of_address(address_template);
+    for (;;) {
+        const std::optional<ProxyRoute> route = proxies->choose(site);
+        if (!route) return proxy_failed_outcome(address_template, keyword, encoding);
+        VisitOutcome outcome = make_visit(address_template, keyword, encoding, page_reader(keyword),
+                                          timeout_ms, route);
+        // The environment's proxy is curl's to choose; it has no other to go to.
+        if (!outcome.proxy_fault || outcome.abandoned || route->environment) {
+            if (!outcome.proxy_fault) proxies->succeeded(*route);
+            return outcome;
+        }
+        proxies->failed(*route);
+    }
+}
+
+VisitOutcome proxy_failed_outcome(std::string_view address_template, std::string_view keyword,
+                                  int encoding) {
+    VisitOutcome outcome;
+    outcome.address = fill_template(address_template, keyword, encoding == 1);
+    outcome.error = VisitError::proxy_failed;
+    return outcome;
 }
 
 }  // namespace trasslo

@@ -32,7 +32,8 @@ struct SiteTurn {
     int failures_in_row = 0;
     bool down = false;
     std::unique_ptr<VisitSteps> steps;
-    Clock::time_point attempt_at{};  // the next attempt of a visit whose title was empty
+    std::optional<ProxyRoute> route;  // of the visit under way
+    Clock::time_point attempt_at{};   // the next attempt of a visit whose title was empty
     bool between_attempts = false;
     RateLimitWaits waits;  // of the visit at the front
 };
@@ -46,15 +47,15 @@ bool counts_as_down(VisitError error) {
 
 class ParallelRun {
   public:
-    ParallelRun(RunView& view, RunRecorder* recorder, const ParallelSettings& settings,
-                RunReport& report, long timeout_ms)
+    ParallelRun(RunView& view, const RunServices& services, const ParallelSettings& settings,
+                RunReport& report)
         : view_(view),
-          recorder_(recorder),
+          services_(services),
+          recorder_(services.recorder),
           settings_(settings),
           report_(report),
-          timeout_ms_(timeout_ms) {}
+          timeout_ms_(services.timeout_ms) {}
 
-    // Groups the plan by site, keeping each site's visits in plan order.
     // Groups the plan by site, keeping each site's visits in plan order.
     void plan(const std::vector<PlannedVisit>& visits) {
         sites_ = queue_by_site<SiteTurn>(visits, [](const PlannedVisit& visit) -> const LocalText& {
@@ -115,9 +116,23 @@ class ParallelRun {
         const PlannedVisit& visit = site.items.front();
         site.busy = true;
         ++active_;
+        site.route.reset();
+        if (services_.proxies) {
+            site.route = services_.proxies->choose(site_of_address(visit.engine.address));
+            if (!site.route) {
+                // Every proxy rests: the visit fails without a request, never direct.
+                const PlannedVisit made = visit;
+                site.items.pop_front();
+                record(made, proxy_failed_outcome(made.engine.address, *made.keyword,
+                                                  made.engine.encoding));
+                release(site, Clock::now() + std::chrono::milliseconds(interval_ms()));
+                return;
+            }
+        }
         site.steps = std::make_unique<VisitSteps>(visit.engine.address, *visit.keyword,
                                                   visit.engine.encoding,
                                                   page_reader(*visit.keyword), timeout_ms_);
+        if (site.route) site.steps->set_route(*site.route);
         begin_attempt(s);
     }
 
@@ -146,6 +161,15 @@ class ParallelRun {
         if (outcome.abandoned) {
             release(site, now);
             return;
+        }
+        if (site.route && !site.route->environment) {
+            if (outcome.proxy_fault) {
+                // The way failed, not the site: the same visit again through the next route.
+                services_.proxies->failed(*site.route);
+                release(site, now);
+                return;
+            }
+            services_.proxies->succeeded(*site.route);
         }
         if (asks_to_slow_down(outcome.status)) {
             if (const std::optional<std::chrono::milliseconds> wait =
@@ -186,15 +210,18 @@ class ParallelRun {
     }
 
     void record(const PlannedVisit& visit, const VisitOutcome& outcome) {
+        if (report_.halted) return;
         if (recorder_) recorder_->visit_made(visit.position, *visit.keyword, visit.engine, outcome);
         view_.set_status_text(visit_status_text(visit.keyword_count, visit.position.keyword,
                                                 visit.engine.name, outcome.title) +
                               visit_failure_reason(outcome));
         count_visit(report_, outcome);
         view_.set_progress_position(++ended_);
+        safeguard_halts_run(services_, outcome, report_);
     }
 
     RunView& view_;
+    const RunServices& services_;
     RunRecorder* recorder_;
     const ParallelSettings& settings_;
     RunReport& report_;
@@ -258,7 +285,7 @@ RunReport run_parallel(RunView& view, const RunServices& services,
         question.icon = MessageIcon::warning;
         report.cancelled = view.show_run_message(question) == MessageAnswer::cancel;
     } else {
-        ParallelRun run(view, recorder, settings, report, services.timeout_ms);
+        ParallelRun run(view, services, settings, report);
         run.plan(plan);
         run.go();
     }

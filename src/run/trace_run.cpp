@@ -86,6 +86,19 @@ long read_interval_ms(std::string_view text) {
     return ms >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<long>(ms);
 }
 
+bool safeguard_halts_run(const RunServices& services, const VisitOutcome& outcome,
+                         RunReport& report) {
+    if (!services.safeguard || !services.safeguard->after_visit(outcome)) return false;
+    if (services.halt && !services.halt(*services.safeguard)) {
+        services.safeguard->rearm();
+        return false;
+    }
+    report.halted = true;
+    request_trace_stop();
+    if (services.recorder) services.recorder->run_halted();
+    return true;
+}
+
 bool take_start_click(RunView& view) {
     if (view.start_caption() != idle_start_caption()) {
         // A run is active further up the stack: ask it to stop at its next check.
@@ -158,7 +171,7 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
                     auto visit_once = [&] {
                         return visit ? visit(engine.address, keyword, engine.encoding)
                                      : visit_page(engine.address, keyword, engine.encoding,
-                                                  services.timeout_ms);
+                                                  services.timeout_ms, services.proxies);
                     };
                     VisitOutcome outcome = visit_once();
                     // A site that asks to be left alone is visited again after its wait.
@@ -189,6 +202,7 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services) {
                         visit_status_text(keyword_count, j, engine.name, outcome.title) +
                         visit_failure_reason(outcome));
                     count_visit(report, outcome);
+                    if (safeguard_halts_run(services, outcome, report)) break;
                     // Keep "停止中..." on the button once a stop was asked for during the visit.
                     if (!stop_flag)
                         view.set_start_caption(local("停止留痕(") + format_duration(elapsed()) +

@@ -12,6 +12,7 @@
 #include "run/rate_limit.h"
 #include "run/run_state.h"
 #include "run/run_view.h"
+#include "run/safeguard.h"
 #include "text/local_text.h"
 
 namespace trasslo {
@@ -32,6 +33,12 @@ struct RunServices {
     long timeout_ms = 0;
     // How a visit answered 429 or 503 is made again (the parallel run has its own settings).
     RateLimitSettings rate_limits{};
+    // The proxies visits go through; none: direct.
+    ProxyPool* proxies = nullptr;
+    // Watches the visits; none: no safeguard. When it speaks, `halt` decides: true halts the
+    // run as a stop does (recorded as halted), false goes on and the safeguard is rearmed.
+    Safeguard* safeguard = nullptr;
+    std::function<bool(const Safeguard&)> halt;
 };
 
 // What a click did, for front ends that report more than the window does.
@@ -43,6 +50,7 @@ struct RunReport {
     std::uint32_t noindex = 0;  // traces whose page forbids indexing
     bool stopped = false;       // ended by a stop request
     bool cancelled = false;     // ended by Cancel in the no-engine question
+    bool halted = false;        // ended by the safeguard (stopped is then true too)
     std::int64_t elapsed_ms = 0;
 };
 
@@ -58,6 +66,12 @@ RunReport on_start_button_clicked(RunView& view, const RunServices& services = {
 // active further up the stack, shows "停止中...", asks it to stop and returns false; otherwise
 // shows "停止留痕", clears the stop flag and returns true.
 bool take_start_click(RunView& view);
+
+// After each visit of either run: feeds the safeguard and, when it speaks and `halt` says so,
+// halts the run: the stop flag is set, the recorder told and the report marked. True when the
+// run halts.
+bool safeguard_halts_run(const RunServices& services, const VisitOutcome& outcome,
+                         RunReport& report);
 
 // The texts of the run, for views that need to recognise them.
 LocalText idle_start_caption();  // "开始留痕"

@@ -26,6 +26,10 @@ LocalText visit_failure_reason(const VisitOutcome& outcome) {
             return local("（访问受限）");
         case VisitError::site_down:
             return local("（网站无法访问，已跳过）");
+        case VisitError::challenge:
+            return local("（验证拦截）");
+        case VisitError::proxy_failed:
+            return local("（代理失败）");
         case VisitError::http:
         case VisitError::none:
             // A final status outside 200..399 without a transport fault: the site's own answer.

@@ -157,6 +157,10 @@ void SettingsStore::close() {
     unsynced_from_ = kNone;
 }
 
+bool SettingsStore::restrict_to_owner() {
+    return fd_ >= 0 && ::fchmod(fd_, S_IRUSR | S_IWUSR) == 0;
+}
+
 void SettingsStore::set_section(std::string_view name) {
     section_ = LocalText(name);
 }

@@ -49,6 +49,9 @@ class SettingsStore {
     void close();
     // True while the file is held for writing.
     bool is_writable() const { return fd_ >= 0; }
+    // Makes the file readable and writable by its owner only (mode 0600), before it holds a
+    // secret; later replacements keep the mode. False without a writable file.
+    bool restrict_to_owner();
 
     // Makes `name` (local text) the section that key operations use.
     void set_section(std::string_view name);

@@ -295,7 +295,7 @@ TEST_F(MainWindowTest, RunsAreJournaledAndTheEngineMenuExportsTheLatestRunsRepor
     EXPECT_EQ((*runs)[0].visits, 4);
 
     const QList<QAction*> actions = w.engine_menu()->actions();
-    ASSERT_EQ(actions.size(), 3);
+    ASSERT_EQ(actions.size(), 4);
     EXPECT_EQ(actions[1]->text(), "导出留痕报告..");
     actions[1]->trigger();
     ASSERT_EQ(dialogs.size(), 1u);
@@ -380,12 +380,12 @@ TEST_F(MainWindowTest, TheMenuBarOffersTheCommandsAndSharesThemWithTheRightClick
     }
     EXPECT_EQ(seen, (std::vector<std::string>{
                         "文件: 导入引擎列表.. 导出外链地址 导出留痕报告.. 退出",
-                        "引擎: 添加.. 检测打勾的引擎 全选 不选",
+                        "引擎: 添加.. 检测打勾的引擎 全选 不选 代理设置..",
                         "帮助: 疑点说明 关于",
                     }));
     EXPECT_EQ(w.engine_menu()->actions(),
               (QList<QAction*>{action["导入引擎列表.."], action["导出留痕报告.."],
-                               action["检测打勾的引擎"]}));
+                               action["检测打勾的引擎"], action["代理设置.."]}));
 
     action["不选"]->trigger();
     EXPECT_TRUE(ticked().empty());

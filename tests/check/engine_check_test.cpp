@@ -88,6 +88,9 @@ void serve_sites(HostSites& sites) {
     sites.serve("busy.localhost", utf8, "", 429);
     sites.serve("full.localhost", utf8, "", 503, {"Retry-After: 5"});
     sites.serve("broken.localhost", utf8, "", 503);
+    // A challenge in a 403: a challenge, not an http error.
+    sites.serve("challenge.localhost", utf8, utf8_page("Just a moment..."), 403,
+                {"cf-mitigated: challenge"});
 }
 
 const SiteRow kRows[] = {
@@ -105,6 +108,7 @@ const SiteRow kRows[] = {
     {"busy.localhost", 1, Verdict::rate_limited, "", "", 1},
     {"full.localhost", 1, Verdict::rate_limited, "", "", 1},
     {"broken.localhost", 1, Verdict::http_error, "none", "", -1},
+    {"challenge.localhost", 1, Verdict::challenge, "", "", 1},
     {"down", 1, Verdict::unreachable, "", "", -1},
 };
 

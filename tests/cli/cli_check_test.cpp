@@ -46,11 +46,11 @@ TEST_F(CliCheckTest, LinesReportAndUntickOfTheCheckedEnginesThatAreNotOk) {
     EXPECT_EQ(rows[0],
               "\xEF\xBB\xBF"
               "engine,address,verdict,status,final_address,charset,echoed,noindex,robots,"
-              "suggested_encoding,elapsed_ms,title\r");
+              "suggested_encoding,elapsed_ms,title,proxy\r");
     EXPECT_TRUE(rows[1].starts_with("甲," + ok + ",ok,200," + server.url("/e1?q=trasslo") +
                                     ",gbk,1,0,allow,,"))
         << rows[1];
-    EXPECT_TRUE(rows[1].ends_with(",page /e1?q=trasslo\r")) << rows[1];
+    EXPECT_TRUE(rows[1].ends_with(",page /e1?q=trasslo,\r")) << rows[1];
     EXPECT_TRUE(rows[2].starts_with("乙," + dead + ",unreachable,0,")) << rows[2];
     EXPECT_NE(rows[2].find(",,0,0,,,"), std::string::npos) << rows[2];
     EXPECT_TRUE(rows[3].starts_with("\"丁,\"\"引号\"\"\",")) << rows[3];

@@ -32,11 +32,12 @@ TEST_F(CliJournalTest, ARunIsRecordedListedAndReported) {
     ASSERT_EQ(rows.size(), 5u) << report;
     EXPECT_EQ(rows[0],
               "\xEF\xBB\xBFrun,round,keyword,engine,address,status,final_address,attempts,"
-              "elapsed_ms,bytes,charset,title,echoed,noindex,error\r");
+              "elapsed_ms,bytes,charset,title,echoed,noindex,error,proxy\r");
     EXPECT_TRUE(
         rows[4].starts_with("1,1,中文,乙," + server.url("/cn/e2?q=%E4%B8%AD%E6%96%87") + ",200,"))
         << rows[4];
-    EXPECT_TRUE(rows[4].ends_with(",utf-8,中文标题 /cn/e2?q=%E4%B8%AD%E6%96%87,1,0,\r")) << rows[4];
+    EXPECT_TRUE(rows[4].ends_with(",utf-8,中文标题 /cn/e2?q=%E4%B8%AD%E6%96%87,1,0,,\r"))
+        << rows[4];
     // The same report from the journal, on standard output.
     EXPECT_EQ(cli({"report", "--journal", journal}).out, report);
 
@@ -64,7 +65,7 @@ TEST_F(CliJournalTest, ReportsOfOneRunOrAllAndAnUnknownRun) {
     ASSERT_EQ(objects.size(), 8u);
     EXPECT_TRUE(objects[0].starts_with("{\"run\":1,\"round\":1,\"keyword\":\"a\",")) << objects[0];
     EXPECT_TRUE(objects[7].starts_with("{\"run\":2,")) << objects[7];
-    EXPECT_NE(objects[7].find("\"echoed\":true,\"noindex\":false,\"error\":\"\"}"),
+    EXPECT_NE(objects[7].find("\"echoed\":true,\"noindex\":false,\"error\":\"\",\"proxy\":\"\"}"),
               std::string::npos);
     // --format wins over the extension.
     const std::string csv_out = (dir.path() / "x.jsonl").string();
@@ -75,8 +76,8 @@ TEST_F(CliJournalTest, ReportsOfOneRunOrAllAndAnUnknownRun) {
     const std::vector<std::string> joined =
         lines_of(cli({"report", "--journal", journal, "--journal", journal}).out);
     ASSERT_EQ(joined.size(), 9u);
-    EXPECT_TRUE(joined[0].ends_with(",error,journal\r")) << joined[0];
-    EXPECT_TRUE(joined[8].ends_with(",0,," + journal + "\r")) << joined[8];
+    EXPECT_TRUE(joined[0].ends_with(",error,proxy,journal\r")) << joined[0];
+    EXPECT_TRUE(joined[8].ends_with(",0,,," + journal + "\r")) << joined[8];
     const std::vector<std::string> joined_objects = lines_of(
         cli({"report", "--journal", journal, "--journal", journal, "--format", "jsonl"}).out);
     ASSERT_EQ(joined_objects.size(), 8u);

@@ -139,6 +139,7 @@ class JournalReport : public ::testing::Test {
         failed.attempts = 3;
         failed.elapsed_ms = 1002;
         failed.error = VisitError::connect;
+        failed.proxy = "socks5://p.test:1080";
         // Recorded out of plan order: the report lists them in plan order.
         journal->record_visit(first, {1, 2, 1}, "", inputs.engines[0], failed);
         journal->record_visit(first, {1, 1, 1}, local("中文"), inputs.engines[0],
@@ -159,15 +160,16 @@ class JournalReport : public ::testing::Test {
 TEST_F(JournalReport, CsvWithMarkHeaderQuotingAndCrLf) {
     const std::string header =
         "\xEF\xBB\xBFrun,round,keyword,engine,address,status,final_address,attempts,elapsed_ms,"
-        "bytes,charset,title,echoed,noindex,error\r\n";
+        "bytes,charset,title,echoed,noindex,error,proxy\r\n";
     const std::string row1 =
         "1,1,中文,甲|乙,http://a.test/s?q=%D6%D0,200,http://a.test/s?q=%D6%D0,1,12,345,gbk,"
-        "\"A, \"\"B\"\"\nC\",1,0,\r\n";
-    const std::string row2 = "1,1,,甲|乙,http://dead.test/,0,,3,1002,0,,,0,0,connect\r\n";
+        "\"A, \"\"B\"\"\nC\",1,0,,\r\n";
+    const std::string row2 =
+        "1,1,,甲|乙,http://dead.test/,0,,3,1002,0,,,0,0,connect,socks5://p.test:1080\r\n";
     EXPECT_EQ(report(first, ReportFormat::csv), header + row1 + row2);
     const std::string all = report(std::nullopt, ReportFormat::csv);
     EXPECT_EQ(all.substr(0, header.size() + row1.size() + row2.size()), header + row1 + row2);
-    EXPECT_TRUE(all.ends_with(",x,1,0,\r\n")) << all;
+    EXPECT_TRUE(all.ends_with(",x,1,0,,\r\n")) << all;
 }
 
 TEST_F(JournalReport, JsonLinesWithNumbersAndBooleans) {
@@ -176,7 +178,32 @@ TEST_F(JournalReport, JsonLinesWithNumbersAndBooleans) {
               "\"address\":\"http://a.test/s?q=%D6%D0\",\"status\":200,"
               "\"final_address\":\"http://a.test/s?q=%D6%D0\",\"attempts\":1,\"elapsed_ms\":12,"
               "\"bytes\":345,\"charset\":\"gbk\",\"title\":\"x\",\"echoed\":true,"
-              "\"noindex\":false,\"error\":\"\"}\n");
+              "\"noindex\":false,\"error\":\"\",\"proxy\":\"\"}\n");
+}
+
+TEST_F(JournalReport, AJournalWithoutTheProxyColumnIsReadAsItIsAndGainsItWhenWritten) {
+    journal.reset();
+    const fs::path file = dir.path() / "j.db";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    // The visits table as journals were made before visits went through proxies.
+    ASSERT_EQ(execute(db,
+                      "CREATE TABLE old AS SELECT * FROM visits;"
+                      "ALTER TABLE old DROP COLUMN proxy; DROP TABLE visits;"
+                      "ALTER TABLE old RENAME TO visits"),
+              SQLITE_OK);
+    sqlite3_close(db);
+    std::string error;
+    journal = Journal::open(file, Journal::Mode::read, error);
+    ASSERT_TRUE(journal) << error;
+    EXPECT_FALSE(journal->visits_have_proxy());
+    EXPECT_TRUE(report(first, ReportFormat::csv).ends_with(",0,0,connect,\r\n"));
+    journal = open_journal(file);
+    EXPECT_TRUE(journal->visits_have_proxy());
+    VisitOutcome proxied = sample_outcome("p");
+    proxied.proxy = "http://p.test:3128";
+    ASSERT_TRUE(journal->record_visit(second, {2, 1, 1}, "b", sample_inputs().engines[0], proxied));
+    EXPECT_TRUE(report(second, ReportFormat::csv).ends_with(",p,1,0,,http://p.test:3128\r\n"));
 }
 
 TEST(Journal, TwoWritersKeepTheirRecordsAndWaitOutEachOthersLocks) {

@@ -423,3 +423,47 @@ TEST(TraceRunRateLimits, RetryAfterOnceThenTheBackOffThenRateLimited) {
 
 }  // namespace
 }  // namespace trasslo
+
+namespace trasslo {
+namespace {
+
+using support::FakeRunView;
+
+// The window's safeguard: asked once the last 50 visits are mostly failures; No goes on and
+// asks again only 50 visits later; Yes halts the run as a stop does.
+TEST(TraceRunSafeguard, AsksWhenMostVisitsFailAndHaltsOnYes) {
+    FakeRunView view;
+    view.engines = {support::engine(true, 0, "甲", "http://a.test/s?q={*}")};
+    for (int i = 0; i < 150; ++i) view.keywords += "k" + std::to_string(i) + "\r\n";
+    int made = 0;
+    RunServices services;
+    services.visit = [&](std::string_view, std::string_view, int) {
+        VisitOutcome outcome;
+        if (++made <= 5) {
+            outcome.status = 200;
+        } else {
+            outcome.error = VisitError::connect;
+        }
+        return outcome;
+    };
+    services.wait = [](long, const bool&) {};
+    Safeguard safeguard;
+    services.safeguard = &safeguard;
+    std::vector<std::pair<int, std::string>> asked;
+    services.halt = [&](const Safeguard& watch) {
+        asked.emplace_back(made, to_utf8(watch.question_text()));
+        return asked.size() == 2;
+    };
+    const RunReport report = on_start_button_clicked(view, services);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], std::make_pair(50, std::string("最近 50 次访问中 45 次失败（多为 "
+                                                       "无法连接），是否暂停留痕？")));
+    EXPECT_EQ(asked[1].first, 100);
+    EXPECT_TRUE(report.halted);
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.visits, 100u);
+    EXPECT_EQ(made, 100);
+}
+
+}  // namespace
+}  // namespace trasslo

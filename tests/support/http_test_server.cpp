@@ -235,7 +235,13 @@ void HttpTestServer::accept_loop() {
 
 void HttpTestServer::serve(int fd) {
     Connection connection(fd, stopping_);
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    char peer[INET_ADDRSTRLEN] = "";
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        ::inet_ntop(AF_INET, &address.sin_addr, peer, sizeof peer);
     while (auto request = connection.read_request()) {
+        request->peer = peer;
         {
             std::lock_guard lock(mutex_);
             requests_.push_back(*request);

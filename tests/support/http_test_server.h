@@ -28,6 +28,7 @@ struct RecordedRequest {
     std::string method;  // "GET"
     std::string target;  // "/a?b=1"
     std::string body;    // Content-Length bytes behind the head
+    std::string peer;    // the client's address ("127.0.0.3"): which way the request came
 
     // The header lines between the request line and the empty line, CR LF kept.
     std::string header_block() const;
