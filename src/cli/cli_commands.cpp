@@ -196,6 +196,8 @@ int run_cli(const std::vector<std::string>& args, const std::filesystem::path& p
             return dedupe_command(options, program_folder);
         case Command::check:
             return check_command(options, program_folder);
+        case Command::stats:
+            return stats_command(options, program_folder);
         case Command::none:
             break;
     }

@@ -5,6 +5,7 @@
 #include <array>
 #include <utility>
 
+#include "journal/journal_stats.h"
 #include "run/shard.h"
 
 namespace trasslo::cli {
@@ -61,6 +62,14 @@ void report_options(CLI::App& app, CliOptions& options) {
     add_journal(app, options, true);
     add_value(app, "--run", options.run_id);
     add_flag(app, "--all", options.all);
+    add_value(app, "--format", options.format);
+    add_value(app, "--out", options.out);
+}
+
+void stats_options(CLI::App& app, CliOptions& options) {
+    add_journal(app, options, true);
+    add_value(app, "--since", options.since);
+    add_value(app, "--until", options.until);
     add_value(app, "--format", options.format);
     add_value(app, "--out", options.out);
 }
@@ -134,6 +143,20 @@ std::string report_needs(const CliOptions& options) {
     if (options.run_id && (options.run_id->empty() || options.run_id->size() > 18 ||
                            options.run_id->find_first_not_of("0123456789") != std::string::npos))
         return "--run 的值须为留痕编号：" + *options.run_id;
+    if (options.format && *options.format != "csv" && *options.format != "jsonl" &&
+        *options.format != "html")
+        return "--format 只能是 csv、jsonl 或 html";
+    return "";
+}
+
+std::string stats_needs(const CliOptions& options) {
+    for (const auto& [name, value] :
+         {std::pair{"--since", &options.since}, {"--until", &options.until}})
+        if (*value && !local_day_start_ms(**value))
+            return std::string(name) + " 的值须为日期 YYYY-MM-DD：" + **value;
+    if (options.since && options.until &&
+        *local_day_start_ms(*options.until) < *local_day_start_ms(*options.since))
+        return "--until 的日期早于 --since";
     if (options.format && *options.format != "csv" && *options.format != "jsonl")
         return "--format 只能是 csv 或 jsonl";
     return "";
@@ -162,7 +185,7 @@ struct CommandInfo {
     std::string (*needs)(const CliOptions&);  // may be null
 };
 
-constexpr std::array<CommandInfo, 9> commands = {{
+constexpr std::array<CommandInfo, 10> commands = {{
     {Command::run, "run", run_options, run_needs},
     {Command::export_addresses, "export", export_options, export_needs},
     {Command::test, "test", test_options, test_needs},
@@ -172,6 +195,7 @@ constexpr std::array<CommandInfo, 9> commands = {{
     {Command::import_engines, "import", import_options, import_needs},
     {Command::dedupe, "dedupe", dedupe_options, nullptr},
     {Command::check, "check", check_options, check_needs},
+    {Command::stats, "stats", stats_options, stats_needs},
 }};
 
 const CommandInfo* find_command(std::string_view name) {
