@@ -12,7 +12,7 @@ esac
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-translations-l10n qt6-charts-dev
+  qt6-base-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
   libcurl4-openssl-dev libpcre2-dev libcli11-dev libgumbo-dev libsqlite3-dev
   nlohmann-json3-dev libpsl-dev
   ca-certificates

@@ -228,6 +228,7 @@ void MainWindow::build_engine_menu() {
                             &MainWindow::import_engine_lists);
     engine_menu_->addAction(QStringLiteral("导出留痕报告.."), this,
                             &MainWindow::export_journal_report);
+    engine_menu_->addAction(QStringLiteral("留痕记录.."), this, &MainWindow::open_journal_window);
     check_action_ = engine_menu_->addAction(QStringLiteral("检测打勾的引擎"), this,
                                             &MainWindow::toggle_engine_check);
 }
@@ -243,6 +244,7 @@ void MainWindow::on_created() {
     load_engine_list(engine_list(), *tree_, folder_);
     apply_site_icons(engine_list().engines, *tree_, folder_);
     load_check_marks();
+    load_recent_stats();
     lay_status_over_progress();
     progress_->hide();
     tray_ = new TrayIcon(
