@@ -61,6 +61,8 @@ QTableWidget* make_table(const QStringList& headers, const char* name) {
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
+    // Rows stay in the order they come in (the journal's) until a header is clicked.
+    table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     return table;
 }
 
