@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QPainter>
 #include <algorithm>
+#include <utility>
 
 #include "journal/journal_html_report.h"
 
@@ -84,9 +85,11 @@ std::vector<std::uint32_t> arrange_visits(const RunVisits& visits, const VisitFi
 
 void VisitTableModel::set_visits(std::shared_ptr<const RunVisits> visits) {
     beginResetModel();
-    visits_ = std::move(visits);
+    std::shared_ptr<const RunVisits> old = std::exchange(visits_, std::move(visits));
     rows_.clear();
     endResetModel();
+    // A million visits take a while to free: not on the window's thread.
+    if (old) std::thread([old = std::move(old)]() mutable { old.reset(); }).detach();
     rearrange();
 }
 

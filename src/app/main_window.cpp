@@ -228,9 +228,9 @@ void MainWindow::build_engine_menu() {
                             &MainWindow::import_engine_lists);
     engine_menu_->addAction(QStringLiteral("导出留痕报告.."), this,
                             &MainWindow::export_journal_report);
-    engine_menu_->addAction(QStringLiteral("留痕记录.."), this, &MainWindow::open_journal_window);
     check_action_ = engine_menu_->addAction(QStringLiteral("检测打勾的引擎"), this,
                                             &MainWindow::toggle_engine_check);
+    engine_menu_->addAction(QStringLiteral("留痕记录.."), this, &MainWindow::open_journal_window);
 }
 
 void MainWindow::on_created() {

@@ -58,20 +58,23 @@ void run_options(CLI::App& app, CliOptions& options) {
     add_site_options(app, options);
 }
 
-void report_options(CLI::App& app, CliOptions& options) {
+// What every command that reads journals into a file takes: --journal FILE..., --format, --out.
+void add_journal_output(CLI::App& app, CliOptions& options) {
     add_journal(app, options, true);
-    add_value(app, "--run", options.run_id);
-    add_flag(app, "--all", options.all);
     add_value(app, "--format", options.format);
     add_value(app, "--out", options.out);
 }
 
+void report_options(CLI::App& app, CliOptions& options) {
+    add_journal_output(app, options);
+    add_value(app, "--run", options.run_id);
+    add_flag(app, "--all", options.all);
+}
+
 void stats_options(CLI::App& app, CliOptions& options) {
-    add_journal(app, options, true);
+    add_journal_output(app, options);
     add_value(app, "--since", options.since);
     add_value(app, "--until", options.until);
-    add_value(app, "--format", options.format);
-    add_value(app, "--out", options.out);
 }
 
 void runs_options(CLI::App& app, CliOptions& options) {

@@ -239,7 +239,7 @@ TEST_F(MainWindowTest, RunsAreJournaledAndTheEngineMenuExportsTheLatestRunsRepor
     EXPECT_EQ((*runs)[0].visits, 4);
 
     const QList<QAction*> actions = w.engine_menu()->actions();
-    ASSERT_EQ(actions.size(), 3);
+    ASSERT_EQ(actions.size(), 4);
     EXPECT_EQ(actions[1]->text(), "导出留痕报告..");
     actions[1]->trigger();
     ASSERT_EQ(dialogs.size(), 1u);
