@@ -12,7 +12,7 @@ esac
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-translations-l10n
+  qt6-base-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
   libcurl4-openssl-dev libpcre2-dev libcli11-dev libgumbo-dev libsqlite3-dev
   nlohmann-json3-dev libpsl-dev
   ca-certificates
@@ -22,7 +22,7 @@ if [ "${1:-}" = "--test" ]; then
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format
     xvfb xauth trayer x11-apps x11-utils netpbm fonts-wqy-microhei
-    nginx openssl python3 sqlite3 tinyproxy microsocks
+    nginx openssl python3 sqlite3 tinyproxy microsocks chromium
     help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream
   )
 fi

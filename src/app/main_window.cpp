@@ -258,6 +258,7 @@ void MainWindow::on_created() {
     load_engine_list(engine_list(), *tree_, folder_);
     apply_site_icons(engine_list().engines, *tree_, folder_);
     load_check_marks();
+    load_recent_stats();
     lay_status_over_progress();
     progress_->hide();
     tray_ = new TrayIcon(

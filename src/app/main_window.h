@@ -15,6 +15,7 @@
 
 #include "app/add_engine_dialog.h"
 #include "app/help_window.h"
+#include "app/journal_window.h"
 #include "journal/run_recorder.h"
 #include "run/export_link_addresses.h"
 #include "run/run_view.h"
@@ -71,6 +72,12 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     void export_journal_report();
     // "代理设置..": the proxies and their rotation, kept in the settings file.
     void open_proxy_dialog();
+    // "留痕记录..": the journal's window (one at a time); its engine double-click selects the
+    // engine in the list.
+    void open_journal_window();
+    JournalWindow* journal_window() const { return journal_window_.data(); }
+    // Makes the engine with this name and address (UTF-8) the list's current one.
+    void select_engine(const QString& name, const QString& address);
     // "导入引擎列表..": the files the user picks are imported into the list (engine_import.h),
     // their new engines appended ticked with their icons fetched, and the summary shown.
     void import_engine_lists();
@@ -169,6 +176,9 @@ class MainWindow : public QWidget, public RunView, public ExportView {
     // Gives the items from `first` on the tooltip and greying of their engine's last check.
     void apply_check_marks(int first = 0);
     void stop_engine_check();
+    // Reads each engine's last 30 days from the journal on a worker thread, for the tooltips
+    // (main_window_journal.cpp).
+    void load_recent_stats();
 
     std::filesystem::path folder_;
     // Whether the start-up's icon download is still to be started.
@@ -206,6 +216,9 @@ class MainWindow : public QWidget, public RunView, public ExportView {
         bool greyed = false;
     };
     std::unordered_map<LocalText, CheckMark> check_marks_;
+    // "最近 30 天：留痕 N 次，成功率 X%" of each engine address (local text), below the check's.
+    std::unordered_map<LocalText, QString> recent_lines_;
+    QPointer<JournalWindow> journal_window_;
     std::unique_ptr<CheckWorker> check_;
     // The positions in the engine list of the engines the running check took, in its order.
     std::vector<std::size_t> check_positions_;

@@ -202,15 +202,17 @@ void MainWindow::load_check_marks() {
 }
 
 void MainWindow::apply_check_marks(int first) {
-    if (check_marks_.empty()) return;
+    if (check_marks_.empty() && recent_lines_.empty()) return;
     const std::vector<TraceEngine>& engines = engine_list().engines;
     const int count = std::min(static_cast<int>(engines.size()), tree_->item_count());
     for (int i = std::max(first, 0); i < count; ++i) {
-        const auto found = check_marks_.find(engines[static_cast<std::size_t>(i)].address);
-        if (found != check_marks_.end())
-            tree_->set_item_mark(i, found->second.tooltip, found->second.greyed);
-        else
-            tree_->set_item_mark(i, QString(), false);
+        const LocalText& address = engines[static_cast<std::size_t>(i)].address;
+        const auto found = check_marks_.find(address);
+        const auto recent = recent_lines_.find(address);
+        QString tooltip = found != check_marks_.end() ? found->second.tooltip : QString();
+        if (recent != recent_lines_.end())
+            tooltip += (tooltip.isEmpty() ? QString() : QStringLiteral("\n")) + recent->second;
+        tree_->set_item_mark(i, tooltip, found != check_marks_.end() && found->second.greyed);
     }
 }
 

@@ -28,6 +28,7 @@ const WindowCommand kCommands[] = {
     {"文件", "导入引擎列表..", &MainWindow::import_engine_lists, true},
     {"文件", "导出外链地址", &MainWindow::on_export_clicked, false},
     {"文件", "导出留痕报告..", &MainWindow::export_journal_report, true},
+    {"文件", "留痕记录..", &MainWindow::open_journal_window, true},
     {"文件", "退出", &MainWindow::quit_from_menu, false},
     {"引擎", "添加..", &MainWindow::open_add_engine_dialog, false},
     {"引擎", "检测打勾的引擎", &MainWindow::toggle_engine_check, true},

@@ -274,6 +274,8 @@ int run_cli(const std::vector<std::string>& args, const ProgramFolders& folders)
             return dedupe_command(options, program_folder);
         case Command::check:
             return check_command(options, program_folder);
+        case Command::stats:
+            return stats_command(options, folders.data);
         case Command::where:
         case Command::completion:
         case Command::none:

@@ -13,7 +13,8 @@ constexpr const char* program_help =
     "  export    导出外链地址到文本文件\n"
     "  test      访问一个留痕地址并显示网页标题\n"
     "  engines   列出留痕引擎\n"
-    "  report    从留痕记录导出报告（CSV 或 JSON Lines）\n"
+    "  report    从留痕记录导出报告（CSV、JSON Lines 或 HTML）\n"
+    "  stats     按引擎统计留痕记录中的访问\n"
     "  runs      列出留痕记录中的每次留痕\n"
     "  import    导入其他工具的引擎列表，不导入重复的引擎\n"
     "  dedupe    列出（加 --write 时删除）列表中重复的引擎\n"
@@ -76,21 +77,38 @@ constexpr const char* proxy_help =
     "                     不给代理时按 http_proxy、https_proxy、all_proxy、no_proxy 环境变量\n";
 
 constexpr const char* report_help =
-    "用法：trasslo-cli report [--journal FILE]... [--run N | --all] [--format csv|jsonl]\n"
-    "                         [--out FILE]\n"
+    "用法：trasslo-cli report [--journal FILE]... [--run N | --all]\n"
+    "                         [--format csv|jsonl|html] [--out FILE]\n"
     "\n"
     "把留痕记录中的访问写成报告，默认是最近一次留痕的访问。CSV 为 UTF-8（带 BOM）、\n"
     "CR LF；JSON Lines 每行一个访问。列：run,round,keyword,engine,address,status,\n"
     "final_address,attempts,elapsed_ms,bytes,charset,title,echoed,noindex,error,proxy；\n"
     "给出多个 --journal 时在最后加一列 journal（记录文件名），以区分各分片的行。\n"
+    "html 是一个独立的网页（不引用任何外部文件）：概要、图表（一次留痕按引擎，--all\n"
+    "按天）、各引擎的统计和前 1000 次访问。\n"
     "没有编号为 N 的留痕时列出已有的编号，退出状态 2。\n"
     "\n"
     "选项：\n"
     "  --journal FILE     留痕记录（默认：程序目录的“留痕记录.db”）；可以给多个，依次读出\n"
     "  --run N            编号为 N 的留痕\n"
     "  --all              所有留痕\n"
-    "  --format FORMAT    csv 或 jsonl（默认按 --out 的扩展名，否则 csv）\n"
+    "  --format FORMAT    csv、jsonl 或 html（默认按 --out 的扩展名，否则 csv）\n"
     "  --out FILE         报告文件（默认：标准输出）\n";
+
+constexpr const char* stats_help =
+    "用法：trasslo-cli stats [--journal FILE]... [--since YYYY-MM-DD] [--until YYYY-MM-DD]\n"
+    "                        [--format csv|jsonl] [--out FILE]\n"
+    "\n"
+    "按引擎（名称和地址）统计所选留痕的访问，一行一个引擎，按最近一次留痕的引擎列表的\n"
+    "顺序，其余按名称。列：engine,address,visits,traces,echoed,failed,top_error,\n"
+    "last_visit,last_trace,trace_rate。CSV 为 UTF-8（带 BOM）、CR LF。\n"
+    "\n"
+    "选项：\n"
+    "  --journal FILE     留痕记录（默认：程序目录的“留痕记录.db”）；可以给多个，合起来统计\n"
+    "  --since DATE       只统计这一天（本地时间）及以后开始的留痕\n"
+    "  --until DATE       只统计这一天（本地时间）及以前开始的留痕\n"
+    "  --format FORMAT    csv（默认）或 jsonl\n"
+    "  --out FILE         统计文件（默认：标准输出）\n";
 
 constexpr const char* runs_help =
     "用法：trasslo-cli runs [--journal FILE]\n"
@@ -238,6 +256,8 @@ std::string help_text(Command command) {
             return dedupe_help;
         case Command::check:
             return std::string(check_help) + proxy_help;
+        case Command::stats:
+            return stats_help;
         case Command::where:
             return where_help;
         case Command::completion:

@@ -10,6 +10,7 @@
 
 #include "engines/engine_import.h"
 #include "journal/journal_report.h"
+#include "journal/journal_stats.h"
 #include "run/shard.h"
 
 namespace trasslo::cli {
@@ -83,12 +84,23 @@ void run_options(CLI::App& app, CliOptions& options) {
     add_proxy_options(app, options);
 }
 
-void report_options(CLI::App& app, CliOptions& options) {
+// What every command that reads journals into a file takes: --journal FILE..., --format, --out.
+void add_journal_output(CLI::App& app, CliOptions& options) {
     add_journal(app, options, true);
-    add_value(app, "--run", options.run_id);
-    add_flag(app, "--all", options.all);
     add_value(app, "--format", options.format);
     add_value(app, "--out", options.out);
+}
+
+void report_options(CLI::App& app, CliOptions& options) {
+    add_journal_output(app, options);
+    add_value(app, "--run", options.run_id);
+    add_flag(app, "--all", options.all);
+}
+
+void stats_options(CLI::App& app, CliOptions& options) {
+    add_journal_output(app, options);
+    add_value(app, "--since", options.since);
+    add_value(app, "--until", options.until);
 }
 
 void runs_options(CLI::App& app, CliOptions& options) {
@@ -192,6 +204,20 @@ std::string report_needs(const CliOptions& options) {
     if (options.run_id && (options.run_id->empty() || options.run_id->size() > 18 ||
                            options.run_id->find_first_not_of("0123456789") != std::string::npos))
         return "--run 的值须为留痕编号：" + *options.run_id;
+    if (options.format && *options.format != "csv" && *options.format != "jsonl" &&
+        *options.format != "html")
+        return "--format 只能是 csv、jsonl 或 html";
+    return "";
+}
+
+std::string stats_needs(const CliOptions& options) {
+    for (const auto& [name, value] :
+         {std::pair{"--since", &options.since}, {"--until", &options.until}})
+        if (*value && !local_day_start_ms(**value))
+            return std::string(name) + " 的值须为日期 YYYY-MM-DD：" + **value;
+    if (options.since && options.until &&
+        *local_day_start_ms(*options.until) < *local_day_start_ms(*options.since))
+        return "--until 的日期早于 --since";
     if (options.format && *options.format != "csv" && *options.format != "jsonl")
         return "--format 只能是 csv 或 jsonl";
     return "";
@@ -238,6 +264,7 @@ constexpr CommandInfo commands[] = {
     {Command::import_engines, "import", import_options, import_needs},
     {Command::dedupe, "dedupe", dedupe_options, nullptr},
     {Command::check, "check", check_options, check_needs},
+    {Command::stats, "stats", stats_options, stats_needs},
     {Command::where, "where", no_options, nullptr},
     {Command::completion, "completion", completion_options, completion_needs, true},
 };

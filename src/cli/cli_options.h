@@ -25,7 +25,8 @@ enum class Command {
     dedupe,
     check,
     where,
-    completion
+    completion,
+    stats
 };
 
 struct CliOptions {
@@ -44,7 +45,9 @@ struct CliOptions {
     std::optional<std::string> report;          // run --report FILE (.csv or .jsonl); check (.csv)
     std::optional<std::string> run_id;          // report --run N
     bool all = false;                           // report --all; check --all (every engine)
-    std::optional<std::string> format;          // report --format csv|jsonl
+    std::optional<std::string> format;          // report --format csv|jsonl|html; stats csv|jsonl
+    std::optional<std::string> since;           // stats --since YYYY-MM-DD
+    std::optional<std::string> until;           // stats --until YYYY-MM-DD
     std::vector<std::string> files;             // import FILE...
     std::optional<std::string> encoding;        // import --encoding gbk|gb2312|gb18030|utf-8|utf8
     std::vector<std::string> placeholders;      // import --placeholder TEXT, any number of them

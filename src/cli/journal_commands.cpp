@@ -12,8 +12,11 @@
 #include "cli/cli_commands.h"
 #include "files/system_error_text.h"
 #include "journal/journal.h"
+#include "journal/journal_html_report.h"
 #include "journal/journal_recorder.h"
 #include "journal/journal_report.h"
+#include "journal/journal_stats.h"
+#include "text/local_text.h"
 
 namespace trasslo::cli {
 namespace {
@@ -141,14 +144,29 @@ int resume_run(const CliOptions& options, const fs::path& folder, const RunOnTer
     return run_with(view, recorder, options, run);
 }
 
-int report_command(const CliOptions& options, const fs::path& folder) {
+namespace {
+
+// The journals a report or statistics read: those given with --journal, else the program
+// folder's.
+std::vector<fs::path> journal_files(const CliOptions& options, const fs::path& folder) {
     std::vector<fs::path> files;
     for (const std::string& name : options.journals) files.emplace_back(name);
     if (files.empty()) files.push_back(journal_file_path(folder));
+    return files;
+}
+
+}  // namespace
+
+int report_command(const CliOptions& options, const fs::path& folder) {
+    const std::vector<fs::path> files = journal_files(options, folder);
     // --format says; else the extension of --out does; else CSV.
+    const std::string out_name = options.out.value_or("");
+    const bool html = options.format ? *options.format == "html"
+                                     : ascii_lower(out_name).ends_with(".html") ||
+                                           ascii_lower(out_name).ends_with(".htm");
     const ReportFormat format =
         options.format ? (*options.format == "jsonl" ? ReportFormat::jsonl : ReportFormat::csv)
-                       : report_format_of(options.out.value_or("")).value_or(ReportFormat::csv);
+                       : report_format_of(out_name).value_or(ReportFormat::csv);
     const std::optional<std::int64_t> wanted =
         options.run_id ? std::optional<std::int64_t>(std::stoll(*options.run_id)) : std::nullopt;
 
@@ -182,16 +200,61 @@ int report_command(const CliOptions& options, const fs::path& folder) {
 
     ReportOutput out(options.out);
     if (!out.get()) return failure(exit_failed, out.problem());
-    // Rows joined from several journals say which one each came from.
-    const bool joined = files.size() > 1;
-    write_report_start(format, out.get(), joined);
-    for (Source& source : sources) {
+    if (html) {
+        std::vector<JournalSelection> selections;
+        for (Source& source : sources)
+            selections.push_back(JournalSelection{source.journal.get(), source.run, {}, {}});
         std::string error;
-        if (!write_report_rows(*source.journal, source.run, format, out.get(), error,
-                               joined ? &source.name : nullptr))
+        if (!write_html_report(selections, HtmlReportOptions{.by_day = options.all}, out.get(),
+                               error))
             return failure(exit_failed, error);
+    } else {
+        // Rows joined from several journals say which one each came from.
+        const bool joined = files.size() > 1;
+        write_report_start(format, out.get(), joined);
+        for (Source& source : sources) {
+            std::string error;
+            if (!write_report_rows(*source.journal, source.run, format, out.get(), error,
+                                   joined ? &source.name : nullptr))
+                return failure(exit_failed, error);
+        }
     }
     if (!out.finish()) return failure(exit_failed, out.problem());
+    return exit_ok;
+}
+
+int stats_command(const CliOptions& options, const fs::path& folder) {
+    std::vector<std::unique_ptr<Journal>> journals;
+    std::vector<JournalSelection> selections;
+    // --until names the last day taken, so the window ends where the next day starts.
+    const std::optional<std::int64_t> since =
+        options.since ? local_day_start_ms(*options.since) : std::nullopt;
+    std::optional<std::int64_t> until;
+    if (options.until) {
+        std::tm day{};
+        const std::time_t start =
+            static_cast<std::time_t>(*local_day_start_ms(*options.until) / 1000);
+        localtime_r(&start, &day);
+        day.tm_mday += 1;
+        day.tm_isdst = -1;
+        until = static_cast<std::int64_t>(std::mktime(&day)) * 1000;
+    }
+    for (const fs::path& file : journal_files(options, folder)) {
+        std::string error;
+        std::unique_ptr<Journal> journal = Journal::open(file, Journal::Mode::read, error);
+        if (!journal) return failure(exit_usage, error);
+        selections.push_back(JournalSelection{journal.get(), std::nullopt, since, until});
+        journals.push_back(std::move(journal));
+    }
+    std::string error;
+    const std::optional<std::vector<EngineStats>> rows = engine_stats(selections, error);
+    if (!rows) return failure(exit_failed, error);
+    const std::string text =
+        stats_report(options.format == "jsonl" ? ReportFormat::jsonl : ReportFormat::csv, *rows);
+    ReportOutput out(options.out);
+    if (!out.get()) return failure(exit_failed, out.problem());
+    if (std::fwrite(text.data(), 1, text.size(), out.get()) != text.size() || !out.finish())
+        return failure(exit_failed, out.problem());
     return exit_ok;
 }
 

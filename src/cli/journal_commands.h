@@ -1,5 +1,5 @@
 // The journal on the command line: `run` recorded (and resumed, and reported with --report),
-// `report` and `runs`.
+// `report`, `stats` and `runs`.
 #pragma once
 
 #include <filesystem>
@@ -28,6 +28,10 @@ int resume_run(const CliOptions& options, const std::filesystem::path& program_f
 // `report`: the visits of the latest run (--run N, --all) of each journal given, as CSV or
 // JSON Lines, to --out FILE or standard output.
 int report_command(const CliOptions& options, const std::filesystem::path& program_folder);
+
+// `stats`: one line per engine over the runs of every journal given (--since, --until by the
+// runs' start), as CSV or JSON Lines, to --out FILE or standard output.
+int stats_command(const CliOptions& options, const std::filesystem::path& program_folder);
 
 // `runs`: one line per run of the journal: id, start time, source, state, visits, echoed.
 int runs_command(const CliOptions& options, const std::filesystem::path& program_folder);

@@ -50,6 +50,14 @@ std::vector<LocalText> default_addresses() {
     return out;
 }
 
+// The engine list's right-click menu entry with this caption.
+QAction* menu_action(MainWindow& w, const char* caption) {
+    for (QAction* action : w.engine_menu()->actions())
+        if (action->text() == QString::fromUtf8(caption)) return action;
+    ADD_FAILURE() << caption;
+    return nullptr;
+}
+
 class MainWindowTest : public AppTest {
   protected:
     // A window over `count` ticked engines of the local site.
@@ -295,7 +303,7 @@ TEST_F(MainWindowTest, RunsAreJournaledAndTheEngineMenuExportsTheLatestRunsRepor
     EXPECT_EQ((*runs)[0].visits, 4);
 
     const QList<QAction*> actions = w.engine_menu()->actions();
-    ASSERT_EQ(actions.size(), 4);
+    ASSERT_EQ(actions.size(), 5);
     EXPECT_EQ(actions[1]->text(), "导出留痕报告..");
     actions[1]->trigger();
     ASSERT_EQ(dialogs.size(), 1u);
@@ -315,7 +323,7 @@ TEST_F(MainWindowTest, EngineCheckMarksTheEnginesAndOffersToUntickTheDeadOnes) {
     write_engine_file({"真|1|站1|" + site.url("/e?q={*}"), "真|1|站2|" + site.url("/gone?q={*}")});
     cache_icons_for({site.url("/e?q={*}")});
     MainWindow& w = open_window();
-    QAction* check = w.engine_menu()->actions()[2];
+    QAction* check = menu_action(w, "检测打勾的引擎");
     ASSERT_EQ(check->text(), "检测打勾的引擎");
     answers = {MessageAnswer::ok};
     check->trigger();
@@ -357,7 +365,7 @@ TEST_F(MainWindowTest, EngineCheckMarksTheEnginesAndOffersToUntickTheDeadOnes) {
     }
 
     // Closing during a check ends it with the window.
-    check = window->engine_menu()->actions()[2];
+    check = menu_action(*window, "检测打勾的引擎");
     tree().set_all_check_states(1);
     for (TraceEngine& engine : engine_list().engines) engine.enabled = true;
     check->trigger();
@@ -379,13 +387,14 @@ TEST_F(MainWindowTest, TheMenuBarOffersTheCommandsAndSharesThemWithTheRightClick
         seen.push_back(line);
     }
     EXPECT_EQ(seen, (std::vector<std::string>{
-                        "文件: 导入引擎列表.. 导出外链地址 导出留痕报告.. 退出",
+                        "文件: 导入引擎列表.. 导出外链地址 导出留痕报告.. 留痕记录.. 退出",
                         "引擎: 添加.. 检测打勾的引擎 全选 不选 代理设置..",
                         "帮助: 疑点说明 关于",
                     }));
-    EXPECT_EQ(w.engine_menu()->actions(),
-              (QList<QAction*>{action["导入引擎列表.."], action["导出留痕报告.."],
-                               action["检测打勾的引擎"], action["代理设置.."]}));
+    EXPECT_EQ(
+        w.engine_menu()->actions(),
+        (QList<QAction*>{action["导入引擎列表.."], action["导出留痕报告.."], action["留痕记录.."],
+                         action["检测打勾的引擎"], action["代理设置.."]}));
 
     action["不选"]->trigger();
     EXPECT_TRUE(ticked().empty());
@@ -419,7 +428,7 @@ TEST_F(MainWindowTest, TheCheckStatusNamesTheEngineItWaitsOn) {
     write_engine_file({"真|1|站1|" + site.url("/e?q={*}"), "真|1|站2|" + held.url("/held?q={*}")});
     cache_icons_for({site.url("/e?q={*}")});
     MainWindow& w = open_window();
-    w.engine_menu()->actions()[2]->trigger();
+    menu_action(w, "检测打勾的引擎")->trigger();
     QLabel* status = control<QLabel>(w, "透明标签");
     bool waiting_on_second = false;
     for (int i = 0; i < 1000 && !waiting_on_second; ++i) {
@@ -462,7 +471,7 @@ TEST_F(MainWindowTest, EngineCheckOffersTheSuggestedEncodingsBeforeUnticking) {
     cache_icons_for({mismatched, site.url("/gone?q={*}")});
     MainWindow& w = open_window();
     answers = {MessageAnswer::ok, MessageAnswer::ok};
-    w.engine_menu()->actions()[2]->trigger();
+    menu_action(w, "检测打勾的引擎")->trigger();
     for (int i = 0; i < 1000 && w.engine_check_running(); ++i) {
         QApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -49,6 +49,17 @@ TEST_F(CliJournalTest, ARunIsRecordedListedAndReported) {
     EXPECT_TRUE(listed[1].starts_with("1\t20")) << listed[1];
     // Every title but the first GBK one shows its keyword ("page" holds an "a").
     EXPECT_TRUE(listed[1].ends_with("\tcli\tfinished\t4\t3")) << listed[1];
+
+    // The statistics of that run, engines in the list's order, and nothing before a later day.
+    const std::vector<std::string> stats = lines_of(cli({"stats", "--journal", journal}).out);
+    ASSERT_EQ(stats.size(), 3u);
+    EXPECT_TRUE(stats[0].ends_with(",last_visit,last_trace,trace_rate\r")) << stats[0];
+    EXPECT_TRUE(stats[1].starts_with("甲," + server.url("/e1?q={*}") + ",2,2,1,0,,20")) << stats[1];
+    EXPECT_TRUE(stats[2].starts_with("乙," + server.url("/cn/e2?q={*}") + ",2,2,2,0,,20"))
+        << stats[2];
+    EXPECT_TRUE(stats[2].ends_with(",1.000\r")) << stats[2];
+    EXPECT_EQ(lines_of(cli({"stats", "--journal", journal, "--since", "2999-01-01"}).out).size(),
+              1u);
 }
 
 TEST_F(CliJournalTest, ReportsOfOneRunOrAllAndAnUnknownRun) {
