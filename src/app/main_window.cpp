@@ -396,7 +396,7 @@ void MainWindow::on_export_clicked() {
 }
 
 void MainWindow::on_paste_clicked() {
-    keywords_->setPlainText(to_edit_text(clipboard_text()));
+    keywords_->setPlainText(to_edit_text(clipboard_lossless_text()));
 }
 
 void MainWindow::on_save_config_clicked() {

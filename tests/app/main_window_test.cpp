@@ -2,6 +2,8 @@
 // stop click, multi-ticking, the paste and save commands, the engine list's menu, and ending
 // during a run.
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -579,6 +581,10 @@ TEST_F(MainWindowTest, PasteReplacesTheKeywordsWithTheClipboard) {
     set_clipboard_text(local("一\r\n二"));
     control<QPushButton>(*window, "按钮粘贴")->click();
     EXPECT_EQ(window->keyword_list_text(), local("一\r\n二"));
+    // Characters GBK lacks are pasted as they were copied.
+    QGuiApplication::clipboard()->setText(QString::fromUtf8("한국어\n😀甲"));
+    control<QPushButton>(*window, "按钮粘贴")->click();
+    EXPECT_EQ(keywords()->toPlainText(), QString::fromUtf8("한국어\n😀甲"));
     set_clipboard_text("");
     control<QPushButton>(*window, "按钮粘贴")->click();
     EXPECT_TRUE(keywords()->toPlainText().isEmpty());

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include "text/lossless_text.h"
 #include "ui/qt/qt_text.h"
 
 namespace trasslo {
@@ -11,6 +12,12 @@ LocalText clipboard_text() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr) return {};
     return from_qstring(clipboard->text());
+}
+
+LocalText clipboard_lossless_text() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) return {};
+    return lossless_from_utf16(clipboard->text().toStdU16String());
 }
 
 void set_clipboard_text(std::string_view text) {
