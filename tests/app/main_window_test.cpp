@@ -11,11 +11,11 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <atomic>
 #include <functional>
 #include <map>
-#include <thread>
 
 #include "app/clickable_label.h"
 #include "app/main_window.h"
@@ -330,10 +330,7 @@ TEST_F(MainWindowTest, EngineCheckMarksTheEnginesAndOffersToUntickTheDeadOnes) {
     answers = {MessageAnswer::ok};
     check->trigger();
     EXPECT_EQ(check->text(), "停止检测");
-    for (int i = 0; i < 1000 && w.engine_check_running(); ++i) {
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    QTest::qWaitFor([&] { return !w.engine_check_running(); }, 10000);
     ASSERT_FALSE(w.engine_check_running());
     EXPECT_EQ(check->text(), "检测打勾的引擎");
     ASSERT_EQ(messages.size(), 1u);
@@ -432,20 +429,13 @@ TEST_F(MainWindowTest, TheCheckStatusNamesTheEngineItWaitsOn) {
     MainWindow& w = open_window();
     menu_action(w, "检测打勾的引擎")->trigger();
     QLabel* status = control<QLabel>(w, "透明标签");
-    bool waiting_on_second = false;
-    for (int i = 0; i < 1000 && !waiting_on_second; ++i) {
-        QApplication::processEvents();
-        waiting_on_second = status->text() == "检测 2/2：正在检测【站2】...";
-        if (!waiting_on_second) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const bool waiting_on_second =
+        QTest::qWaitFor([&] { return status->text() == "检测 2/2：正在检测【站2】..."; }, 10000);
     EXPECT_TRUE(waiting_on_second) << status->text().toStdString();
     EXPECT_TRUE(w.engine_check_running());
     release = true;
     answers = {MessageAnswer::cancel};
-    for (int i = 0; i < 1000 && w.engine_check_running(); ++i) {
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    QTest::qWaitFor([&] { return !w.engine_check_running(); }, 10000);
     EXPECT_FALSE(w.engine_check_running());
 }
 
@@ -474,10 +464,7 @@ TEST_F(MainWindowTest, EngineCheckOffersTheSuggestedEncodingsBeforeUnticking) {
     MainWindow& w = open_window();
     answers = {MessageAnswer::ok, MessageAnswer::ok};
     menu_action(w, "检测打勾的引擎")->trigger();
-    for (int i = 0; i < 1000 && w.engine_check_running(); ++i) {
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    QTest::qWaitFor([&] { return !w.engine_check_running(); }, 10000);
     ASSERT_FALSE(w.engine_check_running());
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(utf8_of(messages[0].text), "1 个引擎的编码不符，改用建议的编码？");

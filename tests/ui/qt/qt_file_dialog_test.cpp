@@ -5,10 +5,10 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QTest>
 #include <QTreeView>
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "support/temp_dir.h"
 
@@ -35,19 +35,20 @@ TEST(ChineseFileDialog, ListsTheFilesSizeTypeAndDateInTheChineseForm) {
     QString shown;
     QString size;
     QString type;
-    for (int i = 0; i < 500 && shown.isEmpty(); ++i) {
-        QApplication::processEvents();
-        QAbstractItemModel* model = view->model();
-        const QModelIndex root = view->rootIndex();
-        for (int row = 0; row < model->rowCount(root); ++row) {
-            if (model->index(row, 0, root).data().toString() != QStringLiteral("list.txt"))
-                continue;
-            size = model->index(row, 1, root).data().toString();
-            type = model->index(row, 2, root).data().toString();
-            shown = model->index(row, 3, root).data().toString();
-        }
-        if (shown.isEmpty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    QTest::qWaitFor(
+        [&] {
+            QAbstractItemModel* model = view->model();
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; row < model->rowCount(root); ++row) {
+                if (model->index(row, 0, root).data().toString() != QStringLiteral("list.txt"))
+                    continue;
+                size = model->index(row, 1, root).data().toString();
+                type = model->index(row, 2, root).data().toString();
+                shown = model->index(row, 3, root).data().toString();
+            }
+            return !shown.isEmpty();
+        },
+        5000);
     EXPECT_EQ(shown, QStringLiteral("2024/3/5 07:08"));
     EXPECT_EQ(size, QStringLiteral("1 字节"));
     EXPECT_EQ(type, QStringLiteral("TXT 文件"));
