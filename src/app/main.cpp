@@ -6,11 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/version.h"
 #include "files/program_folder.h"
 #include "icons/site_icons.h"
+#include "run/user_challenge_signs.h"
 #include "settings/settings_store.h"
 #include "ui/qt/qt_process_hooks.h"
 #include "ui/qt/qt_translations.h"
@@ -69,6 +72,11 @@ int main(int argc, char** argv) {
     trasslo::make_program_folders(folders);
     trasslo::settings_store().open(trasslo::settings_file_path(folders.settings));
     const std::filesystem::path& folder = folders.data;
+    // The user's own challenge signs count for the window's runs and checks as for the
+    // command line's.
+    std::vector<std::string> sign_warnings;
+    trasslo::load_user_challenge_signs(folders.settings, sign_warnings);
+    for (const std::string& warning : sign_warnings) std::fprintf(stderr, "%s\n", warning.c_str());
 
     int status = 0;
     {
