@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "base/event_pump.h"
+#include "base/wall_clock.h"
 #include "net/abandon_scope.h"
 #include "net/curl_request.h"
 #include "net/site_of_host.h"
@@ -37,11 +38,6 @@ constexpr std::array<VerdictNames, 12> kVerdicts = {{
 
 const VerdictNames& names_of(Verdict verdict) {
     return kVerdicts[static_cast<std::size_t>(verdict)];
-}
-
-std::int64_t unix_ms_now() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 int other_encoding(int encoding) {

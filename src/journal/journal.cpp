@@ -12,6 +12,7 @@
 
 #include "base/event_pump.h"
 #include "base/process_exists.h"
+#include "base/wall_clock.h"
 #include "files/system_error_text.h"
 #include "journal/visit_log.h"
 #include "text/lossless_text.h"
@@ -112,11 +113,6 @@ constexpr const char* kRecoverVisit =
 constexpr const char* kFindVisit =
     "SELECT 1 FROM visits WHERE run_id = ?1 AND round = ?2 AND keyword_index = ?3"
     " AND engine_index = ?4";
-
-std::int64_t unix_ms_now() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
 
 bool is_corruption(int code) {
     code &= 0xFF;
